@@ -1,0 +1,116 @@
+// Number formatting for display and the parser for typed numbers.
+// Sizes, rates and counts are scaled to the largest unit that keeps the
+// value at or above 0.9995 of a step, so 999.7 bytes read "1 kB".
+#include "format.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+#include "l10n.h"
+
+namespace fmt {
+
+// Sizes in units of 1024 (as the operating system shows them) instead of
+// decimal units (as printed on the disk label).
+bool g_os_sizes = false;
+
+namespace {
+
+constexpr const char* kBytes[] = {"B", "kB", "MB", "GB", "TB", "PB", "EB", "ZB"};
+constexpr const char* kBytesBin[] = {"B", "KiB", "MiB", "GiB", "TiB", "PiB", "EiB", "ZiB"};
+constexpr const char* kRates[] = {"MB/s", "GB/s", "TB/s", "PB/s"};
+constexpr const char* kOps[] = {"", "k", "M", "G"};
+constexpr double kThreshold = 0.9995;
+constexpr double kSnap = 1e-9;
+constexpr size_t kNumberBuf = 64;
+
+double nearest(double x) { return std::round(x); }  // halves away from zero
+
+std::string scaled(double v, const char* const* units, int count, double step) {
+    const double threshold = kThreshold * step;
+    int u = 0;
+    if (std::fabs(v) >= threshold) {
+        v /= step;
+        u = 1;
+        while (std::fabs(v) >= threshold && u + 1 < count) {
+            v /= step;
+            ++u;
+        }
+    }
+    return sig3(v) + " " + units[u];
+}
+
+}  // namespace
+
+bool parse(const std::string& text, double* out) {
+    if (text.empty()) return false;
+    std::string clean;
+    for (unsigned char c : text) {
+        if (c == ',' || c == '.') clean += '.';
+        else if (c >= '0' && c <= '9') clean += static_cast<char>(c);
+        else if (c == ' ' || c == '\'' || c >= 0x80) continue;
+        else if (c == '-' && clean.empty()) clean += '-';
+        else return false;
+    }
+    if (clean.empty() || clean == "." || clean == "-") return false;
+    char* end = nullptr;
+    const double v = std::strtod(clean.c_str(), &end);
+    if (!end || *end != '\0') return false;
+    *out = v;
+    return true;
+}
+
+std::string number(double v, int decimals) {
+    char buf[kNumberBuf];
+    std::snprintf(buf, sizeof buf, "%.*f", decimals, v);
+    const char sep = L10n::decimalSeparator();
+    if (sep != '.')
+        for (char* p = buf; *p; ++p)
+            if (*p == '.') *p = sep;
+    return buf;
+}
+
+std::string sig3(double v) {
+    const double a = std::fabs(v);
+    if (a >= 100 || v == 0) return number(nearest(v), 0);
+    if (a >= 10) {
+        const double r = nearest(10 * v) / 10;
+        return std::fabs(r - nearest(r)) < kSnap ? number(nearest(r), 0) : number(r, 1);
+    }
+    const double r = nearest(100 * v) / 100;
+    if (std::fabs(r - nearest(r)) < kSnap) return number(nearest(r), 0);
+    if (std::fabs(10 * r - nearest(10 * r)) < kSnap) return number(r, 1);
+    return number(r, 2);
+}
+
+std::string bytes(double n) { return scaled(n, kBytes, 8, 1000); }
+std::string bytes_bin(double n) { return scaled(n, kBytesBin, 8, 1024); }
+std::string size(double n) { return g_os_sizes ? bytes_bin(n) : bytes(n); }
+std::string size_other(double n) { return g_os_sizes ? bytes(n) : bytes_bin(n); }
+void set_os_sizes(bool on) { g_os_sizes = on; }
+bool os_sizes() { return g_os_sizes; }
+std::string rate_mbs(double mbs) { return scaled(mbs, kRates, 4, 1000); }
+
+std::string iops(double v) {
+    if (v < 1000) return number(nearest(v), 0);
+    return scaled(v, kOps, 4, 1000);
+}
+
+std::string percent(double frac) {
+    const double x = 100 * frac;
+    return (std::fabs(x - nearest(x)) < 0.05 ? number(nearest(x), 0) : number(x, 1)) + " %";
+}
+
+std::string hours(double s) {
+    if (s <= 0) return "\xE2\x80\x93";
+    if (s < 3600) return number(std::max(1.0, nearest(s / 60)), 0) + " min";
+    const double h = s / 3600;
+    return (h < 10 ? number(h, 1) : number(nearest(h), 0)) + " h";
+}
+
+std::string approx(const std::string& text) { return "~" + text; }
+
+std::string factor(double x) { return sig3(x) + "\xC3\x97"; }
+
+}  // namespace fmt

@@ -1,0 +1,64 @@
+// Process entry: prepares the locale, walks the command line and runs a
+// headless command, or starts the desktop application.
+#include <clocale>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "con.h"
+#include "main_cli.h"
+
+namespace {
+
+constexpr int kUnknownOption = 2;
+
+std::vector<std::string> rest(int argc, char** argv, int from) {
+    return std::vector<std::string>(argv + from, argv + argc);
+}
+
+int unknown_option(const char* arg) {
+    std::fprintf(stderr, "unknown option: %s\n", arg);
+    cli::print_usage();
+    return kUnknownOption;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::setlocale(LC_ALL, "");
+    std::setlocale(LC_NUMERIC, "C");
+
+    std::string theme;
+    int width = 0, height = 0;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        const int more = argc - 1 - i;  // arguments after this one
+        if (a == "--version") {
+            con::printf("%s %s (build %s)\n", cli::kProduct, cli::kVersion, cli::kBuild);
+            return 0;
+        } else if (a == "--help" || a == "-h") {
+            cli::print_usage();
+            return 0;
+        } else if (a == "--selftest") {
+            return cli::run_selftest();
+        } else if (a == "--calc") {
+            return cli::run_calc(rest(argc, argv, i + 1));
+        } else if (a == "--guide") {
+            return cli::run_guide(rest(argc, argv, i + 1));
+        } else if (a == "--theme" && more >= 1) {
+            theme = argv[++i];
+        } else if (a == "--size" && more >= 1) {
+            std::sscanf(argv[++i], "%dx%d", &width, &height);
+        } else if (!a.empty() && a[0] == '-') {
+            return unknown_option(argv[i]);
+        }
+    }
+
+    // The window arrives with the desktop application; until then a start
+    // without a command explains what the program can do.
+    (void)theme;
+    cli::print_usage();
+    return 0;
+}

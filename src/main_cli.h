@@ -1,0 +1,37 @@
+// The command-line side of main: the usage text and the reading of the
+// arguments of "--calc" and "--guide" into a configuration. Kept in the
+// library so the tests exercise exactly what the program runs.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "guide.h"
+#include "raid.h"
+
+namespace cli {
+
+inline constexpr const char* kProduct = "zxQuenlowsRaidCalculator";
+inline constexpr const char* kVersion = "1.0.0";
+inline constexpr const char* kBuild = "1028";
+
+void print_usage();
+
+// What "--calc"/"--guide" read from the arguments after the command.
+struct CalcArgs {
+    raid::Config config;
+    guide::Pm pm = guide::Pm::Apt;
+    std::vector<std::string> devices;
+};
+
+// Reads level, disks, size and the optional arguments. On an argument error
+// returns false with the exit status in *status, having printed the message.
+bool parse_calc(const std::vector<std::string>& args, CalcArgs* out, int* status);
+
+// Runs "--calc" or "--guide" on the arguments after the command; returns the
+// exit status.
+int run_calc(const std::vector<std::string>& args);
+int run_guide(const std::vector<std::string>& args);
+int run_selftest();
+
+}  // namespace cli

@@ -1,0 +1,70 @@
+// Configuration directory, packaging kind and executable directory. Empty
+// environment variables count as unset throughout.
+#include "paths.h"
+
+#include <cstdlib>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace paths {
+
+namespace {
+
+constexpr const char* kProduct = "zxQuenlowsRaidCalculator";
+constexpr size_t kLinkMax = 4096;
+
+const char* env(const char* name) {
+    const char* v = std::getenv(name);
+    return (v && *v) ? v : nullptr;
+}
+
+// Creates every directory of the chain, owner-only; failures show up later
+// when files in it cannot be opened.
+void mkpath(const std::string& path) {
+    std::string prefix;
+    for (size_t i = 0; i <= path.size(); ++i) {
+        if ((i == path.size() || path[i] == '/') && prefix.size() >= 2) mkdir(prefix.c_str(), 0700);
+        if (i < path.size()) prefix += path[i];
+    }
+}
+
+std::string compute_config_dir() {
+    std::string dir;
+    if (const char* xdg = env("XDG_CONFIG_HOME"))
+        dir = std::string(xdg) + "/" + kProduct;
+    else if (const char* home = env("HOME"))
+        dir = std::string(home) + "/.config/" + kProduct;
+    else
+        dir = std::string(".") + kProduct;
+    mkpath(dir);
+    return dir;
+}
+
+}  // namespace
+
+std::string config_dir() {
+    static const std::string dir = compute_config_dir();
+    return dir;
+}
+
+const char* package_kind() {
+    if (env("SNAP")) return "snap";
+    if (env("FLATPAK_ID")) return "flatpak";
+    if (env("APPDIR")) return "appimage";
+    return "plain";
+}
+
+std::string exe_dir() {
+    char buf[kLinkMax];
+    const ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+    if (n <= 0) return ".";
+    const std::string link(buf, static_cast<size_t>(n));
+    const size_t slash = link.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return link.substr(0, slash);
+}
+
+bool is_sandboxed() { return env("SNAP") || env("FLATPAK_ID"); }
+
+}  // namespace paths

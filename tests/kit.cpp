@@ -1,0 +1,126 @@
+// Running the built program and small file helpers for the tests.
+#include "kit.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace kit {
+
+Run run(const std::string& exe, const std::vector<std::string>& args,
+        const std::vector<std::string>& env) {
+    Run r;
+    int out_pipe[2], err_pipe[2];
+    if (pipe(out_pipe) != 0) return r;
+    if (pipe(err_pipe) != 0) {
+        close(out_pipe[0]);
+        close(out_pipe[1]);
+        return r;
+    }
+    const pid_t pid = fork();
+    if (pid < 0) return r;
+    if (pid == 0) {
+        dup2(out_pipe[1], 1);
+        dup2(err_pipe[1], 2);
+        close(out_pipe[0]);
+        close(out_pipe[1]);
+        close(err_pipe[0]);
+        close(err_pipe[1]);
+        const int devnull = open("/dev/null", O_RDONLY);
+        if (devnull >= 0) dup2(devnull, 0);
+        for (const auto& e : env) {
+            const auto eq = e.find('=');
+            if (eq == std::string::npos)
+                unsetenv(e.c_str());
+            else
+                setenv(e.substr(0, eq).c_str(), e.c_str() + eq + 1, 1);
+        }
+        std::vector<char*> argv;
+        argv.push_back(const_cast<char*>(exe.c_str()));
+        for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        execv(exe.c_str(), argv.data());
+        _exit(127);
+    }
+    close(out_pipe[1]);
+    close(err_pipe[1]);
+    pollfd fds[2] = {{out_pipe[0], POLLIN, 0}, {err_pipe[0], POLLIN, 0}};
+    int open_fds = 2;
+    char buf[4096];
+    while (open_fds > 0) {
+        if (poll(fds, 2, -1) < 0) break;
+        for (int i = 0; i < 2; ++i) {
+            if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
+            const ssize_t n = read(fds[i].fd, buf, sizeof buf);
+            if (n > 0) {
+                (i == 0 ? r.out : r.err).append(buf, static_cast<size_t>(n));
+            } else {
+                close(fds[i].fd);
+                fds[i].fd = -1;
+                --open_fds;
+            }
+        }
+    }
+    int st = 0;
+    waitpid(pid, &st, 0);
+    if (WIFEXITED(st))
+        r.status = WEXITSTATUS(st);
+    else if (WIFSIGNALED(st))
+        r.status = 128 + WTERMSIG(st);
+    return r;
+}
+
+Run run_app(const std::vector<std::string>& args, const std::vector<std::string>& env) {
+    return run(ZXRC_EXE, args, env);
+}
+
+std::string scratch_dir(const std::string& name) {
+    const char* home = std::getenv("HOME");
+    std::string base = std::string(home ? home : "/tmp") + "/scratch";
+    mkdir(base.c_str(), 0700);
+    std::string tmpl = base + "/" + name + "-XXXXXX";
+    std::vector<char> buf(tmpl.begin(), tmpl.end());
+    buf.push_back('\0');
+    const char* made = mkdtemp(buf.data());
+    return made ? std::string(made) : std::string();
+}
+
+std::string read_file(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+bool write_file(const std::string& path, const std::string& data) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << data;
+    return static_cast<bool>(out);
+}
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> v;
+    std::string cur;
+    for (char c : text) {
+        if (c == '\n') {
+            v.push_back(cur);
+            cur.clear();
+        } else {
+            cur += c;
+        }
+    }
+    if (!cur.empty()) v.push_back(cur);
+    return v;
+}
+
+}  // namespace kit
