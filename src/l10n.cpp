@@ -20,6 +20,7 @@
 #include <unistd.h>
 
 #include "i18n_data.h"
+#include "paths.h"
 
 namespace L10n {
 
@@ -180,14 +181,6 @@ void makeCurrent(int index) {
     g_rtl = i18n_data::LANGS[index].rtl;
 }
 
-void mkpath(const std::string& path) {
-    std::string prefix;
-    for (size_t i = 0; i <= path.size(); ++i) {
-        if ((i == path.size() || path[i] == '/') && prefix.size() >= 2) mkdir(prefix.c_str(), 0700);
-        if (i < path.size()) prefix += path[i];
-    }
-}
-
 }  // namespace
 
 // ---- Lookup ----
@@ -249,7 +242,7 @@ void init(const std::string& config_dir) {
     englishIndex();
     g_guard_path[0] = '\0';
     if (!config_dir.empty()) {
-        mkpath(config_dir);
+        paths::mkpath(config_dir);
         const std::string p = config_dir + kGuardFile;
         if (p.size() < kGuardPathMax) std::memcpy(g_guard_path, p.c_str(), p.size() + 1);
     }

@@ -19,16 +19,6 @@ const char* env(const char* name) {
     return (v && *v) ? v : nullptr;
 }
 
-// Creates every directory of the chain, owner-only; failures show up later
-// when files in it cannot be opened.
-void mkpath(const std::string& path) {
-    std::string prefix;
-    for (size_t i = 0; i <= path.size(); ++i) {
-        if ((i == path.size() || path[i] == '/') && prefix.size() >= 2) mkdir(prefix.c_str(), 0700);
-        if (i < path.size()) prefix += path[i];
-    }
-}
-
 std::string compute_config_dir() {
     std::string dir;
     if (const char* xdg = env("XDG_CONFIG_HOME"))
@@ -63,6 +53,14 @@ std::string exe_dir() {
     const size_t slash = link.rfind('/');
     if (slash == std::string::npos) return ".";
     return link.substr(0, slash);
+}
+
+void mkpath(const std::string& path) {
+    std::string prefix;
+    for (size_t i = 0; i <= path.size(); ++i) {
+        if ((i == path.size() || path[i] == '/') && prefix.size() >= 2) mkdir(prefix.c_str(), 0700);
+        if (i < path.size()) prefix += path[i];
+    }
 }
 
 bool is_sandboxed() { return env("SNAP") || env("FLATPAK_ID"); }

@@ -14,5 +14,8 @@ const char* package_kind();
 std::string exe_dir();
 // True inside a snap or flatpak sandbox.
 bool is_sandboxed();
+// Creates the directory and its missing ancestors, owner-only. Failures are
+// not reported: they show up when files in it cannot be opened.
+void mkpath(const std::string& path);
 
 }  // namespace paths
