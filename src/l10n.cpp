@@ -12,7 +12,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <string_view>
 
 #include <fcntl.h>
 #include <glib.h>
@@ -87,27 +86,10 @@ std::string lookup(const char* key) {
     return t ? t : key;
 }
 
-bool conversions(const char* t, std::string* out) {
-    out->clear();
-    for (; *t; ++t) {
-        if (*t != '%') continue;
-        const char c = t[1];
-        if (c == 'd' || c == 's') *out += c;
-        else if (c != '%') return false;
-        ++t;
-    }
-    return true;
-}
-
-const char* safeFormat(const char* key, std::string_view wanted) {
+const char* safeFormat(const char* key, const char* wanted) {
     const int k = keyIndex(key);
     if (k < 0) return nullptr;
-    std::string sig;
-    for (int lang : {currentIndex(), englishIndex()}) {
-        const char* t = text_of(lang, k);
-        if (t && conversions(t, &sig) && sig == wanted) return t;
-    }
-    return nullptr;
+    return choose_template(text_of(currentIndex(), k), text_of(englishIndex(), k), wanted);
 }
 
 template <typename... Args>
@@ -184,6 +166,25 @@ void makeCurrent(int index) {
 }  // namespace
 
 // ---- Lookup ----
+
+bool conversions(const char* t, std::string* out) {
+    out->clear();
+    for (; *t; ++t) {
+        if (*t != '%') continue;
+        const char c = t[1];
+        if (c == 'd' || c == 's') *out += c;
+        else if (c != '%') return false;
+        ++t;
+    }
+    return true;
+}
+
+const char* choose_template(const char* translated, const char* english, const char* wanted) {
+    std::string sig;
+    for (const char* t : {translated, english})
+        if (t && *t && conversions(t, &sig) && sig == wanted) return t;
+    return nullptr;
+}
 
 std::string tr(const char* key) { return lookup(key); }
 

@@ -22,6 +22,13 @@ std::string tr(const char* key, const char* s, int d);
 std::string tr(const char* key, const char* s1, const char* s2);
 inline std::string tr(const std::string& key) { return tr(key.c_str()); }
 
+// The conversion signature of a template ("s", "sd", …; "%%" not counted);
+// false when it holds any conversion other than %s and %d.
+bool conversions(const char* tmpl, std::string* out);
+// The template a formatted lookup fills: the translation when its signature
+// is the wanted one, else the English text under the same test, else null.
+const char* choose_template(const char* translated, const char* english, const char* wanted);
+
 std::string currentLanguage();
 std::vector<LanguageInfo> available();
 bool isRTL();
