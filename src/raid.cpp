@@ -123,19 +123,32 @@ void fill_suggestions(const Config& c, int n, Result* r) {
 
 // Counts, per number of failed disks, the failure sets that no group
 // survives worse than `allowed`: the product over groups of
-// sum_{f<=allowed} C(size, f) x^f.
+// sum_{f<=allowed} C(size, f) x^f, multiplied out in place.
 std::vector<double> survival(const Groups& g, int n) {
-    std::vector<double> q{1.0};
-    const int p = std::max(0, g.allowed);
-    for (int i = 0; i < g.count; ++i) {
-        std::vector<double> next(q.size() + static_cast<size_t>(p), 0.0);
-        for (size_t a = 0; a < q.size(); ++a)
-            for (int f = 0; f <= p; ++f) next[a + static_cast<size_t>(f)] += q[a] * binom(g.size, f);
-        q.swap(next);
-    }
+    const int p = std::clamp(g.allowed, 0, std::max(0, g.size));
     std::vector<double> s(static_cast<size_t>(n) + 1, 0.0);
-    for (int k = 0; k <= n; ++k)
-        if (static_cast<size_t>(k) < q.size()) s[static_cast<size_t>(k)] = std::min(1.0, q[static_cast<size_t>(k)] / binom(n, k));
+    s[0] = 1.0;
+    if (g.count == 1) {
+        // One group: the counts are C(n, k) themselves, so every k up to
+        // `allowed` survives for sure and the quotient is exactly 1.
+        for (int k = 1; k <= p && k <= n; ++k) s[static_cast<size_t>(k)] = 1.0;
+        return s;
+    }
+    std::vector<double> coef(static_cast<size_t>(p) + 1);
+    for (int f = 0; f <= p; ++f) coef[static_cast<size_t>(f)] = binom(g.size, f);
+    std::vector<double> q(static_cast<size_t>(g.count) * static_cast<size_t>(p) + 1, 0.0);
+    q[0] = 1.0;
+    size_t len = 1;
+    for (int i = 0; i < g.count && p > 0; ++i) {
+        len += static_cast<size_t>(p);
+        for (size_t j = len; j-- > 0;) {
+            double sum = 0;
+            for (size_t f = 0; f <= static_cast<size_t>(p) && f <= j; ++f) sum += q[j - f] * coef[f];
+            q[j] = sum;
+        }
+    }
+    for (size_t k = 1; k <= static_cast<size_t>(n) && k < len; ++k)
+        s[k] = std::min(1.0, q[k] / binom(n, static_cast<int>(k)));
     return s;
 }
 
