@@ -128,11 +128,11 @@ TEST(SaveLoad, FailedWriteKeepsThePreviousFile) {
     t.m_path = dir + "/f/settings.dat";
     EXPECT_FALSE(t.save());
     // A line break in a value cannot smuggle in another key.
-    s.language = "de\ndisks=200";
+    s.failed_spares = "1\ndisks=200";
     ASSERT_TRUE(s.save());
     Settings back;
     back.load(dir + "/settings.dat");
-    EXPECT_EQ(back.language, "de");
+    EXPECT_EQ(back.failed_spares, "1");
     EXPECT_EQ(back.disks, 9);
 }
 
