@@ -69,8 +69,7 @@ Geometry parse_geo(const std::string& text) {
     const char* p = text.c_str();
     for (int i = 0; i < kGeometryFields && p; ++i) {
         const char* rest = nullptr;
-        const int n = to_int(p, &rest);
-        if (rest) v[i] = n;
+        v[i] = to_int(p, &rest);
         p = rest;
     }
     Geometry g{v[0], v[1], v[2], v[3], v[4] == 1};
