@@ -1,0 +1,28 @@
+// Whole files through the sealed container: a write replaces the file
+// atomically and durably, a read that finds a broken seal moves the file
+// aside (".manipuliert") so it is kept for inspection but never parsed.
+#pragma once
+
+#include <string>
+
+namespace sealed {
+
+enum class Result : int { Ok = 0, Missing = 1, Tampered = 2 };
+
+// Suffix of a file whose seal did not hold.
+inline constexpr const char* kBrokenSuffix = ".manipuliert";
+// Suffix of the temporary file a write goes through.
+inline constexpr const char* kTempSuffix = ".tmp";
+
+// Clears `out`, then opens the file. Absent, unreadable or empty: Missing.
+// Not an intact container: moved aside, logged as a warning, Tampered.
+Result read(const std::string& path, std::string& out);
+
+// Seals `plain` into path + ".tmp", flushes it to disk, renames it over
+// `path` and flushes the directory; true once all of that succeeded. On a
+// failure (logged as a warning) the target holds the previous file whole, or
+// the new one whole if only the final directory flush failed, and no
+// temporary file is left behind.
+bool write(const std::string& path, const std::string& plain);
+
+}  // namespace sealed
