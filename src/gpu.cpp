@@ -88,9 +88,25 @@ std::vector<Led> g_leds;                              // in window coordinates
 bool g_collecting = false;
 double g_t = 0;
 
-// Reused for every shape so that frames do not allocate.
+// The triangles of one shape, kept so that frames do not allocate.
 std::vector<SDL_Vertex> g_verts;
 std::vector<int> g_index;
+
+// Unit vectors of n equal steps around a circle, clockwise on screen from
+// angle 0, computed once per n: most of a frame would otherwise be sin and cos.
+struct Dir {
+    double c, s;
+};
+std::vector<std::vector<Dir>> g_circles(kMaxCircleSegments + 1);
+
+const std::vector<Dir>& unit_circle(int n) {
+    std::vector<Dir>& dirs = g_circles[n];
+    if (dirs.empty()) {
+        dirs.reserve(n);
+        for (int i = 0; i < n; ++i) dirs.push_back({std::cos(2 * kPi * i / n), std::sin(2 * kPi * i / n)});
+    }
+    return dirs;
+}
 
 GeometryFn lookup_geometry() {
     if (void* f = dlsym(RTLD_DEFAULT, kGeometryName)) return reinterpret_cast<GeometryFn>(f);
@@ -125,7 +141,8 @@ void vertex(double k, double x, double y, SDL_Color c) {
                                  SDL_FPoint{0, 0}});
 }
 
-// Draws the fan built in g_verts: vertex 0 is the centre, the rest the closed rim.
+// Draws the fan built in g_verts: vertex 0 is the centre, the rest the
+// closed rim. One geometry call per shape.
 void draw_fan() {
     const int rim = static_cast<int>(g_verts.size()) - 1;
     g_index.clear();
@@ -146,10 +163,7 @@ void draw_fan() {
 void fan(double k, double x, double y, double r, int segments, SDL_Color inner, SDL_Color outer) {
     g_verts.clear();
     vertex(k, x, y, inner);
-    for (int i = 0; i < segments; ++i) {
-        const double a = 2 * kPi * i / segments;
-        vertex(k, x + r * std::cos(a), y + r * std::sin(a), outer);
-    }
+    for (const Dir& d : unit_circle(segments)) vertex(k, x + r * d.c, y + r * d.s, outer);
     draw_fan();
 }
 
@@ -170,14 +184,15 @@ void fill_rounded(double k, double x, double y, double w, double h, double r, co
     auto at = [&](double vx, double vy) { vertex(k, vx, vy, to_sdl(mix(top, bottom, (vy - y) / h), 1)); };
     g_verts.clear();
     at(x + w / 2, y + h / 2);
-    // Clockwise from the top-right corner, as cairo draws a rounded rectangle.
+    // Clockwise from the top-right corner, as cairo draws a rounded
+    // rectangle; the first corner starts straight up, three quarters round.
     const double cx[4] = {x + w - r, x + w - r, x + r, x + r};
     const double cy[4] = {y + r, y + h - r, y + h - r, y + r};
+    const std::vector<Dir>& dirs = unit_circle(4 * seg);
     for (int c = 0; c < 4; ++c) {
-        const double start = -kPi / 2 + c * kPi / 2;
         for (int i = 0; i <= seg; ++i) {
-            const double a = start + (kPi / 2) * i / seg;
-            at(cx[c] + r * std::cos(a), cy[c] + r * std::sin(a));
+            const Dir& d = dirs[(3 * seg + c * seg + i) % (4 * seg)];
+            at(cx[c] + r * d.c, cy[c] + r * d.s);
         }
     }
     draw_fan();
