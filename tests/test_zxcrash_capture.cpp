@@ -126,8 +126,9 @@ TEST_F(CrashTest, SegfaultWritesEverySectionInOrderAndDiesOfTheSignal) {
         zxcrash::set_log_file(log);
         zxcrash::set_report_dir(dir);
         zxcrash::record_system();
-        zxcrash::set_context(zxcrash::Context::Graphics, "old renderer\n");
-        zxcrash::set_context(zxcrash::Context::Graphics, "new renderer\n");
+        zxcrash::record_graphics({"renderer: old"});
+        zxcrash::record_graphics({"renderer: new"});
+        zxcrash::record_audio({"pulse 48000 Hz"});
         zxcrash::record_audio({"pulse 48000 Hz"});
         segfault();
     });
@@ -161,8 +162,11 @@ TEST_F(CrashTest, SegfaultWritesEverySectionInOrderAndDiesOfTheSignal) {
     const int logf = find_line(l, "Log file:", 12);
     ASSERT_TRUE(gfx > 12 && audio > gfx && sys > audio && logh > sys && logf > logh) << text;
     EXPECT_GT(gfx, 13) << "backtrace has frames";
-    EXPECT_EQ(l[gfx + 1], "new renderer");
-    EXPECT_EQ(text.find("old renderer"), std::string::npos);
+    // The machine's graphics devices come first, then the caller's lines;
+    // only the second recording is in the report.
+    EXPECT_EQ(l[gfx + 1].rfind("GPU", 0), 0u) << l[gfx + 1];
+    EXPECT_EQ(l[audio - 2], "renderer: new");
+    EXPECT_EQ(text.find("renderer: old"), std::string::npos);
     EXPECT_EQ(l[audio + 1], "pulse 48000 Hz");
     EXPECT_EQ(l[sys + 1].rfind("OS: ", 0), 0u);
     EXPECT_GE(find_line(l, "RAM: ", sys, true), 0);
@@ -175,7 +179,10 @@ TEST_F(CrashTest, SegfaultWritesEverySectionInOrderAndDiesOfTheSignal) {
     // record_system also reached the host's log.
     const std::string child_log = kit::read_file(g_child_log);
     EXPECT_NE(child_log.find("INFO System: OS: "), std::string::npos);
-    EXPECT_NE(child_log.find("INFO Audio: pulse 48000 Hz"), std::string::npos);
+    EXPECT_NE(child_log.find("INFO Graphics: renderer: new"), std::string::npos);
+    const size_t audio_line = child_log.find("INFO Audio: pulse 48000 Hz");
+    EXPECT_NE(audio_line, std::string::npos);
+    EXPECT_EQ(child_log.find("INFO Audio:", audio_line + 1), std::string::npos) << "unchanged audio is not logged again";
 }
 
 TEST_F(CrashTest, AbortWithoutLogOrContextsStillCompletes) {
