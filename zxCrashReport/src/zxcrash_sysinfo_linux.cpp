@@ -28,6 +28,11 @@ namespace {
 constexpr size_t kExeLinkMax = 1023;
 constexpr size_t kRpmOutputMax = 255;
 constexpr size_t kCommitShown = 12;
+constexpr size_t kReadBlock = 4096;
+constexpr long long kKiBPerMB = 1024;  // meminfo counts kilobytes
+const std::string kPackageField = "Package: ";
+const std::string kVersionField = "Version: ";
+const std::string kArchField = "Architecture: ";
 constexpr const char* kDpkgStatus = "/var/lib/dpkg/status";
 constexpr const char* kDpkgInfo = "/var/lib/dpkg/info/";
 constexpr const char* kPacmanLocal = "/var/lib/pacman/local";
@@ -95,13 +100,13 @@ std::string dpkg_version(const std::string& status, const std::string& name, con
     for (const auto& line : split_lines(status)) {
         if (line.empty()) {
             if (close_stanza()) return found;
-        } else if (starts_with(line, "Package: ")) {
+        } else if (starts_with(line, kPackageField)) {
             if (close_stanza()) return found;
-            in = detail::trim(line.substr(9)) == name;
-        } else if (in && starts_with(line, "Version: ")) {
-            version = detail::trim(line.substr(9));
-        } else if (in && starts_with(line, "Architecture: ")) {
-            stanza_arch = detail::trim(line.substr(14));
+            in = detail::trim(line.substr(kPackageField.size())) == name;
+        } else if (in && starts_with(line, kVersionField)) {
+            version = detail::trim(line.substr(kVersionField.size()));
+        } else if (in && starts_with(line, kArchField)) {
+            stanza_arch = detail::trim(line.substr(kArchField.size()));
         }
     }
     close_stanza();
@@ -122,7 +127,7 @@ bool read_file(const std::string& path, std::string& out) {
     out.clear();
     FILE* f = std::fopen(path.c_str(), "rbe");
     if (!f) return false;
-    char buf[4096];
+    char buf[kReadBlock];
     size_t n;
     while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
     std::fclose(f);
@@ -218,8 +223,8 @@ std::string mem_line() {
     read_file(sys_path("/proc/meminfo"), text);
     const long long total = meminfo_value(text, "MemTotal");
     const long long available = meminfo_value(text, "MemAvailable");
-    std::string line = total > 0 ? std::to_string(total / 1024) + " MB" : "unknown";
-    if (available >= 0) line += ", available " + std::to_string(available / 1024) + " MB";
+    std::string line = total > 0 ? std::to_string(total / kKiBPerMB) + " MB" : "unknown";
+    if (available >= 0) line += ", available " + std::to_string(available / kKiBPerMB) + " MB";
     return line;
 }
 
