@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "con.h"
+#include "logger.h"
 #include "main_cli.h"
+#include "zxcrash.h"
 
 namespace {
 
@@ -27,6 +29,21 @@ int unknown_option(const char* arg) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // First of all, in every mode: a crash anywhere from here on leaves a report.
+    zxcrash::App crash_app;
+    crash_app.name = cli::kProduct;
+    crash_app.version = cli::kVersion;
+    crash_app.build = cli::kBuild;
+    crash_app.contact = "crash@zxquenlows.org";
+    crash_app.package = "zxquenlowsraidcalculator";
+    crash_app.log = [](const char* level, const char* message) {
+        if (level && level[0] == 'W')
+            logger::warn(message);
+        else
+            logger::info(message);
+    };
+    zxcrash::install(crash_app);
+
     std::setlocale(LC_ALL, "");
     std::setlocale(LC_NUMERIC, "C");
 
