@@ -124,12 +124,24 @@ bool parse_calc(const std::vector<std::string>& args, CalcArgs* out, int* status
     return true;
 }
 
-int run_calc(const std::vector<std::string>& args) {
+namespace {
+
+// The shared start of both commands: the user's language (without the
+// start-up guard, which belongs to the window), the arguments, the result.
+bool prepare(const std::vector<std::string>& args, CalcArgs* a, raid::Result* r, int* status) {
     L10n::init("");
+    if (!parse_calc(args, a, status)) return false;
+    *r = raid::compute(a->config);
+    return true;
+}
+
+}  // namespace
+
+int run_calc(const std::vector<std::string>& args) {
     CalcArgs a;
+    raid::Result r;
     int status = 0;
-    if (!parse_calc(args, &a, &status)) return status;
-    const raid::Result r = raid::compute(a.config);
+    if (!prepare(args, &a, &r, &status)) return status;
     con::print(raid::to_text(a.config, r));
     if (!r.ok()) return 1;
     con::print("survive:");
@@ -140,11 +152,10 @@ int run_calc(const std::vector<std::string>& args) {
 }
 
 int run_guide(const std::vector<std::string>& args) {
-    L10n::init("");
     CalcArgs a;
+    raid::Result r;
     int status = 0;
-    if (!parse_calc(args, &a, &status)) return status;
-    const raid::Result r = raid::compute(a.config);
+    if (!prepare(args, &a, &r, &status)) return status;
     if (a.devices.empty()) a.devices = guide::devices(guide::Dev::Sd, a.config.disks);
     if (static_cast<int>(a.devices.size()) < a.config.disks) {
         std::fprintf(stderr, "need %d devices\n", a.config.disks);
