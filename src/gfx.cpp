@@ -1,10 +1,13 @@
 // The palettes and the vector primitives. Each primitive starts a fresh path,
 // draws, and keeps any transform or clip it needs inside save/restore; the
 // decorative ones use a fixed-seed generator so every frame looks the same.
+// The three costly drawings that look the same frame after frame (window
+// background, brick wall, lettering) are kept as finished bitmaps and copied.
 //
 // Index:
 //   ---- Colours and palettes ----
 //   ---- Helpers ----
+//   ---- Bitmap cache ----
 //   ---- Shapes: rounded, background, rack, display ----
 //   ---- Icons ----
 //   ---- Logo and drive bay ----
@@ -16,7 +19,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <memory>
+#include <vector>
 
 namespace {
 
@@ -55,6 +61,14 @@ constexpr uint32_t kSpraySeed = 0x5EED;
 constexpr double kGraffitiTilt = -0.045;  // radians
 constexpr int kGraffitiWeight = 1000;
 constexpr int kRainbowWeight = 700;
+
+// Finished bitmaps kept between frames.
+constexpr size_t kCacheEntries = 8;
+constexpr size_t kCacheBytes = size_t(96) << 20;
+constexpr size_t kKeepBackgrounds = 1;
+constexpr size_t kKeepWalls = 2;
+constexpr size_t kKeepLettering = 4;
+constexpr double kCacheMaxSide = 16384;  // device pixels; larger drawings are drawn directly
 
 }  // namespace
 
@@ -160,6 +174,131 @@ Rgba scaled(const Rgba& c, double k) { return Rgba{c.r * k, c.g * k, c.b * k, c.
 
 }  // namespace
 
+// ---- Bitmap cache ----
+
+namespace {
+
+struct SurfaceFree {
+    void operator()(cairo_surface_t* s) const { cairo_surface_destroy(s); }
+};
+
+struct CacheEntry {
+    std::string family;  // which primitive made it
+    std::string key;
+    std::unique_ptr<cairo_surface_t, SurfaceFree> image;
+    size_t bytes = 0;
+    uint64_t used = 0;
+};
+
+// The window draws from one thread, so the cache needs no lock.
+std::vector<CacheEntry>& bitmap_cache() {
+    static std::vector<CacheEntry> cache;
+    return cache;
+}
+
+bool whole(double v) { return std::fabs(v - std::round(v)) < 1e-9; }
+
+// Paints what `draw` draws inside the user-space box (x, y, w, h), from a
+// bitmap kept for `key`. The bitmap matches the device pixel grid exactly: the
+// key carries the scale and the sub-pixel offset, so a copy is the same as
+// drawing afresh, only shifted by whole pixels. Rotated or skewed contexts
+// and surfaces with a device scale are drawn directly. `draw` learns whether
+// it draws into an opaque bitmap whose box is exactly its pixel grid.
+// `keep` limits the bitmaps of one primitive: a window background of an old
+// size is of no more use once the window has a new one.
+template <class Draw>
+void paint_cached(cairo_t* cr, const char* family, size_t keep, const std::string& key, double x,
+                  double y, double w, double h, bool opaque, Draw&& draw) {
+    cairo_matrix_t m;
+    cairo_get_matrix(cr, &m);
+    cairo_surface_t* target = cairo_get_group_target(cr);
+    double sx = 1, sy = 1, ox = 0, oy = 0;
+    cairo_surface_get_device_scale(target, &sx, &sy);
+    cairo_surface_get_device_offset(target, &ox, &oy);
+    const double dx0 = m.xx * x + m.x0, dy0 = m.yy * y + m.y0;
+    const double dx1 = m.xx * (x + w) + m.x0, dy1 = m.yy * (y + h) + m.y0;
+    if (m.xy != 0 || m.yx != 0 || m.xx <= 0 || m.yy <= 0 || sx != 1 || sy != 1 || !whole(ox) ||
+        !whole(oy) || !(dx1 - dx0 < kCacheMaxSide) || !(dy1 - dy0 < kCacheMaxSide)) {
+        draw(cr, false);
+        return;
+    }
+    const double ix0 = std::floor(dx0), iy0 = std::floor(dy0);
+    const int dw = int(std::ceil(dx1) - ix0), dh = int(std::ceil(dy1) - iy0);
+    if (dw <= 0 || dh <= 0) return;
+    // Opaque drawings that fill whole pixels need no alpha, which makes the copy a plain blit.
+    const bool solid = opaque && whole(dx0) && whole(dy0) && whole(dx1) && whole(dy1);
+
+    char geometry[160];
+    std::snprintf(geometry, sizeof geometry, "|%a|%a|%a|%a|%d|%d|%d", m.xx, m.yy, dx0 - ix0,
+                  dy0 - iy0, dw, dh, solid ? 1 : 0);
+    const std::string full = std::string(family) + key + geometry;
+
+    static uint64_t clock = 0;
+    auto& cache = bitmap_cache();
+    CacheEntry* hit = nullptr;
+    for (auto& e : cache)
+        if (e.key == full) hit = &e;
+    if (!hit) {
+        cairo_surface_t* img =
+            cairo_image_surface_create(solid ? CAIRO_FORMAT_RGB24 : CAIRO_FORMAT_ARGB32, dw, dh);
+        if (cairo_surface_status(img) != CAIRO_STATUS_SUCCESS) {
+            cairo_surface_destroy(img);
+            draw(cr, false);
+            return;
+        }
+        cairo_t* c = cairo_create(img);
+        cairo_matrix_t local = {m.xx, 0, 0, m.yy, m.x0 - ix0, m.y0 - iy0};
+        cairo_set_matrix(c, &local);
+        draw(c, solid);
+        cairo_destroy(c);
+        cairo_surface_flush(img);
+
+        const size_t bytes = size_t(cairo_image_surface_get_stride(img)) * size_t(dh);
+        auto evict_oldest = [&cache](const char* only) {
+            auto oldest = cache.end();
+            for (auto it = cache.begin(); it != cache.end(); ++it)
+                if ((!only || it->family == only) && (oldest == cache.end() || it->used < oldest->used))
+                    oldest = it;
+            if (oldest != cache.end()) cache.erase(oldest);
+        };
+        while (std::count_if(cache.begin(), cache.end(),
+                             [family](const CacheEntry& e) { return e.family == family; }) >=
+               std::ptrdiff_t(keep))
+            evict_oldest(family);
+        auto total = [&cache]() {
+            size_t t = 0;
+            for (const auto& e : cache) t += e.bytes;
+            return t;
+        };
+        while (!cache.empty() && (cache.size() >= kCacheEntries || total() + bytes > kCacheBytes))
+            evict_oldest(nullptr);
+        cache.push_back(CacheEntry{family, full, std::unique_ptr<cairo_surface_t, SurfaceFree>(img),
+                                   bytes, 0});
+        hit = &cache.back();
+    }
+    hit->used = ++clock;
+
+    cairo_save(cr);
+    cairo_identity_matrix(cr);
+    cairo_new_path(cr);
+    cairo_set_source_surface(cr, hit->image.get(), ix0, iy0);
+    cairo_rectangle(cr, ix0, iy0, dw, dh);
+    cairo_fill(cr);
+    cairo_restore(cr);
+}
+
+std::string key_of(const char* name, std::initializer_list<double> values) {
+    std::string k = name;
+    char buf[32];
+    for (double v : values) {
+        std::snprintf(buf, sizeof buf, "|%a", v);
+        k += buf;
+    }
+    return k;
+}
+
+}  // namespace
+
 // ---- Shapes: rounded, background, rack, display ----
 
 void rounded(cairo_t* cr, double x, double y, double w, double h, double r) {
@@ -172,16 +311,55 @@ void rounded(cairo_t* cr, double x, double y, double w, double h, double r) {
     cairo_close_path(cr);
 }
 
-void window_bg(cairo_t* cr, double w, double h, const Palette& p) {
-    cairo_new_path(cr);
+namespace {
+
+void draw_window_bg(cairo_t* cr, double w, double h, const Rgba& top, const Rgba& bottom,
+                    bool exact_pixels) {
     cairo_pattern_t* g =
         cairo_pattern_create_radial(w / 2, h / 4, 0, w / 2, h / 4, 0.9 * std::max(w, h));
-    stop(g, 0, p.bg_top);
-    stop(g, 1, p.bg_bottom);
+    stop(g, 0, top);
+    stop(g, 1, bottom);
     cairo_set_source(cr, g);
-    cairo_rectangle(cr, 0, 0, w, h);
-    cairo_fill(cr);
     cairo_pattern_destroy(g);
+    if (!exact_pixels) {
+        cairo_rectangle(cr, 0, 0, w, h);
+        cairo_fill(cr);
+        return;
+    }
+    // The gradient is symmetric about the middle column: draw the left half
+    // and mirror it, which halves the cost of a new window size.
+    cairo_surface_t* img = cairo_get_target(cr);
+    const int dw = cairo_image_surface_get_width(img), dh = cairo_image_surface_get_height(img);
+    const int half = (dw + 1) / 2;
+    cairo_matrix_t m;
+    cairo_get_matrix(cr, &m);
+    cairo_identity_matrix(cr);
+    cairo_rectangle(cr, 0, 0, half, dh);
+    cairo_set_matrix(cr, &m);
+    cairo_fill(cr);
+    cairo_surface_flush(img);
+    cairo_identity_matrix(cr);
+    cairo_translate(cr, dw, 0);
+    cairo_scale(cr, -1, 1);
+    cairo_set_source_surface(cr, img, 0, 0);
+    cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
+    cairo_rectangle(cr, 0, 0, dw - half, dh);
+    cairo_fill(cr);
+    cairo_set_matrix(cr, &m);
+}
+
+}  // namespace
+
+void window_bg(cairo_t* cr, double w, double h, const Palette& p) {
+    cairo_new_path(cr);
+    if (!(w > 0 && h > 0)) return;
+    // A radial gradient over the whole window costs more than the rest of
+    // the frame together, so it is drawn once per size and theme.
+    const Rgba t = p.bg_top, b = p.bg_bottom;
+    paint_cached(cr, "window_bg", kKeepBackgrounds,
+                 key_of("", {w, h, t.r, t.g, t.b, t.a, b.r, b.g, b.b, b.a}), 0, 0, w, h,
+                 t.a >= 1 && b.a >= 1,
+                 [&](cairo_t* c, bool exact) { draw_window_bg(c, w, h, t, b, exact); });
 }
 
 void screw(cairo_t* cr, double cx, double cy, double rot, const Palette& p) {
@@ -506,8 +684,9 @@ void drive(cairo_t* cr, double x, double y, double w, double h, const Palette& p
 
 // ---- Wall and lettering ----
 
-void wall(cairo_t* cr, double x, double y, double w, double h, bool dark) {
-    cairo_new_path(cr);
+namespace {
+
+void draw_wall(cairo_t* cr, double x, double y, double w, double h, bool dark) {
     cairo_rectangle(cr, x, y, w, h);
     if (dark)
         fill_vertical(cr, y, y + h, rgb(0.125, 0.122, 0.118), rgb(0.075, 0.073, 0.071));
@@ -541,6 +720,17 @@ void wall(cairo_t* cr, double x, double y, double w, double h, bool dark) {
     cairo_restore(cr);
 }
 
+}  // namespace
+
+void wall(cairo_t* cr, double x, double y, double w, double h, bool dark) {
+    cairo_new_path(cr);
+    if (!(w > 0 && h > 0)) return;
+    // The joints snap to whole user units, so the fractions of x and y belong to the key.
+    paint_cached(cr, "wall", kKeepWalls,
+                 key_of("", {w, h, x - std::floor(x), y - std::floor(y), dark ? 1.0 : 0.0}), x, y, w,
+                 h, true, [&](cairo_t* c, bool) { draw_wall(c, x, y, w, h, dark); });
+}
+
 namespace {
 
 // A four-pointed sparkle; the points are cubic curves pulled in toward the centre.
@@ -557,26 +747,16 @@ void sparkle(cairo_t* cr, double cx, double cy, double r, double alpha) {
 
 }  // namespace
 
-double graffiti(cairo_t* cr, const std::string& s, double x, double cy, double size, double max_w,
-                bool dark) {
-    if (s.empty() || size <= 0) return 0;
-    PangoLayout* lay = pango_cairo_create_layout(cr);
-    PangoFontDescription* d = pango_font_description_new();
-    pango_font_description_set_family_static(d, "Sans");
-    pango_font_description_set_weight(d, static_cast<PangoWeight>(kGraffitiWeight));
-    pango_font_description_set_style(d, PANGO_STYLE_ITALIC);
-    pango_font_description_set_absolute_size(d, size * PANGO_SCALE);
-    pango_layout_set_font_description(lay, d);
-    pango_font_description_free(d);
-    pango_layout_set_text(lay, s.data(), static_cast<int>(s.size()));
-    PangoRectangle ink;
-    pango_layout_get_extents(lay, &ink, nullptr);
-    const double ix = double(ink.x) / PANGO_SCALE, iy = double(ink.y) / PANGO_SCALE;
-    const double iw = double(ink.width) / PANGO_SCALE, ih = double(ink.height) / PANGO_SCALE;
+namespace {
 
-    const double pad = 0.22 * size;
-    const double total = iw + 2 * pad;
-    const double k = (max_w > 0 && total > max_w) ? max_w / total : 1;
+struct Lettering {
+    PangoLayout* lay;
+    double ix, iy, iw, ih;  // ink box of the layout
+    double size, pad, total, k;
+};
+
+void draw_graffiti(cairo_t* cr, const Lettering& L, double x, double cy, bool dark) {
+    const double iw = L.iw, ih = L.ih, size = L.size, pad = L.pad, total = L.total, k = L.k;
 
     // Local space: the ink box spans (0, 0)..(iw, ih), tilted slightly upward.
     cairo_save(cr);
@@ -585,8 +765,8 @@ double graffiti(cairo_t* cr, const std::string& s, double x, double cy, double s
     cairo_scale(cr, k, k);
     cairo_rotate(cr, kGraffitiTilt);
     cairo_translate(cr, 0, -ih / 2);
-    cairo_move_to(cr, -ix, -iy);
-    pango_cairo_layout_path(cr, lay);
+    cairo_move_to(cr, -L.ix, -L.iy);
+    pango_cairo_layout_path(cr, L.lay);
     cairo_path_t* glyphs = cairo_copy_path(cr);
     cairo_new_path(cr);
 
@@ -654,8 +834,59 @@ double graffiti(cairo_t* cr, const std::string& s, double x, double cy, double s
 
     cairo_restore(cr);
     cairo_path_destroy(glyphs);
-    g_object_unref(lay);
-    return k * total;
 }
+
+}  // namespace
+
+double graffiti(cairo_t* cr, const std::string& s, double x, double cy, double size, double max_w,
+                bool dark) {
+    if (s.empty() || size <= 0) return 0;
+    Lettering L{};
+    L.lay = pango_cairo_create_layout(cr);
+    PangoFontDescription* d = pango_font_description_new();
+    pango_font_description_set_family_static(d, "Sans");
+    pango_font_description_set_weight(d, static_cast<PangoWeight>(kGraffitiWeight));
+    pango_font_description_set_style(d, PANGO_STYLE_ITALIC);
+    pango_font_description_set_absolute_size(d, size * PANGO_SCALE);
+    pango_layout_set_font_description(L.lay, d);
+    pango_font_description_free(d);
+    pango_layout_set_text(L.lay, s.data(), static_cast<int>(s.size()));
+    PangoRectangle ink;
+    pango_layout_get_extents(L.lay, &ink, nullptr);
+    L.ix = double(ink.x) / PANGO_SCALE;
+    L.iy = double(ink.y) / PANGO_SCALE;
+    L.iw = double(ink.width) / PANGO_SCALE;
+    L.ih = double(ink.height) / PANGO_SCALE;
+    L.size = size;
+    L.pad = 0.22 * size;
+    L.total = L.iw + 2 * L.pad;
+    L.k = (max_w > 0 && L.total > max_w) ? max_w / L.total : 1;
+
+    // Everything drawn (dots, outline, extrusion, sparkles) stays within this
+    // local box; its corners, turned like the lettering, bound the bitmap.
+    const double lx0 = -L.pad - 3, lx1 = L.iw + L.pad + 3;
+    const double ly0 = -std::max(0.6 * L.pad, 0.16 * size) - 3;
+    const double ly1 = L.ih + std::max(0.8 * L.pad, 0.2 * size) + 3;
+    const double ca = std::cos(kGraffitiTilt), sa = std::sin(kGraffitiTilt);
+    double bx0 = 1e300, by0 = 1e300, bx1 = -1e300, by1 = -1e300;
+    for (double lx : {lx0, lx1})
+        for (double ly : {ly0, ly1}) {
+            const double vy = ly - L.ih / 2;
+            const double ux = x + L.k * (L.pad + lx * ca - vy * sa);
+            const double uy = cy + L.k * (lx * sa + vy * ca);
+            bx0 = std::min(bx0, ux);
+            bx1 = std::max(bx1, ux);
+            by0 = std::min(by0, uy);
+            by1 = std::max(by1, uy);
+        }
+    std::string key = key_of("", {size, L.k, dark ? 1.0 : 0.0});
+    key += '|';
+    key += s;
+    paint_cached(cr, "graffiti", kKeepLettering, key, bx0, by0, bx1 - bx0, by1 - by0, false,
+                 [&](cairo_t* c, bool) { draw_graffiti(c, L, x, cy, dark); });
+    g_object_unref(L.lay);
+    return L.k * L.total;
+}
+
 
 }  // namespace gfx

@@ -156,6 +156,47 @@ TEST(Rounded, WideBoxBecomesStadiumAndZeroRadiusARectangle) {
     EXPECT_TRUE(cairo_in_fill(c.cr, 9.8, 9.8));
 }
 
+TEST(WindowBg, IsTheRadialGradientWhateverTheWidth) {
+    const Palette p = Palette::make(false);
+    for (int w : {300, 301}) {
+        Canvas mine(w, 200), ref(w, 200);
+        gfx::window_bg(mine.cr, w, 200, p);
+        gfx::window_bg(mine.cr, w, 200, p);  // the second time from the kept bitmap
+        cairo_pattern_t* g = cairo_pattern_create_radial(w / 2.0, 50, 0, w / 2.0, 50, 0.9 * w);
+        cairo_pattern_add_color_stop_rgba(g, 0, p.bg_top.r, p.bg_top.g, p.bg_top.b, 1);
+        cairo_pattern_add_color_stop_rgba(g, 1, p.bg_bottom.r, p.bg_bottom.g, p.bg_bottom.b, 1);
+        cairo_set_source(ref.cr, g);
+        cairo_paint(ref.cr);
+        cairo_pattern_destroy(g);
+        int off = 0;
+        for (int y = 0; y < 200; ++y)
+            for (int x = 0; x < w; ++x) {
+                const Px a = mine.at(x, y), b = ref.at(x, y);
+                off += a.r != b.r || a.g != b.g || a.b != b.b || a.a != b.a;
+            }
+        EXPECT_EQ(off, 0) << w;
+    }
+}
+
+TEST(WindowBg, KeptBitmapRespectsClipAndOffset) {
+    const Palette p = Palette::make(true);
+    Canvas c(200, 100);
+    gfx::window_bg(c.cr, 200, 100, p);  // now kept
+    Canvas clipped(200, 100);
+    cairo_rectangle(clipped.cr, 0, 0, 100, 100);
+    cairo_clip(clipped.cr);
+    gfx::window_bg(clipped.cr, 200, 100, p);
+    EXPECT_EQ(clipped.at(99, 50).a, 255);
+    EXPECT_EQ(clipped.at(100, 50).a, 0);
+    Canvas moved(240, 140);
+    cairo_translate(moved.cr, 20, 30);
+    gfx::window_bg(moved.cr, 200, 100, p);
+    EXPECT_EQ(moved.at(19, 60).a, 0);
+    EXPECT_EQ(moved.at(20, 60).r, c.at(0, 30).r);
+    EXPECT_EQ(moved.at(219, 129).r, c.at(199, 99).r);
+    EXPECT_EQ(moved.at(220, 60).a, 0);
+}
+
 TEST(Rack, TransparentStripDrawsNoStrip) {
     const Palette p = Palette::make(true);
     Canvas plain(200, 60), red(200, 60);
@@ -329,6 +370,32 @@ TEST(Graffiti, SamePictureEveryCallWithinItsWidth) {
     EXPECT_GE(lo, 50 - 4);   // overspray dots may reach a few pixels out
     EXPECT_LE(hi, 50 + w + 4);
     EXPECT_GT(hi - lo, 0.8 * w);
+}
+
+TEST(Graffiti, KeptBitmapFollowsSubPixelPosition) {
+    // A whole-pixel move reuses the bitmap; a quarter pixel gives other pixels.
+    Canvas a(300, 100), b(300, 100), c(300, 100), d(300, 100);
+    gfx::graffiti(a.cr, "Raid", 10.25, 50.5, 40, 0, true);
+    gfx::graffiti(b.cr, "Raid", 11.25, 51.5, 40, 0, true);
+    gfx::graffiti(c.cr, "Raid", 10.5, 50.5, 40, 0, true);
+    gfx::graffiti(d.cr, "Raid", 10.25, 50.75, 40, 0, true);
+    int moved = 0, across = 0, down = 0;
+    for (int y = 0; y < 99; ++y)
+        for (int x = 0; x < 299; ++x) {
+            const Px p = a.at(x, y), q = b.at(x + 1, y + 1);
+            moved += p.a != q.a || p.r != q.r || p.g != q.g;
+            across += p.a != c.at(x, y).a;
+            down += p.a != d.at(x, y).a;
+        }
+    EXPECT_EQ(moved, 0);
+    EXPECT_GT(across, 100);
+    EXPECT_GT(down, 100);
+    // Drawn on a rotated context (no bitmap) it still draws.
+    Canvas r(400, 200);
+    cairo_translate(r.cr, 200, 100);
+    cairo_rotate(r.cr, 0.3);
+    const double w = gfx::graffiti(r.cr, "Raid", -80, 0, 40, 0, true);
+    EXPECT_GT(r.ink_columns().second - r.ink_columns().first, 0.7 * w);
 }
 
 TEST(RainbowText, RunsFromGreenToRedInTheDarkTheme) {
