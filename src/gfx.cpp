@@ -201,8 +201,8 @@ bool whole(double v) { return std::fabs(v - std::round(v)) < 1e-9; }
 // Paints what `draw` draws inside the user-space box (x, y, w, h), from a
 // bitmap kept for `key`. The bitmap matches the device pixel grid exactly: the
 // key carries the scale and the sub-pixel offset, so a copy is the same as
-// drawing afresh, only shifted by whole pixels. Rotated or skewed contexts
-// and surfaces with a device scale are drawn directly. `draw` learns whether
+// drawing afresh, only shifted by whole pixels. Rotated or skewed contexts,
+// surfaces with a device scale and vector surfaces are drawn directly. `draw` learns whether
 // it draws into an opaque bitmap whose box is exactly its pixel grid.
 // `keep` limits the bitmaps of one primitive: a window background of an old
 // size is of no more use once the window has a new one.
@@ -217,7 +217,8 @@ void paint_cached(cairo_t* cr, const char* family, size_t keep, const std::strin
     cairo_surface_get_device_offset(target, &ox, &oy);
     const double dx0 = m.xx * x + m.x0, dy0 = m.yy * y + m.y0;
     const double dx1 = m.xx * (x + w) + m.x0, dy1 = m.yy * (y + h) + m.y0;
-    if (m.xy != 0 || m.yx != 0 || m.xx <= 0 || m.yy <= 0 || sx != 1 || sy != 1 || !whole(ox) ||
+    if (cairo_surface_get_type(target) != CAIRO_SURFACE_TYPE_IMAGE || m.xy != 0 || m.yx != 0 ||
+        m.xx <= 0 || m.yy <= 0 || sx != 1 || sy != 1 || !whole(ox) ||
         !whole(oy) || !(dx1 - dx0 < kCacheMaxSide) || !(dy1 - dy0 < kCacheMaxSide)) {
         draw(cr, false);
         return;
@@ -477,7 +478,7 @@ Rgba vu_color(double f, const Palette& p) {
 
 double rainbow_text(cairo_t* cr, const std::string& s, double x, double y, double size, bool dark) {
     if (s.empty() || size <= 0) return 0;
-    PangoLayout* lay = pango_cairo_create_layout(cr);
+    PangoLayout* lay = create_layout(cr);
     PangoFontDescription* d = pango_font_description_new();
     pango_font_description_set_family_static(d, "Sans");
     pango_font_description_set_weight(d, static_cast<PangoWeight>(kRainbowWeight));
@@ -842,7 +843,7 @@ double graffiti(cairo_t* cr, const std::string& s, double x, double cy, double s
                 bool dark) {
     if (s.empty() || size <= 0) return 0;
     Lettering L{};
-    L.lay = pango_cairo_create_layout(cr);
+    L.lay = create_layout(cr);
     PangoFontDescription* d = pango_font_description_new();
     pango_font_description_set_family_static(d, "Sans");
     pango_font_description_set_weight(d, static_cast<PangoWeight>(kGraffitiWeight));

@@ -93,7 +93,7 @@ void led(cairo_t* cr, double x, double y, double r, double red, double green, do
 // shrunk to max_w. `outline` is the dark rim's width as a fraction of size.
 void word(cairo_t* cr, const char* text, double cx, double y, double size, double max_w, Rgb top,
           Rgb bottom, double outline, double spacing) {
-    PangoLayout* lay = pango_cairo_create_layout(cr);
+    PangoLayout* lay = gfx::create_layout(cr);
     PangoFontDescription* d = pango_font_description_new();
     pango_font_description_set_family_static(d, "Sans");
     pango_font_description_set_weight(d, PANGO_WEIGHT_ULTRABOLD);
@@ -276,6 +276,7 @@ void device(cairo_t* cr, double S, const DeviceLayout& d) {
         cairo_pattern_add_color_stop_rgb(f, 1, 0.06, 0.062, 0.068);
         cairo_set_source(cr, f);
         cairo_fill(cr);
+        cairo_pattern_destroy(f);
         if (d.detail) {
             gfx::rounded(cr, bx + lw / 2, by + lw / 2, bw - lw, bh - lw, 0.14 * bh);
             cairo_set_source_rgba(cr, 0, 0, 0, 0.7);
@@ -527,7 +528,7 @@ void banner_stage(cairo_t* cr) {
 }
 
 void tagline(cairo_t* cr) {
-    PangoLayout* lay = pango_cairo_create_layout(cr);
+    PangoLayout* lay = gfx::create_layout(cr);
     PangoFontDescription* d = pango_font_description_new();
     pango_font_description_set_family_static(d, "Sans");
     pango_font_description_set_weight(d, PANGO_WEIGHT_SEMIBOLD);
