@@ -107,8 +107,8 @@ double wrapped(cairo_t* cr, const std::string& s, double x, double y, double w, 
 
 // The building blocks of the calls above, for painters that need a layout
 // of their own. The caller releases the layout with g_object_unref.
-// Every pango layout of the program is made here, so that the font machinery
-// is released when the process exits.
+// Every pango layout of the program is made here (one place to tune or
+// check the font set-up).
 PangoLayout* create_layout(cairo_t* cr);
 // The shared font description for a size (cached per tenth of a pixel).
 const PangoFontDescription* font(double size, bool bold);

@@ -310,18 +310,24 @@ void device(cairo_t* cr, double S, const DeviceLayout& d) {
 
 // 16 pixels: the device alone, one pixel per sixteenth.
 constexpr double k16 = 1.0 / 16;
-constexpr DeviceLayout kTinyDevice = {3 * k16,  13 * k16, 2 * k16, 15 * k16, 4 * k16, 12 * k16,
-                                      3 * k16,  3 * k16,  1 * k16, 0.6 * k16, 1.5 * k16, 3.5 * k16,
-                                      0.56,     0.3,      0.75 * k16, false};
-// 32 pixels: the device above a large "RAID".
+constexpr DeviceLayout kTinyDevice = {
+    .x0 = 3 * k16, .x1 = 13 * k16, .y0 = 2 * k16, .y1 = 15 * k16,
+    .bay_x0 = 4 * k16, .bay_x1 = 12 * k16, .bay_top = 3 * k16, .bay_h = 3 * k16, .bay_gap = k16,
+    .led_r = 0.6 * k16, .led_blue_x = 1.5 * k16, .led_green_x = 3.5 * k16,
+    .metal_top = 0.56, .metal_bottom = 0.3, .line = 0.75 * k16, .detail = false};
+// 32 to 64 pixels: the device behind a large "RAID", on a grid of 32.
 constexpr double k32 = 1.0 / 32;
-constexpr DeviceLayout kSmallDevice = {8 * k32,  24 * k32, 3 * k32,  28 * k32, 10 * k32,
-                                       22 * k32, 5 * k32,  4 * k32,  1 * k32,  1 * k32,
-                                       2 * k32,  5 * k32,  0.5,      0.24,     1 * k32 / 2,
-                                       false};
-constexpr DeviceLayout kFullDevice = {0.355, 0.725, 0.225, 0.855,   0.386, 0.694, 0.26, 0.085,
-                                      0.02,  0.011, 0.05,  0.1,   0.32,  0.13,  1.0 / 300,
-                                      true};
+constexpr DeviceLayout kSmallDevice = {
+    .x0 = 8 * k32, .x1 = 24 * k32, .y0 = 3 * k32, .y1 = 28 * k32,
+    .bay_x0 = 10 * k32, .bay_x1 = 22 * k32, .bay_top = 5 * k32, .bay_h = 4 * k32, .bay_gap = k32,
+    .led_r = k32, .led_blue_x = 2 * k32, .led_green_x = 5 * k32,
+    .metal_top = 0.5, .metal_bottom = 0.24, .line = k32 / 2, .detail = false};
+// 128 pixels and up: a slimmer tower between the words.
+constexpr DeviceLayout kFullDevice = {
+    .x0 = 0.355, .x1 = 0.725, .y0 = 0.225, .y1 = 0.855,
+    .bay_x0 = 0.386, .bay_x1 = 0.694, .bay_top = 0.26, .bay_h = 0.085, .bay_gap = 0.02,
+    .led_r = 0.011, .led_blue_x = 0.05, .led_green_x = 0.1,
+    .metal_top = 0.32, .metal_bottom = 0.13, .line = 1.0 / 300, .detail = true};
 
 }  // namespace
 
