@@ -10,6 +10,7 @@
 #include "con.h"
 #include "logger.h"
 #include "main_cli.h"
+#include "store_art.h"
 #include "zxcrash.h"
 
 namespace {
@@ -64,6 +65,10 @@ int main(int argc, char** argv) {
             return cli::run_calc(rest(argc, argv, i + 1));
         } else if (a == "--guide") {
             return cli::run_guide(rest(argc, argv, i + 1));
+        } else if (a == "--render-icon" && more >= 2) {
+            return render_icon(std::strtol(argv[i + 1], nullptr, 10), argv[i + 2]);
+        } else if (a == "--render-store-art" && more >= 1) {
+            return render_store_art(argv[i + 1], rest(argc, argv, i + 2));
         } else if (a == "--theme" && more >= 1) {
             theme = argv[++i];
         } else if (a == "--size" && more >= 1) {

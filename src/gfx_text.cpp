@@ -1,0 +1,189 @@
+// Text on top of pango: one shared font description per size and weight, and
+// the fitting rules every label follows: shrink in half-pixel steps as far as
+// the style allows, then wrap by word (unless the style asks to stay on one
+// line). Layouts are made per call and released at once.
+#include "gfx.h"
+
+#include <pango/pangocairo.h>
+
+#include <algorithm>
+#include <map>
+#include <memory>
+#include <utility>
+
+namespace gfx {
+
+namespace {
+
+constexpr const char* kFamily = "Sans";  // fontconfig picks the face and the fallbacks
+constexpr int kRegular = 400;
+constexpr int kBold = 600;
+constexpr double kMinFontPx = 1;         // smaller (or negative) sizes are drawn at this
+constexpr double kFitFloor = 0.5;        // `fit` shrinks to half size at most
+constexpr double kMiddleFloor = 0.85;    // `middle` shrinks to 85 % before wrapping
+constexpr double kShrinkStep = 0.5;      // pixels per shrink step
+constexpr double kMinWrapWidth = 10;     // narrowest paragraph width
+constexpr double kCaptionSize = 11.5;
+
+struct FontFree {
+    void operator()(PangoFontDescription* d) const { pango_font_description_free(d); }
+};
+using FontPtr = std::unique_ptr<PangoFontDescription, FontFree>;
+
+// Keyed by the size in whole tenths of a pixel and the weight; never evicted.
+// The UI draws from one thread only, so the map needs no lock.
+std::map<std::pair<int, bool>, FontPtr>& font_cache() {
+    static std::map<std::pair<int, bool>, FontPtr> cache;
+    return cache;
+}
+
+int tenths(double size) {
+    // The tiny bias keeps sizes such as 12.3, stored as 12.2999…, in their tenth.
+    return static_cast<int>(std::max(size, kMinFontPx) * 10 + 1e-6);
+}
+
+PangoAlignment pango_align(Align a) {
+    switch (a) {
+        case Align::Center: return PANGO_ALIGN_CENTER;
+        case Align::Right: return PANGO_ALIGN_RIGHT;
+        case Align::Left: break;
+    }
+    return PANGO_ALIGN_LEFT;
+}
+
+void show(cairo_t* cr, PangoLayout* lay, double x, double y, const Rgba& c) {
+    set(cr, c);
+    cairo_new_path(cr);
+    cairo_move_to(cr, x, y);
+    pango_cairo_show_layout(cr, lay);
+    cairo_new_path(cr);
+}
+
+}  // namespace
+
+// ---- Layouts ----
+
+PangoLayout* create_layout(cairo_t* cr) { return pango_cairo_create_layout(cr); }
+
+#if defined(__SANITIZE_ADDRESS__)
+// Fontconfig keeps its font patterns until the process ends and cannot be
+// made to let go safely (its clean-up asserts while cairo still holds fonts),
+// so leak checks skip what it allocates. Every binary that draws text links
+// this file through create_layout.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+extern "C" const char* __lsan_default_options() { return "print_suppressions=0"; }
+#endif
+
+const PangoFontDescription* font(double size, bool bold) {
+    const int key = tenths(size);
+    auto& cache = font_cache();
+    auto it = cache.find({key, bold});
+    if (it != cache.end()) return it->second.get();
+    // Every size in the same tenth gets the same face size, whichever came first.
+    FontPtr d(pango_font_description_new());
+    pango_font_description_set_family_static(d.get(), kFamily);
+    pango_font_description_set_absolute_size(d.get(), key / 10.0 * PANGO_SCALE);
+    pango_font_description_set_weight(d.get(), static_cast<PangoWeight>(bold ? kBold : kRegular));
+    return cache.emplace(std::make_pair(key, bold), std::move(d)).first->second.get();
+}
+
+PangoLayout* plain_layout(cairo_t* cr, const std::string& s, double size, bool bold, bool tnum) {
+    PangoLayout* lay = create_layout(cr);
+    pango_layout_set_font_description(lay, font(size, bold));
+    if (tnum) {
+        PangoAttrList* attrs = pango_attr_list_new();
+        pango_attr_list_insert(attrs, pango_attr_font_features_new("tnum"));
+        pango_layout_set_attributes(lay, attrs);
+        pango_attr_list_unref(attrs);
+    }
+    pango_layout_set_text(lay, s.data(), static_cast<int>(s.size()));
+    return lay;
+}
+
+PangoLayout* layout(cairo_t* cr, const std::string& s, const TextStyle& st, bool* wrapped) {
+    if (wrapped) *wrapped = false;
+    PangoLayout* lay = plain_layout(cr, s, st.size, st.bold, st.tnum);
+    if (st.max_w <= 0) return lay;
+
+    int w = 0;
+    pango_layout_get_pixel_size(lay, &w, nullptr);
+    const double floor = st.fit ? st.size * kFitFloor : st.middle ? st.size * kMiddleFloor : st.size;
+    double size = st.size;
+    while (w > st.max_w && size > floor) {
+        size = std::max(size - kShrinkStep, floor);
+        pango_layout_set_font_description(lay, font(size, st.bold));
+        pango_layout_get_pixel_size(lay, &w, nullptr);
+    }
+    if (w > st.max_w && !st.fit) {
+        pango_layout_set_width(lay, static_cast<int>(st.max_w * PANGO_SCALE));
+        pango_layout_set_wrap(lay, PANGO_WRAP_WORD_CHAR);
+        pango_layout_set_alignment(lay, pango_align(st.align));
+        if (wrapped) *wrapped = true;
+    }
+    return lay;
+}
+
+// ---- Drawing and measuring ----
+
+double text(cairo_t* cr, const std::string& s, double x, double y, const Rgba& c,
+            const TextStyle& st) {
+    if (s.empty()) return 0;
+    bool wrapped = false;
+    PangoLayout* lay = layout(cr, s, st, &wrapped);
+    int w = 0, h = 0;
+    pango_layout_get_pixel_size(lay, &w, &h);
+    // A wrapped block is max_w wide and pango aligns its lines inside it.
+    const double used = wrapped ? st.max_w : w;
+    if (st.align == Align::Center)
+        x -= used / 2;
+    else if (st.align == Align::Right)
+        x -= used;
+    if (st.middle) y -= h / 2.0;
+    show(cr, lay, x, y, c);
+    g_object_unref(lay);
+    return used;
+}
+
+double caption(cairo_t* cr, const std::string& s, double x, double y, const Palette& p,
+               const Rgba* color) {
+    TextStyle st;
+    st.size = kCaptionSize;
+    st.bold = true;
+    st.tnum = true;
+    st.middle = true;
+    return text(cr, s, x, y, color ? *color : p.dim, st);
+}
+
+double text_width(cairo_t* cr, const std::string& s, double size, bool bold) {
+    if (s.empty()) return 0;
+    PangoLayout* lay = plain_layout(cr, s, size, bold, true);
+    int w = 0;
+    pango_layout_get_pixel_size(lay, &w, nullptr);
+    g_object_unref(lay);
+    return w;
+}
+
+double text_height(cairo_t* cr, const std::string& s, const TextStyle& st) {
+    if (s.empty()) return 0;
+    PangoLayout* lay = layout(cr, s, st, nullptr);
+    int h = 0;
+    pango_layout_get_pixel_size(lay, nullptr, &h);
+    g_object_unref(lay);
+    return h;
+}
+
+double wrapped(cairo_t* cr, const std::string& s, double x, double y, double w, double size,
+               const Rgba& c, Align a, bool bold, bool draw) {
+    if (s.empty()) return 0;
+    PangoLayout* lay = plain_layout(cr, s, size, bold, false);
+    pango_layout_set_width(lay, static_cast<int>(std::max(w, kMinWrapWidth) * PANGO_SCALE));
+    pango_layout_set_wrap(lay, PANGO_WRAP_WORD_CHAR);
+    pango_layout_set_alignment(lay, pango_align(a));
+    int h = 0;
+    pango_layout_get_pixel_size(lay, nullptr, &h);
+    if (draw) show(cr, lay, x, y, c);
+    g_object_unref(lay);
+    return h;
+}
+
+}  // namespace gfx

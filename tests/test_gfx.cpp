@@ -1,0 +1,418 @@
+// Palettes, colour parsing and the vector primitives, drawn into small image
+// surfaces and checked at the pixels that show whether a shape is right.
+#include <gtest/gtest.h>
+
+#include <cairo.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <set>
+
+#include "gfx.h"
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+struct Px {
+    int r, g, b, a;  // unpremultiplied, 0..255
+};
+
+struct Canvas {
+    cairo_surface_t* s;
+    cairo_t* cr;
+    int w, h;
+    Canvas(int width, int height) : w(width), h(height) {
+        s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
+        cr = cairo_create(s);
+    }
+    ~Canvas() {
+        cairo_destroy(cr);
+        cairo_surface_destroy(s);
+    }
+    Px at(int x, int y) {
+        cairo_surface_flush(s);
+        const unsigned char* row = cairo_image_surface_get_data(s) + y * cairo_image_surface_get_stride(s);
+        uint32_t v;
+        std::memcpy(&v, row + 4 * x, 4);
+        const int a = v >> 24;
+        auto un = [a](uint32_t c) { return a == 0 ? 0 : int((c & 0xFF) * 255 + a / 2) / a; };
+        return Px{un(v >> 16), un(v >> 8), un(v), a};
+    }
+    bool same_as(Canvas& o) {
+        cairo_surface_flush(s);
+        cairo_surface_flush(o.s);
+        return w == o.w && h == o.h &&
+               std::memcmp(cairo_image_surface_get_data(s), cairo_image_surface_get_data(o.s),
+                           size_t(cairo_image_surface_get_stride(s)) * h) == 0;
+    }
+    // Leftmost and rightmost columns with any ink; -1 when blank.
+    std::pair<int, int> ink_columns() {
+        int lo = -1, hi = -1;
+        for (int x = 0; x < w; ++x)
+            for (int y = 0; y < h; ++y)
+                if (at(x, y).a > 0) {
+                    if (lo < 0) lo = x;
+                    hi = x;
+                    break;
+                }
+        return {lo, hi};
+    }
+};
+
+bool same(const Rgba& a, const Rgba& b) {
+    return std::fabs(a.r - b.r) < 1e-9 && std::fabs(a.g - b.g) < 1e-9 && std::fabs(a.b - b.b) < 1e-9 &&
+           std::fabs(a.a - b.a) < 1e-9;
+}
+
+bool greyish(const Px& p) { return std::abs(p.r - p.g) < 10 && std::abs(p.g - p.b) < 10; }
+
+}  // namespace
+
+// ---- Colours and palettes ----
+
+TEST(Hex, HashIsOptionalAndChannelsSplitByBits) {
+    const Rgba a = hex("#A9C2A8", 1), b = hex("A9C2A8", 1);
+    EXPECT_TRUE(same(a, b));
+    EXPECT_DOUBLE_EQ(a.r, 0xA9 / 255.0);
+    EXPECT_DOUBLE_EQ(a.g, 0xC2 / 255.0);
+    EXPECT_DOUBLE_EQ(a.b, 0xA8 / 255.0);
+    EXPECT_DOUBLE_EQ(hex("#FFFFFF", 0.13).a, 0.13);
+    EXPECT_DOUBLE_EQ(hex("#000000").a, 1.0);
+}
+
+TEST(Hex, MalformedTextGivesWhatTheParseGives) {
+    const Rgba short_text = hex("#12");  // reads as 0x000012
+    EXPECT_DOUBLE_EQ(short_text.r, 0);
+    EXPECT_DOUBLE_EQ(short_text.b, 0x12 / 255.0);
+    EXPECT_TRUE(same(hex("nonsense"), Rgba{}));
+    EXPECT_TRUE(same(hex(nullptr, 0.5), Rgba{0, 0, 0, 0.5}));
+}
+
+TEST(Palette, DefaultIsLightWithOpaqueBlack) {
+    const Palette p;
+    EXPECT_FALSE(p.dark);
+    EXPECT_TRUE(same(p.accent, Rgba{0, 0, 0, 1}));
+    EXPECT_TRUE(same(p.button_hot, Rgba{0, 0, 0, 1}));
+}
+
+TEST(Palette, ThemesCarryTheirColoursAndAlphas) {
+    const Palette d = Palette::make(true), l = Palette::make(false);
+    EXPECT_TRUE(d.dark);
+    EXPECT_FALSE(l.dark);
+    EXPECT_TRUE(same(d.bg, hex("#0B0B0C")));
+    EXPECT_TRUE(same(l.bg, hex("#ECEBE8")));
+    EXPECT_TRUE(same(d.button_hot, hex("#2B2B2E")));
+    EXPECT_TRUE(same(l.chip_on_text, hex("#FFFFFF")));
+    EXPECT_TRUE(same(d.shine, hex("#FFFFFF", 0.13)));
+    EXPECT_TRUE(same(l.shine, hex("#FFFFFF", 0.4)));
+    EXPECT_TRUE(same(d.grid, hex("#FFFFFF", 0.06)));
+    EXPECT_TRUE(same(l.grid, hex("#000000", 0.07)));
+    EXPECT_TRUE(same(d.hover, hex("#FFFFFF", 0.05)));
+    EXPECT_TRUE(same(l.select, hex("#7E9A7C", 0.12)));
+    EXPECT_TRUE(same(l.warn, hex("#B08A55")));
+    EXPECT_TRUE(same(l.up, hex("#A88552")));
+}
+
+TEST(VuColor, ThresholdsBelongToTheLowerBand) {
+    const Palette p = Palette::make(true);
+    EXPECT_TRUE(same(gfx::vu_color(0, p), p.ok));
+    EXPECT_TRUE(same(gfx::vu_color(0.68, p), p.ok));
+    EXPECT_TRUE(same(gfx::vu_color(0.6801, p), p.warn));
+    EXPECT_TRUE(same(gfx::vu_color(0.86, p), p.warn));
+    EXPECT_TRUE(same(gfx::vu_color(0.8601, p), p.err));
+}
+
+// ---- Shapes ----
+
+TEST(Rounded, OversizedRadiusGivesCircleNotInvertedArcs) {
+    Canvas c(20, 20);
+    gfx::rounded(c.cr, 0, 0, 20, 20, 50);
+    EXPECT_TRUE(cairo_in_fill(c.cr, 10, 10));
+    EXPECT_TRUE(cairo_in_fill(c.cr, 10, 0.5));
+    EXPECT_TRUE(cairo_in_fill(c.cr, 0.5, 10));
+    EXPECT_TRUE(cairo_in_fill(c.cr, 19.5, 10));
+    EXPECT_FALSE(cairo_in_fill(c.cr, 1.5, 1.5));  // outside the circle
+    EXPECT_FALSE(cairo_in_fill(c.cr, 18.5, 18.5));
+    double x0, y0, x1, y1;
+    cairo_fill_extents(c.cr, &x0, &y0, &x1, &y1);
+    EXPECT_NEAR(x0, 0, 0.01);
+    EXPECT_NEAR(x1, 20, 0.01);
+    EXPECT_NEAR(y1, 20, 0.01);
+}
+
+TEST(Rounded, WideBoxBecomesStadiumAndZeroRadiusARectangle) {
+    Canvas c(60, 20);
+    gfx::rounded(c.cr, 0, 0, 60, 20, 100);
+    EXPECT_TRUE(cairo_in_fill(c.cr, 30, 0.5));
+    EXPECT_TRUE(cairo_in_fill(c.cr, 2, 10));
+    EXPECT_TRUE(cairo_in_fill(c.cr, 58, 10));
+    EXPECT_FALSE(cairo_in_fill(c.cr, 1, 1));
+    EXPECT_FALSE(cairo_in_fill(c.cr, 59, 19));
+    cairo_new_path(c.cr);
+    gfx::rounded(c.cr, 0, 0, 10, 10, 0);
+    EXPECT_TRUE(cairo_in_fill(c.cr, 0.2, 0.2));
+    EXPECT_TRUE(cairo_in_fill(c.cr, 9.8, 9.8));
+}
+
+TEST(WindowBg, IsTheRadialGradientWhateverTheWidth) {
+    const Palette p = Palette::make(false);
+    for (int w : {300, 301}) {
+        Canvas mine(w, 200), ref(w, 200);
+        gfx::window_bg(mine.cr, w, 200, p);
+        gfx::window_bg(mine.cr, w, 200, p);  // the second time from the kept bitmap
+        cairo_pattern_t* g = cairo_pattern_create_radial(w / 2.0, 50, 0, w / 2.0, 50, 0.9 * w);
+        cairo_pattern_add_color_stop_rgba(g, 0, p.bg_top.r, p.bg_top.g, p.bg_top.b, 1);
+        cairo_pattern_add_color_stop_rgba(g, 1, p.bg_bottom.r, p.bg_bottom.g, p.bg_bottom.b, 1);
+        cairo_set_source(ref.cr, g);
+        cairo_paint(ref.cr);
+        cairo_pattern_destroy(g);
+        int off = 0;
+        for (int y = 0; y < 200; ++y)
+            for (int x = 0; x < w; ++x) {
+                const Px a = mine.at(x, y), b = ref.at(x, y);
+                off += a.r != b.r || a.g != b.g || a.b != b.b || a.a != b.a;
+            }
+        EXPECT_EQ(off, 0) << w;
+    }
+}
+
+TEST(WindowBg, KeptBitmapRespectsClipAndOffset) {
+    const Palette p = Palette::make(true);
+    Canvas c(200, 100);
+    gfx::window_bg(c.cr, 200, 100, p);  // now kept
+    Canvas clipped(200, 100);
+    cairo_rectangle(clipped.cr, 0, 0, 100, 100);
+    cairo_clip(clipped.cr);
+    gfx::window_bg(clipped.cr, 200, 100, p);
+    EXPECT_EQ(clipped.at(99, 50).a, 255);
+    EXPECT_EQ(clipped.at(100, 50).a, 0);
+    Canvas moved(240, 140);
+    cairo_translate(moved.cr, 20, 30);
+    gfx::window_bg(moved.cr, 200, 100, p);
+    EXPECT_EQ(moved.at(19, 60).a, 0);
+    EXPECT_EQ(moved.at(20, 60).r, c.at(0, 30).r);
+    EXPECT_EQ(moved.at(219, 129).r, c.at(199, 99).r);
+    EXPECT_EQ(moved.at(220, 60).a, 0);
+}
+
+TEST(Rack, TransparentStripDrawsNoStrip) {
+    const Palette p = Palette::make(true);
+    Canvas plain(200, 60), red(200, 60);
+    gfx::rack(plain.cr, 0, 0, 200, 56, p, Rgba{1, 0, 0, 0}, false, 0, false);
+    gfx::rack(red.cr, 0, 0, 200, 56, p, Rgba{1, 0, 0, 1}, true, 0, false);
+    for (int x : {45, 100, 155}) {
+        EXPECT_TRUE(greyish(plain.at(x, 2))) << x;
+        const Px s = red.at(x, 2);
+        EXPECT_GT(s.r, s.g + 80) << x;
+    }
+}
+
+TEST(Rack, NarrowPanelHasZeroWidthStrip) {
+    const Palette p = Palette::make(true);
+    Canvas c(70, 40);
+    gfx::rack(c.cr, 0, 0, 70, 36, p, Rgba{1, 0, 0, 1}, false, 0, false);
+    for (int x = 12; x < 58; ++x) EXPECT_TRUE(greyish(c.at(x, 2))) << x;
+}
+
+TEST(Rack, HotEdgeTakesTheStripColour) {
+    const Palette p = Palette::make(false);
+    Canvas cold(120, 60), hot(120, 60);
+    gfx::rack(cold.cr, 0, 0, 120, 56, p, Rgba{1, 0, 0, 1}, false, 0, false);
+    gfx::rack(hot.cr, 0, 0, 120, 56, p, Rgba{1, 0, 0, 1}, false, 0, true);
+    EXPECT_TRUE(greyish(cold.at(0, 30)));
+    const Px e = hot.at(0, 30);
+    EXPECT_GT(e.r, e.g + 40);
+}
+
+TEST(Rack, SameSeedSamePictureOtherSeedTurnsScrews) {
+    const Palette p = Palette::make(true);
+    Canvas a(120, 60), b(120, 60), other(120, 60);
+    gfx::rack(a.cr, 0, 0, 120, 56, p, p.accent, false, 3, false);
+    gfx::rack(b.cr, 0, 0, 120, 56, p, p.accent, false, 3, false);
+    gfx::rack(other.cr, 0, 0, 120, 56, p, p.accent, false, 4, false);
+    EXPECT_TRUE(a.same_as(b));
+    EXPECT_FALSE(a.same_as(other));
+}
+
+TEST(Display, GridDotsSitEveryEightPixels) {
+    const Palette p = Palette::make(true);
+    Canvas with(100, 60), without(100, 60);
+    gfx::display(with.cr, 0, 0, 100, 60, p, true);
+    gfx::display(without.cr, 0, 0, 100, 60, p, false);
+    const Px dot = with.at(30, 30), bare = without.at(30, 30);
+    EXPECT_GT(dot.r, bare.r);  // faint white dot on the dark well
+    EXPECT_EQ(with.at(33, 30).r, without.at(33, 30).r);
+    EXPECT_EQ(with.at(30, 33).r, without.at(30, 33).r);
+    // The inner shadow darkens the top of the well.
+    EXPECT_LT(without.at(50, 2).r, without.at(50, 40).r);
+}
+
+TEST(Drive, OutlineShowsFailureAndSpareIsDashed) {
+    const Palette p = Palette::make(false);
+    Canvas ok(40, 80), failed(40, 80), spare(40, 80);
+    gfx::drive(ok.cr, 0, 0, 40, 76, p, false, false, false);
+    gfx::drive(failed.cr, 0, 0, 40, 76, p, true, false, false);
+    gfx::drive(spare.cr, 0, 0, 40, 76, p, false, true, false);
+    EXPECT_TRUE(greyish(ok.at(0, 38)));
+    const Px f = failed.at(0, 38);
+    EXPECT_GT(f.r, f.g + 30);
+    // Along the left edge the dashed outline lets the body show through.
+    int gaps = 0, dashes = 0;
+    for (int y = 20; y < 60; ++y) (std::abs(ok.at(0, y).r - spare.at(0, y).r) > 8 ? gaps : dashes)++;
+    EXPECT_GT(gaps, 5);
+    EXPECT_GT(dashes, 5);
+}
+
+TEST(Gear, ToothHoleAndValley) {
+    Canvas c(40, 40);
+    gfx::gear(c.cr, 20, 20, 16, Rgba{1, 1, 1, 1});
+    EXPECT_EQ(c.at(20, 20).a, 0);                 // centre hole
+    EXPECT_EQ(c.at(20 + 14, 20).a, 255);          // on a tooth
+    const int vx = int(20 + 14 * std::cos(kPi / 8)), vy = int(20 + 14 * std::sin(kPi / 8));
+    EXPECT_EQ(c.at(vx, vy).a, 0);                 // between two teeth
+    EXPECT_EQ(c.at(20 + 8, 20).a, 255);           // the ring
+    EXPECT_EQ(cairo_get_fill_rule(c.cr), CAIRO_FILL_RULE_WINDING);
+}
+
+TEST(Dot, HaloFadesWithAlphaSquared) {
+    Canvas c(40, 20);
+    gfx::dot(c.cr, 10, 10, 4, Rgba{0, 1, 0, 1});
+    gfx::dot(c.cr, 30, 10, 4, Rgba{0, 1, 0, 0.5});
+    EXPECT_EQ(c.at(10, 10).a, 255);
+    EXPECT_NEAR(c.at(10 + 6, 10).a, 0.25 * 255, 2);
+    EXPECT_NEAR(c.at(30 + 6, 10).a, 0.25 * 0.25 * 255, 2);
+}
+
+TEST(Primitives, LeaveNoTransformClipPathOrDashBehind) {
+    const Palette p = Palette::make(true);
+    Canvas c(300, 200);
+    cairo_translate(c.cr, 5, 7);
+    cairo_rectangle(c.cr, 0, 0, 250, 150);
+    cairo_clip(c.cr);
+    cairo_matrix_t before;
+    cairo_get_matrix(c.cr, &before);
+    double cx0, cy0, cx1, cy1;
+    cairo_clip_extents(c.cr, &cx0, &cy0, &cx1, &cy1);
+
+    gfx::window_bg(c.cr, 300, 200, p);
+    gfx::rack(c.cr, 10, 10, 200, 100, p, p.err, true, 1, true);
+    gfx::display(c.cr, 20, 20, 80, 40, p, true);
+    gfx::drive(c.cr, 120, 20, 30, 60, p, false, true, false);
+    gfx::wall(c.cr, 0, 120, 300, 40, true);
+    gfx::graffiti(c.cr, "Wall", 10, 140, 20, 100, true);
+    gfx::rainbow_text(c.cr, "Rainbow", 150, 140, 14, true);
+    gfx::device_button(c.cr, 200, 10, 38, 0, true, p);
+    gfx::app_logo(c.cr, 250, 80, 12, p);
+    gfx::shield(c.cr, 30, 180, 8, p.ok);
+    gfx::arrow(c.cr, 60, 180, 10, true, p.text);
+    gfx::cross(c.cr, 90, 180, 6, p.err, 2);
+    gfx::check(c.cr, 120, 180, 6, p.ok, 2);
+    gfx::minus_plus(c.cr, 150, 180, 6, true, p.text);
+    gfx::icon_copy(c.cr, 180, 180, 8, p.text);
+    gfx::text(c.cr, "Label", 200, 180, p.text, gfx::TextStyle{});
+
+    cairo_matrix_t after;
+    cairo_get_matrix(c.cr, &after);
+    EXPECT_EQ(std::memcmp(&before, &after, sizeof before), 0);
+    double ax0, ay0, ax1, ay1;
+    cairo_clip_extents(c.cr, &ax0, &ay0, &ax1, &ay1);
+    EXPECT_DOUBLE_EQ(ax0, cx0);
+    EXPECT_DOUBLE_EQ(ay1, cy1);
+    EXPECT_FALSE(cairo_has_current_point(c.cr));
+    EXPECT_EQ(cairo_get_dash_count(c.cr), 0);
+    EXPECT_EQ(cairo_get_fill_rule(c.cr), CAIRO_FILL_RULE_WINDING);
+    EXPECT_EQ(cairo_status(c.cr), CAIRO_STATUS_SUCCESS);
+}
+
+TEST(AppLogo, DoesNotDependOnThePalette) {
+    Canvas a(60, 60), b(60, 60);
+    gfx::app_logo(a.cr, 30, 30, 24, Palette::make(true));
+    gfx::app_logo(b.cr, 30, 30, 24, Palette::make(false));
+    EXPECT_TRUE(a.same_as(b));
+    EXPECT_EQ(a.at(30, 30).a, 255);
+    EXPECT_EQ(a.at(7, 7).a, 0);  // rounded corner
+}
+
+TEST(Wall, MortarJointsAlternateBetweenRows) {
+    Canvas c(120, 40);
+    gfx::wall(c.cr, 0, 0, 120, 40, true);
+    auto joint = [&c](int x, int y) { return c.at(x, y).r > c.at(x - 3, y).r && c.at(x, y).r > c.at(x + 3, y).r; };
+    // Row 0 has joints at 0 and 46, row 1 at 23 and 69.
+    EXPECT_TRUE(joint(46, 8));
+    EXPECT_FALSE(joint(23, 8));
+    EXPECT_TRUE(joint(23, 24));
+    EXPECT_FALSE(joint(46, 24));
+    EXPECT_GT(c.at(30, 16).r, c.at(30, 13).r);  // the line along the second row's top
+}
+
+// ---- Lettering ----
+
+TEST(Graffiti, ShrinksExactlyToMaxWidthAndNeverGrows) {
+    Canvas c(800, 120);
+    const double natural = gfx::graffiti(c.cr, "Quenlow's Raid Calculator", 10, 60, 40, 0, true);
+    ASSERT_GT(natural, 100);
+    EXPECT_DOUBLE_EQ(gfx::graffiti(c.cr, "Quenlow's Raid Calculator", 10, 60, 40, -5, true), natural);
+    EXPECT_DOUBLE_EQ(gfx::graffiti(c.cr, "Quenlow's Raid Calculator", 10, 60, 40, natural * 2, true),
+                     natural);
+    EXPECT_NEAR(gfx::graffiti(c.cr, "Quenlow's Raid Calculator", 10, 60, 40, natural / 2, true),
+                natural / 2, 1e-9);
+    EXPECT_EQ(gfx::graffiti(c.cr, "", 10, 60, 40, 0, true), 0);
+}
+
+TEST(Graffiti, SamePictureEveryCallWithinItsWidth) {
+    Canvas a(600, 100), b(600, 100);
+    const double w = gfx::graffiti(a.cr, "RAID", 50, 50, 40, 300, false);
+    gfx::graffiti(b.cr, "RAID", 50, 50, 40, 300, false);
+    EXPECT_TRUE(a.same_as(b));
+    const auto [lo, hi] = a.ink_columns();
+    EXPECT_GE(lo, 50 - 4);   // overspray dots may reach a few pixels out
+    EXPECT_LE(hi, 50 + w + 4);
+    EXPECT_GT(hi - lo, 0.8 * w);
+}
+
+TEST(Graffiti, KeptBitmapFollowsSubPixelPosition) {
+    // A whole-pixel move reuses the bitmap; a quarter pixel gives other pixels.
+    Canvas a(300, 100), b(300, 100), c(300, 100), d(300, 100);
+    gfx::graffiti(a.cr, "Raid", 10.25, 50.5, 40, 0, true);
+    gfx::graffiti(b.cr, "Raid", 11.25, 51.5, 40, 0, true);
+    gfx::graffiti(c.cr, "Raid", 10.5, 50.5, 40, 0, true);
+    gfx::graffiti(d.cr, "Raid", 10.25, 50.75, 40, 0, true);
+    int moved = 0, across = 0, down = 0;
+    for (int y = 0; y < 99; ++y)
+        for (int x = 0; x < 299; ++x) {
+            const Px p = a.at(x, y), q = b.at(x + 1, y + 1);
+            moved += p.a != q.a || p.r != q.r || p.g != q.g;
+            across += p.a != c.at(x, y).a;
+            down += p.a != d.at(x, y).a;
+        }
+    EXPECT_EQ(moved, 0);
+    EXPECT_GT(across, 100);
+    EXPECT_GT(down, 100);
+    // Drawn on a rotated context (no bitmap) it still draws.
+    Canvas r(400, 200);
+    cairo_translate(r.cr, 200, 100);
+    cairo_rotate(r.cr, 0.3);
+    const double w = gfx::graffiti(r.cr, "Raid", -80, 0, 40, 0, true);
+    EXPECT_GT(r.ink_columns().second - r.ink_columns().first, 0.7 * w);
+}
+
+TEST(RainbowText, RunsFromGreenToRedInTheDarkTheme) {
+    Canvas c(400, 40);
+    const double w = gfx::rainbow_text(c.cr, "MMMMMMMMMM", 10, 20, 24, true);
+    ASSERT_GT(w, 100);
+    const auto [lo, hi] = c.ink_columns();
+    EXPECT_NEAR(lo, 10, 4);
+    EXPECT_NEAR(hi, 10 + w, 6);
+    auto strongest = [&c](int x) {
+        Px best{0, 0, 0, 0};
+        for (int y = 0; y < 40; ++y)
+            if (c.at(x, y).a > best.a) best = c.at(x, y);
+        return best;
+    };
+    const Px left = strongest(lo + 2), right = strongest(hi - 2);
+    EXPECT_GT(left.g, left.r);
+    EXPECT_GT(right.r, right.g + 40);
+    EXPECT_EQ(gfx::rainbow_text(c.cr, "", 10, 20, 24, true), 0);
+}

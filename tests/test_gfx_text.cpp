@@ -1,0 +1,242 @@
+// Text with real pango: shrinking limits, wrapping widths, anchoring of
+// wrapped blocks, and the font cache's key.
+#include <gtest/gtest.h>
+
+#include <cairo.h>
+#include <pango/pangocairo.h>
+
+#include <cstdint>
+#include <cstring>
+
+#include "gfx.h"
+
+namespace {
+
+const char* const kLong = "Capacity that remains after redundancy is spent";
+
+struct Canvas {
+    cairo_surface_t* s;
+    cairo_t* cr;
+    int w, h;
+    Canvas(int width, int height) : w(width), h(height) {
+        s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
+        cr = cairo_create(s);
+    }
+    ~Canvas() {
+        cairo_destroy(cr);
+        cairo_surface_destroy(s);
+    }
+    uint32_t px(int x, int y) {
+        cairo_surface_flush(s);
+        uint32_t v;
+        std::memcpy(&v, cairo_image_surface_get_data(s) + y * cairo_image_surface_get_stride(s) + 4 * x, 4);
+        return v;
+    }
+    // Ink bounding box {x0, y0, x1, y1}; x0 = -1 when blank.
+    struct Box {
+        int x0 = -1, y0 = -1, x1 = -1, y1 = -1;
+    };
+    Box ink() {
+        Box b;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                if (px(x, y) >> 24) {
+                    if (b.x0 < 0 || x < b.x0) b.x0 = x;
+                    if (b.y0 < 0) b.y0 = y;
+                    b.x1 = std::max(b.x1, x);
+                    b.y1 = y;
+                }
+        return b;
+    }
+};
+
+double font_px(PangoLayout* lay) {
+    return double(pango_font_description_get_size(pango_layout_get_font_description(lay))) / PANGO_SCALE;
+}
+
+gfx::TextStyle style(double size, double max_w, bool fit, bool middle) {
+    gfx::TextStyle st;
+    st.size = size;
+    st.bold = true;
+    st.max_w = max_w;
+    st.fit = fit;
+    st.middle = middle;
+    return st;
+}
+
+}  // namespace
+
+// ---- Fitting ----
+
+TEST(Fit, ShrinksInHalfPixelStepsToTheFirstSizeThatFits) {
+    Canvas c(10, 10);
+    const double at11 = gfx::text_width(c.cr, kLong, 11, true);
+    bool wrapped = true;
+    PangoLayout* lay = gfx::layout(c.cr, kLong, style(14, at11, true, false), &wrapped);
+    EXPECT_DOUBLE_EQ(font_px(lay), 11.0);
+    EXPECT_FALSE(wrapped);
+    g_object_unref(lay);
+}
+
+TEST(Fit, StopsAtHalfSizeAndStaysOnOneLine) {
+    Canvas c(10, 10);
+    bool wrapped = true;
+    PangoLayout* lay = gfx::layout(c.cr, kLong, style(14, 20, true, true), &wrapped);
+    EXPECT_DOUBLE_EQ(font_px(lay), 7.0);
+    EXPECT_FALSE(wrapped);
+    EXPECT_EQ(pango_layout_get_line_count(lay), 1);
+    g_object_unref(lay);
+    // The over-long label overflows and reports its real width.
+    EXPECT_DOUBLE_EQ(gfx::text(c.cr, kLong, 0, 0, Rgba{}, style(14, 20, true, true)),
+                     gfx::text_width(c.cr, kLong, 7, true));
+}
+
+TEST(Fit, MiddleShrinksTo85PercentThenWrapsAtMaxWidth) {
+    Canvas c(10, 10);
+    bool wrapped = false;
+    PangoLayout* lay = gfx::layout(c.cr, kLong, style(20, 150, false, true), &wrapped);
+    EXPECT_DOUBLE_EQ(font_px(lay), 17.0);
+    EXPECT_TRUE(wrapped);
+    EXPECT_EQ(pango_layout_get_width(lay), 150 * PANGO_SCALE);
+    EXPECT_GT(pango_layout_get_line_count(lay), 1);
+    int w = 0;
+    pango_layout_get_pixel_size(lay, &w, nullptr);
+    EXPECT_LE(w, 150);
+    g_object_unref(lay);
+}
+
+TEST(Fit, WithoutFitOrMiddleWrapsAtFullSize) {
+    Canvas c(10, 10);
+    bool wrapped = false;
+    PangoLayout* lay = gfx::layout(c.cr, kLong, style(16, 120, false, false), &wrapped);
+    EXPECT_DOUBLE_EQ(font_px(lay), 16.0);
+    EXPECT_TRUE(wrapped);
+    g_object_unref(lay);
+    EXPECT_GT(gfx::text_height(c.cr, kLong, style(16, 120, false, false)),
+              gfx::text_height(c.cr, kLong, style(16, 0, false, false)));
+}
+
+TEST(Fit, TextThatFitsIsLeftAlone) {
+    Canvas c(10, 10);
+    bool wrapped = true;
+    PangoLayout* lay = gfx::layout(c.cr, "12 TB", style(30, 400, true, true), &wrapped);
+    EXPECT_DOUBLE_EQ(font_px(lay), 30.0);
+    EXPECT_FALSE(wrapped);
+    g_object_unref(lay);
+}
+
+// ---- Placement ----
+
+TEST(Placement, WrappedBlockIsAnchoredByMaxWidth) {
+    Canvas right(400, 200), centre(400, 200);
+    gfx::TextStyle st = style(16, 120, false, true);
+    st.align = gfx::Align::Right;
+    EXPECT_DOUBLE_EQ(gfx::text(right.cr, kLong, 300, 100, Rgba{}, st), 120);
+    st.align = gfx::Align::Center;
+    EXPECT_DOUBLE_EQ(gfx::text(centre.cr, kLong, 200, 100, Rgba{}, st), 120);
+
+    const auto r = right.ink();
+    EXPECT_GE(r.x0, 180);
+    EXPECT_LE(r.x1, 300);
+    EXPECT_GE(r.x1, 290);  // lines are right-aligned inside the block
+    const auto c = centre.ink();
+    EXPECT_GE(c.x0, 140);
+    EXPECT_LE(c.x1, 260);
+    EXPECT_NEAR((c.x0 + c.x1) / 2.0, 200, 6);
+    // Vertically centred on y.
+    EXPECT_NEAR((r.y0 + r.y1) / 2.0, 100, 6);
+}
+
+TEST(Placement, ShortWrappedLinesStayInsideTheAnchoredBlock) {
+    // Two words in a block just too narrow for both: each line is much
+    // shorter than the block, so anchoring by the text's own width would show.
+    Canvas right(400, 100), centre(400, 100);
+    const char* s = "Usable capacity";
+    gfx::TextStyle st = style(16, gfx::text_width(right.cr, s, 16, true) - 4, false, false);
+    st.tnum = true;
+    st.align = gfx::Align::Right;
+    gfx::text(right.cr, s, 300, 10, Rgba{}, st);
+    st.align = gfx::Align::Center;
+    gfx::text(centre.cr, s, 200, 10, Rgba{}, st);
+    EXPECT_NEAR(right.ink().x1, 300, 3);
+    const auto c = centre.ink();
+    EXPECT_NEAR((c.x0 + c.x1) / 2.0, 200, 3);
+}
+
+TEST(Placement, SingleLineAlignsOnItsOwnWidth) {
+    Canvas left(300, 60), centre(300, 60), right(300, 60);
+    gfx::TextStyle st = style(16, 0, false, false);
+    const double w = gfx::text(left.cr, "Reading", 150, 10, Rgba{}, st);
+    EXPECT_DOUBLE_EQ(w, gfx::text_width(left.cr, "Reading", 16, true));
+    st.align = gfx::Align::Center;
+    gfx::text(centre.cr, "Reading", 150, 10, Rgba{}, st);
+    st.align = gfx::Align::Right;
+    gfx::text(right.cr, "Reading", 150, 10, Rgba{}, st);
+    EXPECT_NEAR(left.ink().x0, 150, 3);
+    EXPECT_NEAR((centre.ink().x0 + centre.ink().x1) / 2.0, 150, 3);
+    EXPECT_NEAR(right.ink().x1, 150, 3);
+    EXPECT_GE(left.ink().y0, 10);  // y is the top without `middle`
+}
+
+TEST(Placement, EmptyStringDrawsNothing) {
+    Canvas c(50, 50);
+    const Palette p = Palette::make(true);
+    EXPECT_EQ(gfx::text(c.cr, "", 10, 10, Rgba{}, style(14, 0, false, false)), 0);
+    EXPECT_EQ(gfx::caption(c.cr, "", 10, 10, p), 0);
+    EXPECT_EQ(gfx::text_height(c.cr, "", style(14, 0, false, false)), 0);
+    EXPECT_EQ(gfx::wrapped(c.cr, "", 0, 0, 40, 12, Rgba{}, gfx::Align::Left, false, true), 0);
+    EXPECT_EQ(c.ink().x0, -1);
+}
+
+TEST(Placement, CaptionDefaultsToDimColour) {
+    const Palette p = Palette::make(true);
+    Canvas c(200, 30);
+    gfx::caption(c.cr, "CAPACITY", 5, 15, p);
+    // The most solid pixel of the label carries the colour itself.
+    uint32_t best = 0;
+    for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 200; ++x)
+            if ((c.px(x, y) >> 24) > (best >> 24)) best = c.px(x, y);
+    ASSERT_EQ(best >> 24, 255u);
+    EXPECT_NEAR(int((best >> 16) & 0xFF), int(p.dim.r * 255 + 0.5), 1);
+    EXPECT_NEAR(int(best & 0xFF), int(p.dim.b * 255 + 0.5), 1);
+}
+
+// ---- Paragraphs ----
+
+TEST(Wrapped, NarrowWidthWrapsAtTenPixels) {
+    Canvas c(10, 10);
+    const double h5 = gfx::wrapped(c.cr, kLong, 0, 0, 5, 12, Rgba{}, gfx::Align::Left, false, false);
+    const double h10 = gfx::wrapped(c.cr, kLong, 0, 0, 10, 12, Rgba{}, gfx::Align::Left, false, false);
+    const double wide = gfx::wrapped(c.cr, kLong, 0, 0, 1000, 12, Rgba{}, gfx::Align::Left, false, false);
+    EXPECT_EQ(h5, h10);
+    EXPECT_GT(h10, 5 * wide);
+}
+
+TEST(Wrapped, MeasuresWithoutDrawingAndDrawsWithinItsWidth) {
+    Canvas c(300, 200);
+    const double measured = gfx::wrapped(c.cr, kLong, 20, 10, 140, 13, Rgba{}, gfx::Align::Left, false, false);
+    EXPECT_EQ(c.ink().x0, -1);
+    const double drawn = gfx::wrapped(c.cr, kLong, 20, 10, 140, 13, Rgba{}, gfx::Align::Left, false, true);
+    EXPECT_EQ(measured, drawn);
+    const auto b = c.ink();
+    EXPECT_GE(b.x0, 20);
+    EXPECT_LE(b.x1, 160);
+    EXPECT_GE(b.y0, 10);
+    EXPECT_LE(b.y1, 10 + drawn);
+}
+
+// ---- Font cache ----
+
+TEST(FontCache, SizesInTheSameTenthShareOneDescription) {
+    EXPECT_EQ(gfx::font(12.34, false), gfx::font(12.38, false));
+    EXPECT_EQ(gfx::font(12.3, false), gfx::font(12.35, false));  // 12.3 is stored as 12.2999…
+    EXPECT_NE(gfx::font(12.3, false), gfx::font(12.4, false));
+    EXPECT_NE(gfx::font(12.3, false), gfx::font(12.3, true));
+    const PangoFontDescription* d = gfx::font(12.37, true);
+    EXPECT_EQ(pango_font_description_get_size(d), int(12.3 * PANGO_SCALE));
+    EXPECT_TRUE(pango_font_description_get_size_is_absolute(d));
+    EXPECT_EQ(pango_font_description_get_weight(d), 600);
+    EXPECT_STREQ(pango_font_description_get_family(d), "Sans");
+    EXPECT_EQ(pango_font_description_get_weight(gfx::font(12.3, false)), 400);
+}
