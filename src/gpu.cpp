@@ -60,8 +60,6 @@ constexpr double kBlinkOn = 0.62;
 constexpr double kBlinkOffLevel = 0.18;
 constexpr double kBlinkOffGlow = 0.063;
 
-constexpr double kHaloRadius = 1.8;       // still lamp: halo around the body
-constexpr double kHaloAlpha = 0.25;
 
 constexpr std::uint32_t kFnvBasis = 2166136261u;
 constexpr std::uint32_t kFnvPrime = 16777619u;
@@ -131,11 +129,6 @@ SDL_Color to_sdl(const Rgba& c, double alpha) {
     return SDL_Color{channel(c.r), channel(c.g), channel(c.b), channel(c.a * alpha)};
 }
 
-Rgba mix(const Rgba& p, const Rgba& q, double f) {
-    return Rgba{p.r + (q.r - p.r) * f, p.g + (q.g - p.g) * f, p.b + (q.b - p.b) * f,
-                p.a + (q.a - p.a) * f};
-}
-
 void vertex(double k, double x, double y, SDL_Color c) {
     g_verts.push_back(SDL_Vertex{SDL_FPoint{static_cast<float>(x * k), static_cast<float>(y * k)}, c,
                                  SDL_FPoint{0, 0}});
@@ -181,7 +174,7 @@ void fill_rounded(double k, double x, double y, double w, double h, double r, co
     if (!(w > kMinFill) || !(h > kMinFill)) return;
     r = std::max(0.0, std::min({r, w / 2, h / 2}));
     const int seg = r * k > kCornerDetailPx ? kCornerSegments : 1;
-    auto at = [&](double vx, double vy) { vertex(k, vx, vy, to_sdl(mix(top, bottom, (vy - y) / h), 1)); };
+    auto at = [&](double vx, double vy) { vertex(k, vx, vy, to_sdl(gfx::mix(top, bottom, (vy - y) / h), 1)); };
     g_verts.clear();
     at(x + w / 2, y + h / 2);
     // Clockwise from the top-right corner, as cairo draws a rounded
@@ -200,34 +193,13 @@ void fill_rounded(double k, double x, double y, double w, double h, double r, co
 
 // ---- Cairo fallback ----
 
-void rounded_path(cairo_t* cr, double x, double y, double w, double h, double r) {
-    r = std::max(0.0, std::min(r, std::min(w, h) / 2));
-    cairo_new_sub_path(cr);
-    cairo_arc(cr, x + w - r, y + r, r, -kPi / 2, 0);
-    cairo_arc(cr, x + w - r, y + h - r, r, 0, kPi / 2);
-    cairo_arc(cr, x + r, y + h - r, r, kPi / 2, kPi);
-    cairo_arc(cr, x + r, y + r, r, kPi, 3 * kPi / 2);
-    cairo_close_path(cr);
-}
-
-// A still lamp: a faint halo, then the body.
-void lamp(cairo_t* cr, double x, double y, double r, const Rgba& c) {
-    cairo_new_path(cr);
-    cairo_set_source_rgba(cr, c.r, c.g, c.b, kHaloAlpha * c.a * c.a);
-    cairo_arc(cr, x, y, kHaloRadius * r, 0, 2 * kPi);
-    cairo_fill(cr);
-    cairo_set_source_rgba(cr, c.r, c.g, c.b, c.a);
-    cairo_arc(cr, x, y, r, 0, 2 * kPi);
-    cairo_fill(cr);
-}
-
 void draw_bar(cairo_t* cr, const Bar& b) {
     const double s = std::clamp(finite_or(b.from, 0), 0.0, 1.0);
     const double len = b.w * std::clamp(finite_or(b.frac, 0), 0.0, 1.0 - s);
     if (!(len > kMinFill)) return;
     cairo_save(cr);
     cairo_new_path(cr);
-    rounded_path(cr, b.x + b.w * s, b.y, len, b.h, b.radius);
+    gfx::rounded(cr, b.x + b.w * s, b.y, len, b.h, b.radius);
     cairo_pattern_t* grad = cairo_pattern_create_linear(0, b.y, 0, b.y + b.h);
     cairo_pattern_add_color_stop_rgba(grad, 0, b.a.r, b.a.g, b.a.b, b.a.a);
     cairo_pattern_add_color_stop_rgba(grad, 1, b.b.r, b.b.g, b.b.b, b.b.a);
@@ -305,7 +277,7 @@ void bar(cairo_t* cr, const Bar& b) {
 void led(cairo_t* cr, const Led& l) {
     if (!usable(l.x) || !usable(l.y) || !usable(l.r)) return;
     if (!g_collecting || !available()) {
-        if (cr) lamp(cr, l.x, l.y, l.r, l.color);
+        if (cr) gfx::dot(cr, l.x, l.y, l.r, l.color);
         return;
     }
     Led t = l;

@@ -15,12 +15,11 @@
 #include <SDL_render.h>
 #include <cairo.h>
 
+#include "gfx.h"
+
 namespace gpu {
 
-// Colour, each channel 0..1, straight (not premultiplied) alpha.
-struct Rgba {
-    double r = 0, g = 0, b = 0, a = 1;
-};
+using Rgba = ::Rgba;
 
 // A horizontal bar in a track: `w` is the whole track, the filled part starts
 // at `from` and is `frac` long, both fractions of the track. The id carries
