@@ -4,6 +4,8 @@
 
 #include <cmath>
 
+#include "format.h"
+#include "l10n.h"
 #include "raid.h"
 
 using raid::Level;
@@ -347,4 +349,27 @@ TEST(Selftest, PassesOnThisEngine) {
     EXPECT_EQ(failures, 0) << err;
     EXPECT_EQ(out, "selftest: all checks passed\n");
     EXPECT_EQ(err, "");
+}
+
+TEST(Report, SizesIn1024UnitsKeepTheDiskLabelSize) {
+    L10n::setLanguage("en");
+    raid::Config c = cfg(Level::R6, 8, 1, 1.2e13);
+    fmt::set_os_sizes(true);
+    const std::string text = raid::to_text(c, raid::compute(c));
+    fmt::set_os_sizes(false);
+    EXPECT_EQ(text.substr(0, text.find('\n')), "RAID 6 \xE2\x80\x94 8 \xC3\x97 12 TB (of which hot spares: 1)");
+    EXPECT_NE(text.find("\nUsable capacity: 54.6 TiB (60 TB)\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("\nRaw capacity: 87.3 TiB\n"), std::string::npos) << text;
+}
+
+TEST(Report, InvalidAndUnprotectedArrays) {
+    L10n::setLanguage("en");
+    raid::Config c = cfg(Level::R5, 2);
+    EXPECT_EQ(raid::to_text(c, raid::compute(c)),
+              "RAID 5 \xE2\x80\x94 2 \xC3\x97 4 TB\n" + L10n::tr("txt.invalid") + "\n");
+    c = cfg(Level::R0, 4);
+    const std::string text = raid::to_text(c, raid::compute(c));
+    EXPECT_EQ(text.find(L10n::tr("res.rebuild")), std::string::npos);
+    EXPECT_NE(text.find(L10n::tr("res.tolerance") + ": " + L10n::tr("txt.tol_exact", 0) + "\n"), std::string::npos);
+    EXPECT_EQ(text.substr(text.size() - L10n::tr("status.estimate").size() - 1), L10n::tr("status.estimate") + "\n");
 }
