@@ -310,6 +310,29 @@ TEST_F(CrashTest, TemporaryPathDoesNotFollowSymlinks) {
     EXPECT_EQ(kit::read_file(victim), "keep me");
 }
 
+TEST_F(CrashTest, FifoAtTemporaryPathDoesNotHangTheCrash) {
+    // Opening a pipe nobody reads would block the dying process for good.
+    ASSERT_EQ(mkfifo(temp_report().c_str(), 0600), 0);
+    std::fflush(nullptr);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        install_test_app();
+        std::abort();
+    }
+    int status = 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kWaitMs);
+    while (waitpid(pid, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+            FAIL() << "the crash handler hung on the pipe";
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_TRUE(WIFSIGNALED(status));
+    EXPECT_EQ(WTERMSIG(status), SIGABRT);
+}
+
 // ---- Pending, discard, send ----
 
 TEST_F(CrashTest, PendingCopiesTheCrashedRunsLogOnce) {

@@ -110,9 +110,10 @@ void put_log_tail(int fd) {
 
 // Opens the report file for this user only. No symlinks are followed and a
 // file owned by someone else is left alone: the temporary location may be a
-// shared directory.
+// shared directory. O_NONBLOCK keeps a pipe planted there from blocking the
+// dying process forever; for a regular file it changes nothing.
 int open_report() {
-    const int fd = open(g_report, O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, kPrivateMode);
+    const int fd = open(g_report, O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, kPrivateMode);
     if (fd < 0) return -1;
     struct stat st;
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != getuid()) {
