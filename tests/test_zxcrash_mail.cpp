@@ -317,6 +317,12 @@ TEST_F(MailTest, ConfinedThunderbirdGetsCopiesInTheDownloadFolder) {
               std::string::npos)
         << args[4];
     EXPECT_EQ(args[4].find("gone.txt"), std::string::npos);
+
+    // When no file could be copied the log does not claim any were.
+    unlink(g_log_file.c_str());
+    const int rc2 = in_desktop([&] { return zd::via_thunderbird(kTo, kSubject, "body", {files + "/gone.txt"}) ? 0 : 1; });
+    ASSERT_EQ(rc2, 0) << kit::read_file(g_log_file);
+    EXPECT_EQ(log(), std::vector<std::string>{"INFO Thunderbird -compose"});
 }
 
 // ---- Desktop portal ----

@@ -231,7 +231,7 @@ bool via_thunderbird(const std::string& to, const std::string& subj, const std::
                                   nullptr, &err);
     std::string line = "Thunderbird -compose";
     if (!ok) line += ": " + or_q(err);
-    if (confined) line += " (files copied to " + target + ")";
+    if (confined && !files.empty()) line += " (files copied to " + target + ")";
     if (err) g_error_free(err);
     log(ok ? "INFO" : "WARN", line);
     return ok;
