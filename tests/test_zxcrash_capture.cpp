@@ -77,6 +77,17 @@ void segfault() {
     *p = 1;
 }
 
+// Recursion that cannot be turned into a loop: each frame keeps a buffer
+// alive across the call. The limit is never reached, but the compiler cannot
+// know that.
+volatile int g_depth_limit = 1 << 30;
+int overflow_stack(int depth) {
+    volatile char frame[512];
+    frame[0] = static_cast<char>(depth);
+    if (depth >= g_depth_limit) return frame[0];
+    return overflow_stack(depth + 1) + frame[0];
+}
+
 mode_t mode_of(const std::string& path) {
     struct stat st;
     return stat(path.c_str(), &st) == 0 ? (st.st_mode & 0777) : 0;
@@ -236,6 +247,20 @@ TEST_F(CrashTest, LogTailKeepsWholeLinesOnly) {
             EXPECT_EQ(shown, content.substr(first.size() + 1));
         }
     }
+}
+
+TEST_F(CrashTest, StackOverflowStillLeavesAReport) {
+    // The faulting stack has no room left; the handler needs one of its own.
+    const int status = in_child([&] {
+        install_test_app();
+        zxcrash::set_report_dir(dir);
+        _exit(overflow_stack(0));
+    });
+    ASSERT_TRUE(WIFSIGNALED(status));
+    EXPECT_EQ(WTERMSIG(status), SIGSEGV);
+    const std::string text = kit::read_file(report());
+    EXPECT_NE(text.find("\nSignal: SIGSEGV (Segmentation fault)\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("\n=== end of report ===\n"), std::string::npos);
 }
 
 TEST_F(CrashTest, ExistingReportBecomesPrivateAndTruncated) {
