@@ -77,6 +77,17 @@ void segfault() {
     *p = 1;
 }
 
+// Recursion that cannot be turned into a loop: each frame keeps a buffer
+// alive across the call. The limit is never reached, but the compiler cannot
+// know that.
+volatile int g_depth_limit = 1 << 30;
+int overflow_stack(int depth) {
+    volatile char frame[512];
+    frame[0] = static_cast<char>(depth);
+    if (depth >= g_depth_limit) return frame[0];
+    return overflow_stack(depth + 1) + frame[0];
+}
+
 mode_t mode_of(const std::string& path) {
     struct stat st;
     return stat(path.c_str(), &st) == 0 ? (st.st_mode & 0777) : 0;
@@ -238,6 +249,20 @@ TEST_F(CrashTest, LogTailKeepsWholeLinesOnly) {
     }
 }
 
+TEST_F(CrashTest, StackOverflowStillLeavesAReport) {
+    // The faulting stack has no room left; the handler needs one of its own.
+    const int status = in_child([&] {
+        install_test_app();
+        zxcrash::set_report_dir(dir);
+        _exit(overflow_stack(0));
+    });
+    ASSERT_TRUE(WIFSIGNALED(status));
+    EXPECT_EQ(WTERMSIG(status), SIGSEGV);
+    const std::string text = kit::read_file(report());
+    EXPECT_NE(text.find("\nSignal: SIGSEGV (Segmentation fault)\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("\n=== end of report ===\n"), std::string::npos);
+}
+
 TEST_F(CrashTest, ExistingReportBecomesPrivateAndTruncated) {
     kit::write_file(report(), std::string(100000, 'o'));
     chmod(report().c_str(), 0644);
@@ -308,6 +333,29 @@ TEST_F(CrashTest, TemporaryPathDoesNotFollowSymlinks) {
     });
     EXPECT_EQ(WTERMSIG(status), SIGABRT);
     EXPECT_EQ(kit::read_file(victim), "keep me");
+}
+
+TEST_F(CrashTest, FifoAtTemporaryPathDoesNotHangTheCrash) {
+    // Opening a pipe nobody reads would block the dying process for good.
+    ASSERT_EQ(mkfifo(temp_report().c_str(), 0600), 0);
+    std::fflush(nullptr);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        install_test_app();
+        std::abort();
+    }
+    int status = 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kWaitMs);
+    while (waitpid(pid, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+            FAIL() << "the crash handler hung on the pipe";
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_TRUE(WIFSIGNALED(status));
+    EXPECT_EQ(WTERMSIG(status), SIGABRT);
 }
 
 // ---- Pending, discard, send ----

@@ -272,6 +272,9 @@ TEST_F(MailTest, ThunderbirdAsMailtoHandlerGetsComposeArgument) {
     fake_recorder("thunderbird");
     fake_xdg_email(0);
     mail_handler("thunderbird.desktop", bin + "/thunderbird %u");
+    // A body file left from an earlier send, readable by others.
+    kit::write_file(files + "/mail-body.txt", "an older body, longer than the new one");
+    chmod((files + "/mail-body.txt").c_str(), 0644);
     const int rc = in_desktop([&] { return zd::compose_with_attachments(kTo, kSubject, "the body", attachments) ? 0 : 1; });
     ASSERT_EQ(rc, 0) << kit::read_file(g_log_file);
     EXPECT_EQ(log(), std::vector<std::string>{"INFO Thunderbird -compose"});
@@ -283,6 +286,9 @@ TEST_F(MailTest, ThunderbirdAsMailtoHandlerGetsComposeArgument) {
                            "/mail-body.txt',attachment='file://" + files + "/crash_report-sent.txt,file://" + files +
                            "/crash_log-sent.txt'");
     EXPECT_EQ(kit::read_file(files + "/mail-body.txt"), "the body");
+    struct stat st;
+    ASSERT_EQ(stat((files + "/mail-body.txt").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u) << "the body holds the report and is as private as it";
     EXPECT_FALSE(exists(dir + "/xdg-email.args")) << "the first way that works ends the search";
 }
 
@@ -311,6 +317,12 @@ TEST_F(MailTest, ConfinedThunderbirdGetsCopiesInTheDownloadFolder) {
               std::string::npos)
         << args[4];
     EXPECT_EQ(args[4].find("gone.txt"), std::string::npos);
+
+    // When no file could be copied the log does not claim any were.
+    unlink(g_log_file.c_str());
+    const int rc2 = in_desktop([&] { return zd::via_thunderbird(kTo, kSubject, "body", {files + "/gone.txt"}) ? 0 : 1; });
+    ASSERT_EQ(rc2, 0) << kit::read_file(g_log_file);
+    EXPECT_EQ(log(), std::vector<std::string>{"INFO Thunderbird -compose"});
 }
 
 // ---- Desktop portal ----

@@ -17,6 +17,7 @@
 #include <fcntl.h>
 #include <gio/gio.h>
 #include <gio/gunixfdlist.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -37,6 +38,7 @@ constexpr guint32 kNoResponse = 99;
 constexpr guint32 kPortalAddressesVersion = 3;
 constexpr int kExecFailed = 127;
 constexpr mode_t kTargetMode = 0700;
+constexpr mode_t kBodyMode = 0600;
 
 constexpr const char* kLogHeading = "Log (last lines before the crash):\n";
 constexpr const char* kBodyIntro = "Attached: crash report and log files. The same follows as text.\n\n";
@@ -58,6 +60,25 @@ std::string lower(std::string s) {
 std::string base_name(const std::string& path) { return path.substr(path.rfind('/') + 1); }
 
 std::string or_q(const GError* err) { return err && err->message ? err->message : "?"; }
+
+// The mail body carries the whole report, so it is as private as the report
+// file; a link planted at its name is not followed. False unless all of it
+// was written.
+bool write_private(const std::string& path, const std::string& text) {
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, kBodyMode);
+    if (fd < 0) return false;
+    fchmod(fd, kBodyMode);
+    size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t w = write(fd, text.data() + done, text.size() - done);
+        if (w < 0 && errno == EINTR) continue;
+        if (w <= 0) break;
+        done += static_cast<size_t>(w);
+    }
+    const bool ok = close(fd) == 0 && done == text.size();
+    if (!ok) unlink(path.c_str());
+    return ok;
+}
 
 // D-Bus strings must be valid UTF-8; a log cut in the middle of a character
 // would otherwise make the whole call fail.
@@ -186,10 +207,7 @@ bool via_thunderbird(const std::string& to, const std::string& subj, const std::
         body_dir = slash != std::string::npos ? first.substr(0, slash) : g_get_tmp_dir();
     }
     const std::string body_path = body_dir + "/" + kBodyFile;
-    FILE* f = std::fopen(body_path.c_str(), "wbe");
-    if (!f) return false;
-    std::fwrite(body.data(), 1, body.size(), f);
-    std::fclose(f);
+    if (!write_private(body_path, body)) return false;
 
     std::string arg = "to='" + to + "',subject='" + subj + "',message='" + body_path + "'";
     std::string uris;
@@ -213,7 +231,7 @@ bool via_thunderbird(const std::string& to, const std::string& subj, const std::
                                   nullptr, &err);
     std::string line = "Thunderbird -compose";
     if (!ok) line += ": " + or_q(err);
-    if (confined) line += " (files copied to " + target + ")";
+    if (confined && !files.empty()) line += " (files copied to " + target + ")";
     if (err) g_error_free(err);
     log(ok ? "INFO" : "WARN", line);
     return ok;

@@ -31,11 +31,14 @@ constexpr int kMaxFrames = 48;
 constexpr mode_t kPrivateMode = 0600;
 constexpr size_t kCopyBlock = 4096;
 constexpr int kExecFailed = 127;
+constexpr size_t kAltStackSize = 64 * 1024;
 constexpr int kFatalSignals[] = {SIGSEGV, SIGABRT, SIGFPE, SIGBUS, SIGILL, SIGTRAP};
 constexpr const char* kTitle[kContexts] = {
     "\n--- Graphics ---\n", "\n--- Audio ---\n", "\n--- System ---\n"};
 
 void* g_frames[kMaxFrames];
+// A stack overflow leaves no room on the faulting stack to run the handler.
+alignas(16) char g_alt_stack[kAltStackSize];
 
 // ---- Handler helpers ----
 
@@ -110,9 +113,10 @@ void put_log_tail(int fd) {
 
 // Opens the report file for this user only. No symlinks are followed and a
 // file owned by someone else is left alone: the temporary location may be a
-// shared directory.
+// shared directory. O_NONBLOCK keeps a pipe planted there from blocking the
+// dying process forever; for a regular file it changes nothing.
 int open_report() {
-    const int fd = open(g_report, O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, kPrivateMode);
+    const int fd = open(g_report, O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, kPrivateMode);
     if (fd < 0) return -1;
     struct stat st;
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != getuid()) {
@@ -201,11 +205,21 @@ void install_handler() {
     // the signal handler.
     backtrace(g_frames, 1);
     g_started = time(nullptr);
+    // The calling (main) thread gets a stack of its own for the handler,
+    // unless the host or a runtime has already given it one.
+    stack_t old;
+    if (sigaltstack(nullptr, &old) == 0 && (old.ss_flags & SS_DISABLE)) {
+        stack_t ss;
+        memset(&ss, 0, sizeof ss);
+        ss.ss_sp = g_alt_stack;
+        ss.ss_size = sizeof g_alt_stack;
+        sigaltstack(&ss, nullptr);
+    }
     struct sigaction sa;
     memset(&sa, 0, sizeof sa);
     sa.sa_handler = on_crash;
     sigemptyset(&sa.sa_mask);
-    sa.sa_flags = static_cast<int>(SA_RESETHAND);
+    sa.sa_flags = static_cast<int>(SA_RESETHAND | SA_ONSTACK);
     for (int sig : kFatalSignals) sigaction(sig, &sa, nullptr);
 }
 
