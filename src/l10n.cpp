@@ -19,13 +19,13 @@
 #include <unistd.h>
 
 #include "i18n_data.h"
+#include "main_cli.h"
 #include "paths.h"
 
 namespace L10n {
 
 namespace {
 
-constexpr const char* kBuild = "1028";
 constexpr const char* kGuardFile = "/language-guard";
 constexpr size_t kGuardPathMax = 512;
 constexpr size_t kGuardLineMax = 64;
@@ -264,7 +264,7 @@ void setLanguage(const std::string& setting) {
 
     if (index != englishIndex() && g_guarded) {
         char line[kGuardLineMax];
-        std::snprintf(line, sizeof line, "%s %s\n", i18n_data::LANGS[index].code, kBuild);
+        std::snprintf(line, sizeof line, "%s %s\n", i18n_data::LANGS[index].code, cli::kBuild);
         const bool same_as_armed = std::strcmp(line, prev) == 0;
         if (!same_as_armed && guardBlocks(line)) {
             std::fprintf(stderr,

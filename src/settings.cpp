@@ -79,14 +79,16 @@ Geometry parse_geo(const std::string& text) {
     return g;
 }
 
-// Keys before the first "=", nothing trimmed; a later line wins.
+// Keys before the first "=", nothing trimmed; a later line wins. The "=" is
+// searched for within its own line only, so a long file of lines without one
+// is read in linear time, not quadratic.
 std::map<std::string, std::string> parse_lines(const std::string& text) {
     std::map<std::string, std::string> kv;
     size_t pos = 0;
     while (pos < text.size()) {
         size_t nl = text.find('\n', pos);
         if (nl == std::string::npos) nl = text.size();
-        const size_t eq = text.find('=', pos);
+        const auto eq = static_cast<size_t>(std::find(text.begin() + pos, text.begin() + nl, '=') - text.begin());
         if (eq < nl) kv[text.substr(pos, eq - pos)] = text.substr(eq + 1, nl - eq - 1);
         pos = nl + 1;
     }

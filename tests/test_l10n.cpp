@@ -14,6 +14,7 @@
 #include "i18n_data.h"
 #include "kit.h"
 #include "l10n.h"
+#include "main_cli.h"
 
 namespace {
 
@@ -156,6 +157,10 @@ int in_child(F body) {
 
 bool exists(const std::string& p) { return access(p.c_str(), F_OK) == 0; }
 
+// The guard line of German for the build the program reports, so that a new
+// build number reaches the guard as well as "--version".
+const std::string kGermanLine = std::string("de ") + cli::kBuild + "\n";
+
 }  // namespace
 
 TEST(Guard, WrittenThenClearedAfterStartup) {
@@ -164,13 +169,13 @@ TEST(Guard, WrittenThenClearedAfterStartup) {
     EXPECT_EQ(in_child([&] {
                   L10n::init(dir);
                   L10n::setLanguage("de");
-                  if (kit::read_file(file) != "de 1028\n") return 1;
+                  if (kit::read_file(file) != kGermanLine) return 1;
                   struct stat st{};
                   if (stat(file.c_str(), &st) != 0 || (st.st_mode & 0777) != 0600) return 2;
                   L10n::startupSucceeded();
                   if (exists(file)) return 3;
                   L10n::onCrash();  // a crash after start-up puts the mark back
-                  if (kit::read_file(file) != "de 1028\n") return 4;
+                  if (kit::read_file(file) != kGermanLine) return 4;
                   L10n::cleanExit();
                   return exists(file) ? 5 : 0;
               }),
@@ -180,7 +185,7 @@ TEST(Guard, WrittenThenClearedAfterStartup) {
 TEST(Guard, LeftoverFallsBackToEnglish) {
     const std::string dir = kit::scratch_dir("guard");
     const std::string file = dir + "/language-guard";
-    ASSERT_TRUE(kit::write_file(file, "de 1028\n"));
+    ASSERT_TRUE(kit::write_file(file, kGermanLine));
     EXPECT_EQ(in_child([&] {
                   testing::internal::CaptureStderr();
                   L10n::init(dir);
@@ -189,7 +194,7 @@ TEST(Guard, LeftoverFallsBackToEnglish) {
                   if (L10n::currentLanguage() != "en") return 1;
                   if (!L10n::fallbackActive()) return 2;
                   if (err.find("language 'de' did not start cleanly last time") == std::string::npos) return 3;
-                  if (kit::read_file(file) != "de 1028\n") return 4;
+                  if (kit::read_file(file) != kGermanLine) return 4;
                   L10n::startupSucceeded();  // nothing armed: the mark stays
                   if (!exists(file)) return 5;
                   L10n::clearFallback();
@@ -203,12 +208,12 @@ TEST(Guard, LeftoverFallsBackToEnglish) {
 TEST(Guard, OtherBuildSameLanguageTwiceAndEnglish) {
     const std::string dir = kit::scratch_dir("guard");
     const std::string file = dir + "/language-guard";
-    ASSERT_TRUE(kit::write_file(file, "de 1027\n"));
+    ASSERT_TRUE(kit::write_file(file, "de " + std::to_string(std::stoi(cli::kBuild) - 1) + "\n"));
     EXPECT_EQ(in_child([&] {
                   L10n::init(dir);
                   L10n::setLanguage("de");
                   if (L10n::currentLanguage() != "de" || L10n::fallbackActive()) return 1;
-                  if (kit::read_file(file) != "de 1028\n") return 2;
+                  if (kit::read_file(file) != kGermanLine) return 2;
                   L10n::setLanguage("de");  // same line as armed: no fallback on our own mark
                   if (L10n::currentLanguage() != "de") return 3;
                   if (!exists(file)) return 4;

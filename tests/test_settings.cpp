@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 
 #include "kit.h"
@@ -145,6 +146,16 @@ TEST(Load, LineSyntax) {
     EXPECT_FALSE(s.animate);  // only "1" is true
     EXPECT_FALSE(s.guide_warn);
     EXPECT_TRUE(s.os_sizes);
+}
+
+// A sealed file may hold up to 16 MiB, so reading must stay linear: a search
+// for "=" running past the end of each line took about a minute here.
+TEST(Load, ManyLinesWithoutValuesAreReadQuickly) {
+    const auto start = std::chrono::steady_clock::now();
+    const Settings s = load_text(std::string(2 << 20, '\n') + "disks=9\n");
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(s.disks, 9);
+    EXPECT_LT(took.count(), 2.0);
 }
 
 TEST(Load, TolerantNumbers) {
