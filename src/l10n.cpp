@@ -19,8 +19,8 @@
 #include <unistd.h>
 
 #include "i18n_data.h"
-#include "main_cli.h"
 #include "paths.h"
+#include "version.h"
 
 namespace L10n {
 
@@ -264,7 +264,7 @@ void setLanguage(const std::string& setting) {
 
     if (index != englishIndex() && g_guarded) {
         char line[kGuardLineMax];
-        std::snprintf(line, sizeof line, "%s %s\n", i18n_data::LANGS[index].code, cli::kBuild);
+        std::snprintf(line, sizeof line, "%s %s\n", i18n_data::LANGS[index].code, product::kBuild);
         const bool same_as_armed = std::strcmp(line, prev) == 0;
         if (!same_as_armed && guardBlocks(line)) {
             std::fprintf(stderr,

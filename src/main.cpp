@@ -32,9 +32,9 @@ int unknown_option(const char* arg) {
 int main(int argc, char** argv) {
     // First of all, in every mode: a crash anywhere from here on leaves a report.
     zxcrash::App crash_app;
-    crash_app.name = cli::kProduct;
-    crash_app.version = cli::kVersion;
-    crash_app.build = cli::kBuild;
+    crash_app.name = product::kName;
+    crash_app.version = product::kVersion;
+    crash_app.build = product::kBuild;
     crash_app.contact = "crash@zxquenlows.org";
     crash_app.package = "zxquenlowsraidcalculator";
     crash_app.log = [](const char* level, const char* message) {
@@ -54,7 +54,7 @@ int main(int argc, char** argv) {
         const std::string a = argv[i];
         const int more = argc - 1 - i;  // arguments after this one
         if (a == "--version") {
-            con::printf("%s %s (build %s)\n", cli::kProduct, cli::kVersion, cli::kBuild);
+            con::printf("%s %s (build %s)\n", product::kName, product::kVersion, product::kBuild);
             return 0;
         } else if (a == "--help" || a == "-h") {
             cli::print_usage();

@@ -62,7 +62,7 @@ void add_devices(const std::string& list, std::vector<std::string>* out) {
 }  // namespace
 
 void print_usage() {
-    con::printf("%s %s (build %s)\n", kProduct, kVersion, kBuild);
+    con::printf("%s %s (build %s)\n", product::kName, product::kVersion, product::kBuild);
     con::print(
         "\n"
         "  zxQuenlowsRaidCalculator                     open the window\n"

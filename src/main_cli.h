@@ -8,12 +8,9 @@
 
 #include "guide.h"
 #include "raid.h"
+#include "version.h"
 
 namespace cli {
-
-inline constexpr const char* kProduct = "zxQuenlowsRaidCalculator";
-inline constexpr const char* kVersion = "1.0.0";
-inline constexpr const char* kBuild = "1028";
 
 void print_usage();
 

@@ -7,11 +7,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "version.h"
+
 namespace paths {
 
 namespace {
 
-constexpr const char* kProduct = "zxQuenlowsRaidCalculator";
 constexpr size_t kLinkMax = 4096;
 
 const char* env(const char* name) {
@@ -22,11 +23,11 @@ const char* env(const char* name) {
 std::string compute_config_dir() {
     std::string dir;
     if (const char* xdg = env("XDG_CONFIG_HOME"))
-        dir = std::string(xdg) + "/" + kProduct;
+        dir = std::string(xdg) + "/" + product::kName;
     else if (const char* home = env("HOME"))
-        dir = std::string(home) + "/.config/" + kProduct;
+        dir = std::string(home) + "/.config/" + product::kName;
     else
-        dir = std::string(".") + kProduct;
+        dir = std::string(".") + product::kName;
     mkpath(dir);
     return dir;
 }

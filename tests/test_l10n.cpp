@@ -14,7 +14,7 @@
 #include "i18n_data.h"
 #include "kit.h"
 #include "l10n.h"
-#include "main_cli.h"
+#include "version.h"
 
 namespace {
 
@@ -159,7 +159,7 @@ bool exists(const std::string& p) { return access(p.c_str(), F_OK) == 0; }
 
 // The guard line of German for the build the program reports, so that a new
 // build number reaches the guard as well as "--version".
-const std::string kGermanLine = std::string("de ") + cli::kBuild + "\n";
+const std::string kGermanLine = std::string("de ") + product::kBuild + "\n";
 
 }  // namespace
 
@@ -208,7 +208,7 @@ TEST(Guard, LeftoverFallsBackToEnglish) {
 TEST(Guard, OtherBuildSameLanguageTwiceAndEnglish) {
     const std::string dir = kit::scratch_dir("guard");
     const std::string file = dir + "/language-guard";
-    ASSERT_TRUE(kit::write_file(file, "de " + std::to_string(std::stoi(cli::kBuild) - 1) + "\n"));
+    ASSERT_TRUE(kit::write_file(file, "de " + std::to_string(std::stoi(product::kBuild) - 1) + "\n"));
     EXPECT_EQ(in_child([&] {
                   L10n::init(dir);
                   L10n::setLanguage("de");
