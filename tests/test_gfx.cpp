@@ -216,6 +216,17 @@ TEST(Rack, NarrowPanelHasZeroWidthStrip) {
     for (int x = 12; x < 58; ++x) EXPECT_TRUE(greyish(c.at(x, 2))) << x;
 }
 
+TEST(Rack, NarrowLitPanelStillGlows) {
+    // 70 wide: no room for the strip, but the glow (inset 30) is 10 wide.
+    const Palette p = Palette::make(true);
+    Canvas lit(70, 40), clear(70, 40);
+    gfx::rack(lit.cr, 0, 0, 70, 36, p, Rgba{1, 0, 0, 1}, true, 0, false);
+    gfx::rack(clear.cr, 0, 0, 70, 36, p, Rgba{1, 0, 0, 0}, true, 0, false);
+    EXPECT_GT(lit.at(35, 4).r, clear.at(35, 4).r + 8);
+    EXPECT_EQ(lit.at(20, 4).r, clear.at(20, 4).r);
+    EXPECT_EQ(lit.at(45, 2).r, clear.at(45, 2).r);  // and no strip beside it
+}
+
 TEST(Rack, HotEdgeTakesTheStripColour) {
     const Palette p = Palette::make(false);
     Canvas cold(120, 60), hot(120, 60);
