@@ -425,8 +425,9 @@ void rack(cairo_t* cr, double x, double y, double w, double h, const Palette& p,
     set(cr, p.shine);
     cairo_stroke(cr);
 
-    if (strip.a > 0 && w > 2 * kStripInset) {
-        rounded(cr, x + kStripInset, y + 1, w - 2 * kStripInset, 2.5, 1.2);
+    // A panel too narrow for the strip still glows when lit.
+    if (strip.a > 0) {
+        rounded(cr, x + kStripInset, y + 1, std::max(w - 2 * kStripInset, 0.0), 2.5, 1.2);
         if (lit) {
             fill_with(cr, with_alpha(strip, 0.9));
             rounded(cr, x + kStripGlowInset, y, std::max(w - 2 * kStripGlowInset, 0.0), 8, 4);

@@ -5,61 +5,14 @@
 #include <cairo.h>
 
 #include <cmath>
-#include <cstdint>
 #include <cstring>
-#include <set>
 
+#include "canvas.h"
 #include "gfx.h"
 
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
-
-struct Px {
-    int r, g, b, a;  // unpremultiplied, 0..255
-};
-
-struct Canvas {
-    cairo_surface_t* s;
-    cairo_t* cr;
-    int w, h;
-    Canvas(int width, int height) : w(width), h(height) {
-        s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
-        cr = cairo_create(s);
-    }
-    ~Canvas() {
-        cairo_destroy(cr);
-        cairo_surface_destroy(s);
-    }
-    Px at(int x, int y) {
-        cairo_surface_flush(s);
-        const unsigned char* row = cairo_image_surface_get_data(s) + y * cairo_image_surface_get_stride(s);
-        uint32_t v;
-        std::memcpy(&v, row + 4 * x, 4);
-        const int a = v >> 24;
-        auto un = [a](uint32_t c) { return a == 0 ? 0 : int((c & 0xFF) * 255 + a / 2) / a; };
-        return Px{un(v >> 16), un(v >> 8), un(v), a};
-    }
-    bool same_as(Canvas& o) {
-        cairo_surface_flush(s);
-        cairo_surface_flush(o.s);
-        return w == o.w && h == o.h &&
-               std::memcmp(cairo_image_surface_get_data(s), cairo_image_surface_get_data(o.s),
-                           size_t(cairo_image_surface_get_stride(s)) * h) == 0;
-    }
-    // Leftmost and rightmost columns with any ink; -1 when blank.
-    std::pair<int, int> ink_columns() {
-        int lo = -1, hi = -1;
-        for (int x = 0; x < w; ++x)
-            for (int y = 0; y < h; ++y)
-                if (at(x, y).a > 0) {
-                    if (lo < 0) lo = x;
-                    hi = x;
-                    break;
-                }
-        return {lo, hi};
-    }
-};
 
 bool same(const Rgba& a, const Rgba& b) {
     return std::fabs(a.r - b.r) < 1e-9 && std::fabs(a.g - b.g) < 1e-9 && std::fabs(a.b - b.b) < 1e-9 &&
@@ -216,6 +169,17 @@ TEST(Rack, NarrowPanelHasZeroWidthStrip) {
     for (int x = 12; x < 58; ++x) EXPECT_TRUE(greyish(c.at(x, 2))) << x;
 }
 
+TEST(Rack, NarrowLitPanelStillGlows) {
+    // 70 wide: no room for the strip, but the glow (inset 30) is 10 wide.
+    const Palette p = Palette::make(true);
+    Canvas lit(70, 40), clear(70, 40);
+    gfx::rack(lit.cr, 0, 0, 70, 36, p, Rgba{1, 0, 0, 1}, true, 0, false);
+    gfx::rack(clear.cr, 0, 0, 70, 36, p, Rgba{1, 0, 0, 0}, true, 0, false);
+    EXPECT_GT(lit.at(35, 4).r, clear.at(35, 4).r + 8);
+    EXPECT_EQ(lit.at(20, 4).r, clear.at(20, 4).r);
+    EXPECT_EQ(lit.at(45, 2).r, clear.at(45, 2).r);  // and no strip beside it
+}
+
 TEST(Rack, HotEdgeTakesTheStripColour) {
     const Palette p = Palette::make(false);
     Canvas cold(120, 60), hot(120, 60);
@@ -366,7 +330,7 @@ TEST(Graffiti, SamePictureEveryCallWithinItsWidth) {
     const double w = gfx::graffiti(a.cr, "RAID", 50, 50, 40, 300, false);
     gfx::graffiti(b.cr, "RAID", 50, 50, 40, 300, false);
     EXPECT_TRUE(a.same_as(b));
-    const auto [lo, hi] = a.ink_columns();
+    const int lo = a.ink().x0, hi = a.ink().x1;
     EXPECT_GE(lo, 50 - 4);   // overspray dots may reach a few pixels out
     EXPECT_LE(hi, 50 + w + 4);
     EXPECT_GT(hi - lo, 0.8 * w);
@@ -395,14 +359,14 @@ TEST(Graffiti, KeptBitmapFollowsSubPixelPosition) {
     cairo_translate(r.cr, 200, 100);
     cairo_rotate(r.cr, 0.3);
     const double w = gfx::graffiti(r.cr, "Raid", -80, 0, 40, 0, true);
-    EXPECT_GT(r.ink_columns().second - r.ink_columns().first, 0.7 * w);
+    EXPECT_GT(r.ink().x1 - r.ink().x0, 0.7 * w);
 }
 
 TEST(RainbowText, RunsFromGreenToRedInTheDarkTheme) {
     Canvas c(400, 40);
     const double w = gfx::rainbow_text(c.cr, "MMMMMMMMMM", 10, 20, 24, true);
     ASSERT_GT(w, 100);
-    const auto [lo, hi] = c.ink_columns();
+    const int lo = c.ink().x0, hi = c.ink().x1;
     EXPECT_NEAR(lo, 10, 4);
     EXPECT_NEAR(hi, 10 + w, 6);
     auto strongest = [&c](int x) {

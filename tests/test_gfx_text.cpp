@@ -5,50 +5,12 @@
 #include <cairo.h>
 #include <pango/pangocairo.h>
 
-#include <cstdint>
-#include <cstring>
-
+#include "canvas.h"
 #include "gfx.h"
 
 namespace {
 
 const char* const kLong = "Capacity that remains after redundancy is spent";
-
-struct Canvas {
-    cairo_surface_t* s;
-    cairo_t* cr;
-    int w, h;
-    Canvas(int width, int height) : w(width), h(height) {
-        s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
-        cr = cairo_create(s);
-    }
-    ~Canvas() {
-        cairo_destroy(cr);
-        cairo_surface_destroy(s);
-    }
-    uint32_t px(int x, int y) {
-        cairo_surface_flush(s);
-        uint32_t v;
-        std::memcpy(&v, cairo_image_surface_get_data(s) + y * cairo_image_surface_get_stride(s) + 4 * x, 4);
-        return v;
-    }
-    // Ink bounding box {x0, y0, x1, y1}; x0 = -1 when blank.
-    struct Box {
-        int x0 = -1, y0 = -1, x1 = -1, y1 = -1;
-    };
-    Box ink() {
-        Box b;
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x)
-                if (px(x, y) >> 24) {
-                    if (b.x0 < 0 || x < b.x0) b.x0 = x;
-                    if (b.y0 < 0) b.y0 = y;
-                    b.x1 = std::max(b.x1, x);
-                    b.y1 = y;
-                }
-        return b;
-    }
-};
 
 double font_px(PangoLayout* lay) {
     return double(pango_font_description_get_size(pango_layout_get_font_description(lay))) / PANGO_SCALE;
@@ -193,13 +155,13 @@ TEST(Placement, CaptionDefaultsToDimColour) {
     Canvas c(200, 30);
     gfx::caption(c.cr, "CAPACITY", 5, 15, p);
     // The most solid pixel of the label carries the colour itself.
-    uint32_t best = 0;
+    Px best{0, 0, 0, 0};
     for (int y = 0; y < 30; ++y)
         for (int x = 0; x < 200; ++x)
-            if ((c.px(x, y) >> 24) > (best >> 24)) best = c.px(x, y);
-    ASSERT_EQ(best >> 24, 255u);
-    EXPECT_NEAR(int((best >> 16) & 0xFF), int(p.dim.r * 255 + 0.5), 1);
-    EXPECT_NEAR(int(best & 0xFF), int(p.dim.b * 255 + 0.5), 1);
+            if (c.raw(x, y).a > best.a) best = c.raw(x, y);
+    ASSERT_EQ(best.a, 255);
+    EXPECT_NEAR(best.r, int(p.dim.r * 255 + 0.5), 1);
+    EXPECT_NEAR(best.b, int(p.dim.b * 255 + 0.5), 1);
 }
 
 // ---- Paragraphs ----

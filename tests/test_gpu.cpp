@@ -9,14 +9,12 @@
 #include <functional>
 #include <vector>
 
+#include "canvas.h"
+
 namespace {
 
 constexpr int kW = 200, kH = 120;
 const gpu::Rgba kGreen{0, 1, 0, 1}, kRed{1, 0, 0, 1}, kBlue{0, 0, 1, 1};
-
-struct Px {
-    int r, g, b, a;
-};
 
 gpu::Bar make_bar(const char* id, double x, double y, double w, double h, double from, double frac,
                   gpu::Rgba top = kGreen, gpu::Rgba bottom = kGreen, double radius = 0) {
@@ -65,14 +63,13 @@ protected:
     void render(double k = 1, SDL_Rect clip = {0, 0, kW, kH}, bool animate = true) {
         clear();
         gpu::render(k, clip, animate);
-        m_px.assign(kW * kH, 0);
-        ASSERT_EQ(SDL_RenderReadPixels(m_ren, nullptr, SDL_PIXELFORMAT_ARGB8888, m_px.data(), kW * 4), 0);
+        ASSERT_EQ(SDL_RenderReadPixels(m_ren, nullptr, SDL_PIXELFORMAT_ARGB8888, m_shot.data(),
+                                       m_shot.stride()),
+                  0);
     }
 
-    Px at(int x, int y) const {
-        const Uint32 v = m_px[y * kW + x];
-        return Px{int(v >> 16 & 255), int(v >> 8 & 255), int(v & 255), int(v >> 24)};
-    }
+    // The frame's pixels as SDL wrote them.
+    Px at(int x, int y) const { return m_shot.raw(x, y); }
     bool black(int x, int y) const {
         const Px p = at(x, y);
         return p.r == 0 && p.g == 0 && p.b == 0;
@@ -81,13 +78,13 @@ protected:
     std::vector<Uint32> crop(int cx, int cy, int half) const {
         std::vector<Uint32> out;
         for (int y = cy - half; y <= cy + half; ++y)
-            for (int x = cx - half; x <= cx + half; ++x) out.push_back(m_px[y * kW + x]);
+            for (int x = cx - half; x <= cx + half; ++x) out.push_back(m_shot.word(x, y));
         return out;
     }
 
     SDL_Surface* m_surf = nullptr;
     SDL_Renderer* m_ren = nullptr;
-    std::vector<Uint32> m_px;
+    Canvas m_shot{kW, kH};  // the last rendered frame
 };
 
 // ---- Animation ----
@@ -296,23 +293,10 @@ TEST(LightLevel, ActivityStaysInRangeUnknownModesAreSteadyHashIsFnv1a) {
 
 class Fallback : public ::testing::Test {
 protected:
-    void SetUp() override {
-        gpu::shutdown();
-        m_s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 120, 60);
-        m_cr = cairo_create(m_s);
-    }
-    void TearDown() override {
-        cairo_destroy(m_cr);
-        cairo_surface_destroy(m_s);
-    }
-    Px at(int x, int y) {
-        cairo_surface_flush(m_s);
-        const auto* row = cairo_image_surface_get_data(m_s) + y * cairo_image_surface_get_stride(m_s);
-        const Uint32 v = reinterpret_cast<const Uint32*>(row)[x];
-        return Px{int(v >> 16 & 255), int(v >> 8 & 255), int(v & 255), int(v >> 24)};
-    }
-    cairo_surface_t* m_s = nullptr;
-    cairo_t* m_cr = nullptr;
+    void SetUp() override { gpu::shutdown(); }
+    Px at(int x, int y) const { return m_canvas.raw(x, y); }
+    Canvas m_canvas{120, 60};
+    cairo_t* m_cr = m_canvas.cr;
 };
 
 TEST_F(Fallback, BarFillsItsPartOfTheTrackWithAGradient) {
