@@ -35,7 +35,7 @@ int main(int argc, char** argv) {
     crash_app.name = product::kName;
     crash_app.version = product::kVersion;
     crash_app.build = product::kBuild;
-    crash_app.contact = "crash@zxquenlows.org";
+    crash_app.contact = product::kContact;
     crash_app.package = "zxquenlowsraidcalculator";
     crash_app.log = [](const char* level, const char* message) {
         if (level && level[0] == 'W')
@@ -78,9 +78,7 @@ int main(int argc, char** argv) {
         }
     }
 
-    // The window arrives with the desktop application; until then a start
-    // without a command explains what the program can do.
-    (void)theme;
-    cli::print_usage();
-    return 0;
+    // A size counts only when both sides were given.
+    if (width < 1 || height < 1) width = height = 0;
+    return cli::run_desktop(theme, width, height);
 }

@@ -32,3 +32,15 @@ int run_guide(const std::vector<std::string>& args);
 int run_selftest();
 
 }  // namespace cli
+
+namespace cli {
+
+// The desktop start: single-instance lock, log, crash reporter, language
+// guard, then the window. Returns the exit status.
+int run_desktop(const std::string& theme, int width, int height);
+
+// True when `pid` runs this same executable, so a stale pid in the lock
+// file that now belongs to another program is never signalled.
+bool same_program(long pid);
+
+}  // namespace cli

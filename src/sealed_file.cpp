@@ -27,18 +27,18 @@ constexpr size_t kReadChunk = 64 * 1024;
 // Default permissions; the umask and the owner-only directory narrow them.
 constexpr mode_t kFileMode = 0666;
 
-enum class Load { Ok, Unreadable, TooLarge };
+enum class Load { Ok, Absent, Unreadable, TooLarge };
 
 // Regular files only: a directory, FIFO or device at the path counts as
 // unreadable (and a FIFO must not block the start of the program).
 Load load_file(const std::string& path, std::string& data) {
     data.clear();
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return Load::Unreadable;
+    if (fd < 0) return errno == ENOENT || errno == ENOTDIR ? Load::Absent : Load::Unreadable;
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
-        return Load::Unreadable;
+        return Load::Absent;
     }
     Load result = Load::Ok;
     char buf[kReadChunk];
@@ -121,7 +121,11 @@ Result read(const std::string& path, std::string& out) {
     out.clear();
     std::string data;
     const Load load = load_file(path, data);
-    if (load == Load::Unreadable || (load == Load::Ok && data.empty())) return Result::Missing;
+    if (load == Load::Absent || (load == Load::Ok && data.empty())) return Result::Missing;
+    if (load == Load::Unreadable) {
+        logger::warn("settings file could not be read: " + path + ": " + std::strerror(errno));
+        return Result::Unreadable;
+    }
     if (load == Load::Ok && crypt::decrypt(data, &out) == crypt::ReadResult::Ok) return Result::Ok;
     move_aside(path);
     return Result::Tampered;

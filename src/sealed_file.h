@@ -7,14 +7,17 @@
 
 namespace sealed {
 
-enum class Result : int { Ok = 0, Missing = 1, Tampered = 2 };
+// Unreadable: the file exists but could not be read (permissions, I/O
+// error); it must be neither parsed nor replaced.
+enum class Result : int { Ok = 0, Missing = 1, Tampered = 2, Unreadable = 3 };
 
 // Suffix of a file whose seal did not hold.
 inline constexpr const char* kBrokenSuffix = ".manipuliert";
 // Suffix of the temporary file a write goes through.
 inline constexpr const char* kTempSuffix = ".tmp";
 
-// Clears `out`, then opens the file. Absent, unreadable or empty: Missing.
+// Clears `out`, then opens the file. Absent, empty or not a regular file:
+// Missing. Present but not readable: Unreadable.
 // Not an intact container: moved aside, logged as a warning, Tampered.
 Result read(const std::string& path, std::string& out);
 

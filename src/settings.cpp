@@ -148,10 +148,11 @@ void put(std::string& t, const char* key, double value) {
 
 // ---- Settings ----
 
-void Settings::load(const std::string& path) {
+sealed::Result Settings::load(const std::string& path) {
     m_path = path;
     std::string text;
-    if (sealed::read(path, text) != sealed::Result::Ok) return;
+    const sealed::Result result = sealed::read(path, text);
+    if (result != sealed::Result::Ok) return result;
     const auto kv = parse_lines(text);
     const auto find = [&](const char* key) -> const std::string* {
         const auto it = kv.find(key);
@@ -194,6 +195,7 @@ void Settings::load(const std::string& path) {
     str("failed_spares", failed_spares);
     if (const std::string* v = find("full")) full = parse_geo(*v);
     validate(*this);
+    return result;
 }
 
 bool Settings::save() const {

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "raid.h"
+#include "sealed_file.h"
 
 // Window position and size; the position only counts with has_pos.
 struct Geometry {
@@ -45,8 +46,8 @@ struct Settings {
 
     // Remembers `path`, then reads it. A missing or broken file leaves every
     // field as it was; otherwise the fields found are taken and all fields
-    // are validated.
-    void load(const std::string& path);
+    // are validated. Returns what the container said of the file.
+    sealed::Result load(const std::string& path);
     // Writes the record sealed to the path given to load; false before load
     // or when the write failed (the previous file then stays intact).
     bool save() const;

@@ -8,5 +8,8 @@ namespace product {
 inline constexpr const char* kName = "zxQuenlowsRaidCalculator";
 inline constexpr const char* kVersion = "1.0.0";
 inline constexpr const char* kBuild = "1028";
+// Where problem reports go and where the program lives on the web.
+inline constexpr const char* kContact = "crash@zxquenlows.org";
+inline constexpr const char* kWebsite = "https://zxquenlows.org/";
 
 }  // namespace product

@@ -1,0 +1,289 @@
+// App state and value editing: the settings are the only source of the
+// calculation, every setter clamps to the window's limits, recomputes,
+// repaints and pushes the debounced save; typed values are committed
+// through the same setters.
+#include "app.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+#include "format.h"
+#include "gpu.h"
+#include "l10n.h"
+#include "logger.h"
+
+namespace {
+
+constexpr uint32_t kSaveDebounceMs = 700;
+constexpr uint32_t kCaretBlinkMs = 530;
+constexpr int kMinDisks = 1, kMaxDisks = 256;
+constexpr int kMaxSpares = 16;
+constexpr int kMinGroups = 2, kMaxGroups = 32;
+constexpr double kMinCap = 0.001, kMaxCap = 999999;
+constexpr int kTopUnit = 3;
+constexpr double kUnitStep = 1000;
+constexpr double kMinSpeedStepped = 5, kMinSpeedTyped = 1, kMaxSpeed = 100000;
+constexpr double kEps = 1e-9;
+constexpr double kCapFloorSmallest = 1;  // stepping down in MB never goes below 1
+constexpr double kCapFloor = 0.25;
+constexpr int kMaxListIndex = 255;
+constexpr const char* kCustomType = "custom";
+
+// Speed steps: (upper bound, step).
+struct SpeedStep {
+    double bound, step;
+};
+constexpr SpeedStep kSpeedSteps[] = {{100, 5}, {500, 10}, {2000, 50}, {10000, 250}, {1e12, 1000}};
+
+double speed_step(double b, int dir) {
+    for (const auto& s : kSpeedSteps)
+        if (dir >= 1 ? b < s.bound - kEps : b <= s.bound + kEps) return s.step;
+    return kSpeedSteps[std::size(kSpeedSteps) - 1].step;
+}
+
+std::string join(const std::set<int>& s) {
+    std::string out;
+    for (int i : s) {
+        if (!out.empty()) out += ',';
+        out += std::to_string(i);
+    }
+    return out;
+}
+
+// "0,3,5" into a set; pieces that are not a whole number in 0..255 are ignored.
+void split_into(const std::string& text, std::set<int>& out) {
+    out.clear();
+    size_t pos = 0;
+    while (pos <= text.size()) {
+        size_t comma = text.find(',', pos);
+        if (comma == std::string::npos) comma = text.size();
+        const std::string piece = text.substr(pos, comma - pos);
+        char* end = nullptr;
+        const long v = std::strtol(piece.c_str(), &end, 10);
+        if (!piece.empty() && end && *end == '\0' && v >= 0 && v <= kMaxListIndex)
+            out.insert(static_cast<int>(v));
+        pos = comma + 1;
+    }
+}
+
+}  // namespace
+
+App::App() = default;
+
+App::~App() { shutdown_window(); }
+
+void App::load_state(const std::string& config_dir) {
+    m_config_dir = config_dir;
+    const sealed::Result r = m_settings.load(m_config_dir + "/settings.dat");
+    // An existing file we could not read may still hold the user's settings:
+    // run on the defaults and leave it alone.
+    m_keep_file = r == sealed::Result::Unreadable;
+    if (m_keep_file) logger::warn("using default settings; the unreadable settings file is kept as it is");
+    L10n::setLanguage(m_settings.language);
+    split_into(m_settings.failed, m_failed);
+    split_into(m_settings.failed_spares, m_failed_spares);
+    recompute();
+    if (m_settings.tab == 1 && (m_cfg.level == raid::Level::Jbod || m_cfg.level == raid::Level::Tp))
+        m_settings.tab = 0;
+}
+
+void App::queue_save() { m_save_at = std::max<uint32_t>(1, SDL_GetTicks() + kSaveDebounceMs); }
+
+void App::recompute() {
+    fmt::set_os_sizes(m_settings.os_sizes);
+    m_cfg = m_settings.config();
+    m_res = raid::compute(m_cfg);
+    std::erase_if(m_failed, [this](int i) { return i >= m_res.active; });
+    std::erase_if(m_failed_spares, [this](int i) { return i >= m_cfg.spares; });
+}
+
+void App::changed() {
+    recompute();
+    invalidate();
+    queue_save();
+}
+
+void App::set_disks(int n) {
+    m_settings.disks = std::clamp(n, kMinDisks, kMaxDisks);
+    m_settings.spares = std::clamp(m_settings.spares, 0, std::max(0, m_settings.disks - 1));
+    changed();
+}
+
+void App::set_spares(int n) {
+    m_settings.spares = n < 0 ? 0 : std::min(n, std::min(kMaxSpares, std::max(0, m_settings.disks - 1)));
+    changed();
+}
+
+void App::set_capacity(double v) {
+    int unit = std::clamp(m_settings.cap_unit, 0, kTopUnit);
+    while (v >= kUnitStep && unit < kTopUnit) {
+        v /= kUnitStep;
+        ++unit;
+    }
+    while (unit > 0 && v < 1) {
+        v *= kUnitStep;
+        --unit;
+    }
+    v = std::round(v * 1000) / 1000;
+    m_settings.cap_value = std::clamp(v, kMinCap, kMaxCap);
+    m_settings.cap_unit = unit;
+    changed();
+}
+
+void App::set_type(const std::string& key) {
+    const raid::DiskType* t = raid::find_type(key);
+    if (!t) return;
+    m_settings.disk_type = key;
+    m_settings.read_mbs = t->read_mbs;
+    m_settings.write_mbs = t->write_mbs;
+    m_settings.read_iops = t->read_iops;
+    m_settings.write_iops = t->write_iops;
+    changed();
+}
+
+void App::set_level(raid::Level l) {
+    m_settings.level = raid::key(l);
+    m_failed.clear();
+    m_failed_spares.clear();
+    changed();
+    if (m_settings.tab == 1 && (l == raid::Level::Jbod || l == raid::Level::Tp)) select_tab(0);
+}
+
+void App::step_value(const std::string& what, int dir) {
+    if (what == "disks") {
+        set_disks(m_settings.disks + dir);
+    } else if (what == "spares") {
+        set_spares(m_settings.spares + dir);
+    } else if (what == "groups") {
+        m_settings.groups = std::clamp(m_settings.groups + dir, kMinGroups, kMaxGroups);
+        changed();
+    } else if (what == "rd" || what == "wr") {
+        double& b = what == "rd" ? m_settings.read_mbs : m_settings.write_mbs;
+        const double step = speed_step(b, dir);
+        const double next = dir >= 1 ? (std::floor(b / step + kEps) + 1) * step
+                                     : (std::ceil(b / step - kEps) - 1) * step;
+        b = std::clamp(next, kMinSpeedStepped, kMaxSpeed);
+        m_settings.disk_type = kCustomType;
+        changed();
+    } else if (what == "cap") {
+        const double v = m_settings.cap_value;
+        const int u = m_settings.cap_unit;
+        if (dir < 0) {
+            if (u > 0 && v <= 1.000000001) {
+                m_settings.cap_unit = u - 1;
+                set_capacity(kUnitStep - raid::cap_step(kUnitStep - 1, -1));
+                return;
+            }
+            const double step = raid::cap_step(v, dir);
+            double next = step * (std::ceil(v / step - kEps) - 1);
+            next = std::max(next, u == 0 ? kCapFloorSmallest : kCapFloor);
+            set_capacity(next);
+        } else {
+            const double step = raid::cap_step(v, dir);
+            set_capacity(std::max((std::floor(v / step + kEps) + 1) * step, kCapFloor));
+        }
+    }
+}
+
+std::string App::field_text(const std::string& what) const {
+    if (what == "cap") return fmt::sig3(m_settings.cap_value);
+    if (what == "disks") return std::to_string(m_settings.disks);
+    if (what == "spares") return std::to_string(m_settings.spares);
+    if (what == "groups") return std::to_string(m_settings.groups);
+    if (what == "rd") return fmt::number(m_settings.read_mbs, 0);
+    if (what == "wr") return fmt::number(m_settings.write_mbs, 0);
+    return "";
+}
+
+void App::begin_edit(const std::string& what) {
+    if (!m_edit.empty()) commit_edit();
+    m_edit = what;
+    m_edit_text = field_text(what);
+    m_edit_caret = m_edit_text.size();
+    m_caret_on = true;
+    m_blink_at = SDL_GetTicks() + kCaretBlinkMs;
+    if (m_win) SDL_StartTextInput();
+    invalidate();
+}
+
+int App::typed_count(double v, int lo, int hi) {
+    // Clamp as a double first: a 13-digit count would overflow an int.
+    return static_cast<int>(std::lround(std::clamp(v, double(lo), double(hi))));
+}
+
+void App::commit_edit() {
+    if (m_edit.empty()) return;
+    const std::string what = m_edit;
+    m_edit.clear();
+    if (m_win) SDL_StopTextInput();
+    double v = 0;
+    if (fmt::parse(m_edit_text, &v) && v > 0 && std::isfinite(v)) {
+        if (what == "cap") {
+            set_capacity(v);
+        } else if (what == "disks") {
+            set_disks(typed_count(v, kMinDisks, kMaxDisks));
+        } else if (what == "spares") {
+            set_spares(typed_count(v, 0, kMaxSpares));
+        } else if (what == "rd" || what == "wr") {
+            (what == "rd" ? m_settings.read_mbs : m_settings.write_mbs) =
+                std::clamp(v, kMinSpeedTyped, kMaxSpeed);
+            m_settings.disk_type = kCustomType;
+            recompute();
+            queue_save();
+        } else if (what == "groups") {
+            m_settings.groups = typed_count(v, kMinGroups, kMaxGroups);
+            recompute();
+            queue_save();
+        }
+    }
+    invalidate();
+}
+
+void App::cancel_edit() {
+    if (m_edit.empty()) return;
+    m_edit.clear();
+    if (m_win) SDL_StopTextInput();
+    invalidate();
+}
+
+std::string App::result_text() const { return raid::to_text(m_cfg, m_res); }
+
+void App::settings_changed() {
+    queue_save();
+    invalidate();
+    invalidate_over();
+}
+
+void App::heal() {
+    m_failed.clear();
+    m_failed_spares.clear();
+    invalidate();
+    queue_save();
+}
+
+void App::reset_calculation() {
+    m_settings.reset_calculation();
+    m_failed.clear();
+    m_failed_spares.clear();
+    changed();
+    gpu::restart_intro();
+    m_moving = true;
+}
+
+void App::save_now() {
+    remember_geometry();
+    m_settings.failed = join(m_failed);
+    m_settings.failed_spares = join(m_failed_spares);
+    static std::string last_geometry_line;
+    const Geometry& g = m_settings.full;
+    const std::string line = "window " + std::to_string(g.x) + "," + std::to_string(g.y) + " " +
+                             std::to_string(g.w) + "x" + std::to_string(g.h) + " frame " +
+                             std::to_string(m_frame_dx) + "," + std::to_string(m_frame_dy);
+    if (line != last_geometry_line) {
+        logger::info(line);
+        last_geometry_line = line;
+    }
+    if (m_keep_file) return;
+    if (!m_settings.save()) logger::warn("settings could not be written");
+}

@@ -1,0 +1,278 @@
+// The one stateful object of the window: the persisted settings, the
+// calculation derived from them, the transient interface state, and the
+// window with its two painted layers. Its roles live in separate files:
+// state and value editing (app.cpp), window and loop (app_window.cpp), input
+// (app_input.cpp), desktop bridges (app_desktop.cpp), and one view_* file per
+// page or overlay. Hits are collected while painting and input is resolved
+// against the last painted frame.
+#pragma once
+
+#include <SDL.h>
+#include <cairo.h>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "gfx.h"
+#include "raid.h"
+#include "settings.h"
+
+// A clickable or tooltip-carrying rectangle of the last painted frame, in
+// window coordinates. The id is a small command ("disk:3", "cap:plus").
+struct Hit {
+    double x = 0, y = 0, w = 0, h = 0;
+    std::string id;
+    int n = 0;
+    std::string tip;
+};
+
+// Set from signal handlers, read by the main loop.
+extern std::atomic<bool> g_sig_quit;
+extern std::atomic<bool> g_sig_raise;
+// SIGUSR1 raises the window, SIGTERM, SIGINT and SIGHUP end the run cleanly.
+void on_signal(int sig);
+// Installs on_signal for those four signals; safe to call more than once.
+void install_signal_handlers();
+
+// The legacy X11 window name beside the UTF-8 one SDL sets, for task bars
+// that read only that; does nothing off X11 or without libX11.
+void x11_plain_title(SDL_Window* w, const char* title);
+
+// Shared dialog and page widgets that need no App state.
+void modal_panel(cairo_t* cr, double x, double y, double w, double h, const Palette& p);
+void button(cairo_t* cr, double x, double y, double w, double h, const std::string& label,
+            bool primary, bool hot, const Palette& p);
+double segmented_width(cairo_t* cr, const std::vector<std::string>& labels, double size);
+void segmented_bar(cairo_t* cr, double x, double y, double h, const std::vector<std::string>& labels,
+                   int active, int hover, const Palette& p, double size, std::vector<Hit>* hits,
+                   const std::string& prefix);
+double rack_section(cairo_t* cr, double x, double y, double w, const std::string& title, int seed,
+                    const Palette& p, const std::function<double(double)>& body,
+                    const std::string& right, const Rgba* right_color);
+
+class App {
+public:
+    enum class Modal { None = 0, Settings = 1, Confirm = 2, Crash = 3, Languages = 4, GuideWarn = 5 };
+
+    // A full-window image and the texture it is uploaded to, in device pixels.
+    struct Layer {
+        cairo_surface_t* surf = nullptr;
+        SDL_Texture* tex = nullptr;
+        int pw = 0, ph = 0;
+    };
+
+    struct MenuItem {
+        std::string label;
+        std::function<void()> act;
+        std::string shortcut;
+        bool checked = false;
+        bool separator = false;
+    };
+
+    struct Menu {
+        bool open = false;
+        double x = 0, y = 0;
+        std::vector<MenuItem> items;
+    };
+
+    App();
+    ~App();
+    App(const App&) = delete;
+    App& operator=(const App&) = delete;
+
+    // The whole interactive run: 0 after a normal exit, 1 without a window.
+    int run();
+
+    std::string force_theme;
+    int force_w = 0, force_h = 0;
+
+    // ---- State and value editing (app.cpp) ----
+
+    // Loads the settings from the configuration directory, applies the
+    // language and restores the failure simulation: everything of a start
+    // that needs no window.
+    void load_state(const std::string& config_dir);
+    void invalidate() { m_dirty = true; }
+    void invalidate_over() { m_over_dirty = true; }
+    void queue_save();
+    void recompute();
+    void changed();
+    void set_disks(int n);
+    void set_spares(int n);
+    void set_capacity(double v);
+    void set_type(const std::string& key);
+    void set_level(raid::Level l);
+    void step_value(const std::string& what, int dir);
+    std::string field_text(const std::string& what) const;
+    void begin_edit(const std::string& what);
+    void commit_edit();
+    void cancel_edit();
+    std::string result_text() const;
+    void settings_changed();
+    void save_now();
+    // Typed text for a counted field ("disks", "spares", "groups") as the
+    // integer it stands for, clamped before rounding so it never wraps.
+    static int typed_count(double v, int lo, int hi);
+    // Clears both failure sets (the "replace all" command).
+    void heal();
+    // Back to the default calculation, as the reset confirmation does.
+    void reset_calculation();
+
+    // ---- Window, renderer and main loop (app_window.cpp) ----
+
+    bool init_window();
+    SDL_Renderer* create_renderer();
+    bool recover_renderer();
+    void shutdown_window();
+    void loop();
+    void handle(const SDL_Event& e);
+    void update_scale();
+    void set_icon();
+    void paint_layer(Layer& layer, bool opaque, void (App::*paint)(cairo_t*));
+    void paint_base(cairo_t* cr);
+    void paint_over(cairo_t* cr);
+    void compose();
+    SDL_Rect work_area(int x, int y, bool* found) const;
+    void frame_extents(int* top, int* left, int* bottom, int* right) const;
+    void fit_limits(const SDL_Rect& usable);
+    void place(int x, int y, int w, int h);
+    void apply_geometry();
+    void remember_geometry();
+    // Height of the band above the page: menu bar, banner and header.
+    double top_band() const;
+    double view_height() const;
+    // Paints both layers of a W x H window at `scale` device pixels per unit
+    // into PNG files, without a window (tests, benchmarks, screenshots).
+    bool snapshot(double W, double H, double scale, const std::string& base_png,
+                  const std::string& over_png);
+
+    // ---- Input dispatch (app_input.cpp) ----
+
+    const Hit* hit_at(double x, double y, bool over) const;
+    void mouse_down(double x, double y, int button, int clicks);
+    void mouse_up(double x, double y, int button);
+    void mouse_move(double x, double y);
+    void wheel(double x, double y, int dy);
+    void key(const SDL_Keysym& ks);
+    void text_input(const char* utf8);
+    void page_click(const Hit& hit, int button);
+    void select_tab(int tab);
+    void scroll_page(double dy);
+    // Scrolls the current page to an absolute offset (clamped).
+    void scroll_to(double offset);
+    bool modal_or_menu() const { return m_modal != Modal::None || m_menu.open; }
+
+    // ---- Desktop bridges (app_desktop.cpp) ----
+
+    void apply_theme();
+    bool system_prefers_dark();
+    void watch_system_theme();
+    void open_url(const std::string& url);
+    void copy(const std::string& s);
+
+    // ---- Frame: menu bar, header and status bar (view_frame.cpp) ----
+
+    std::vector<MenuItem> menubar_items(int index);
+    void open_menubar(int index);
+    // Left edge and width of the menu-bar title `index`.
+    void menubar_slot(cairo_t* cr, int index, double* x, double* w) const;
+    void paint_header(cairo_t* cr, double W);
+    void paint_statusbar(cairo_t* cr, double W, double y);
+
+    // ---- Calculator page (view_main*.cpp) ----
+
+    double paint_page(cairo_t* cr, double W);
+    void stepper(cairo_t* cr, double x, double y, double w, double h, const std::string& id,
+                 const std::string& value, const std::string& unit, const std::string& tip);
+    void chip(cairo_t* cr, double x, double y, double w, double h, const std::string& id, int n,
+              const std::string& label, bool on, double label_size, const std::string& tip);
+    double paint_config(cairo_t* cr, double x, double y, double w);
+    double paint_levels(cairo_t* cr, double x, double y, double w);
+    double paint_result(cairo_t* cr, double x, double y, double w);
+    double paint_compare(cairo_t* cr, double x, double y, double w);
+    double paint_array(cairo_t* cr, double x, double y, double w);
+
+    // ---- Guide page (view_guide.cpp) ----
+
+    double paint_guide(cairo_t* cr, double W);
+
+    // ---- Overlays (view_settings*.cpp) ----
+
+    void open_settings(int tab);
+    void paint_settings(cairo_t* cr, double W, double H);
+    void paint_languages(cairo_t* cr, double W, double H);
+    void over_click(const Hit& hit);
+    void confirm(const std::string& text, const std::string& ok, std::function<void()> act);
+    void open_menu(double x, double y, std::vector<MenuItem> items);
+    void paint_confirm(cairo_t* cr, double W, double H, bool crash);
+    void paint_guide_warn(cairo_t* cr, double W, double H);
+    void paint_menu(cairo_t* cr);
+    void paint_tooltip(cairo_t* cr);
+
+    // ---- State (read by views and tests; changed through the functions above) ----
+
+    raid::Config m_cfg;
+    raid::Result m_res;
+    std::set<int> m_failed;
+    std::set<int> m_failed_spares;
+    bool m_gpu_lost = false;
+    uint32_t m_gpu_retry_at = 0;
+    int m_gpu_retry_left = 0;
+    SDL_Window* m_win = nullptr;
+    SDL_Renderer* m_ren = nullptr;
+    SDL_BlendMode m_premul = SDL_BLENDMODE_BLEND;
+    bool m_software = false;
+    Layer m_base, m_over;
+    double m_k = 1.0;
+    double m_W = 0, m_H = 0;
+    bool m_dirty = true, m_over_dirty = true, m_has_over = false, m_running = true, m_moving = false;
+    uint32_t m_save_at = 0;
+    int m_req_x = 0, m_req_y = 0;
+    int m_frame_dx = 0, m_frame_dy = 0;
+    uint32_t m_frame_check_at = 0;
+    bool m_dark = false;
+    Palette m_pal;
+    Settings m_settings;
+    std::string m_config_dir;
+    unsigned m_portal_sub = 0;
+    uint32_t m_copied_until = 0;
+    std::vector<Hit> m_hits, m_over_hits;
+    std::string m_hover, m_over_hover;
+    double m_mx = -1, m_my = -1;
+    uint32_t m_hover_since = 0;
+    bool m_tip_shown = false;
+    std::string m_hold;
+    uint32_t m_hold_next = 0;
+    std::string m_edit;
+    std::string m_edit_text;
+    size_t m_edit_caret = 0;
+    bool m_caret_on = true;
+    uint32_t m_blink_at = 0;
+    int m_menubar_open = -1;
+    double m_scroll[2] = {0, 0};
+    double m_content_h[2] = {0, 0};
+    std::vector<std::string> m_cmds;
+    int m_copied_cmd = -1;
+    Menu m_menu;
+    Modal m_modal = Modal::None;
+    std::string m_confirm_text, m_confirm_ok;
+    std::function<void()> m_confirm_act;
+    int m_set_tab = 0;
+    double m_set_scroll = 0, m_set_content_h = 0, m_set_view_h = 0, m_lang_scroll = 0;
+    bool m_guide_warned = false;
+
+    // Loop bookkeeping.
+    uint32_t m_loop_start = 0;
+    bool m_startup_confirmed = false;
+    uint32_t m_last_present = 0;
+    uint32_t m_last_step = 0;
+    bool m_focus = true;
+    // A settings file exists but could not be read: never save over it.
+    bool m_keep_file = false;
+    // Counters for the tests and benchmarks: repaints of each layer.
+    uint64_t m_base_paints = 0, m_over_paints = 0, m_frames = 0;
+};

@@ -1,0 +1,429 @@
+// Input dispatch: pointer, wheel, keys and typed text are resolved against
+// the hit lists of the last painted frame (the one painted last wins) and
+// turned into state changes. Hit ids are short commands, a head and a tail
+// split at the first colon ("disk:3", "cap:plus").
+#include <SDL.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "app.h"
+#include "gpu.h"
+#include "raid.h"
+
+namespace {
+
+constexpr uint32_t kHoldDelayMs = 420;
+constexpr uint32_t kCaretBlinkMs = 530;
+constexpr double kWheelStepPage = 90;
+constexpr double kWheelStepPanel = 60;
+constexpr double kKeyScroll = 60;
+constexpr double kPageScrollShare = 0.85;
+constexpr size_t kEditMaxBytes = 13;
+constexpr double kStatusBar = 26;
+constexpr int kLevelCount = 9;
+
+bool starts_with(const std::string& s, const char* p) { return s.rfind(p, 0) == 0; }
+
+std::string head_of(const std::string& id) { return id.substr(0, id.find(':')); }
+
+std::string tail_of(const std::string& id) {
+    const size_t c = id.find(':');
+    return c == std::string::npos ? "" : id.substr(c + 1);
+}
+
+bool is_value_name(const std::string& f) {
+    return f == "cap" || f == "disks" || f == "spares" || f == "rd" || f == "wr" || f == "groups";
+}
+
+// The value name of a stepper or field id ("cap:plus" → "cap"), or "".
+std::string value_of(const std::string& id, bool with_field) {
+    const std::string t = tail_of(id);
+    const std::string f = head_of(id);
+    if (!is_value_name(f)) return "";
+    if (t == "plus" || t == "minus" || (with_field && t == "field")) return f;
+    return "";
+}
+
+bool has_guide(raid::Level l) { return l != raid::Level::Jbod && l != raid::Level::Tp; }
+
+// Only what a number can hold: digits and either decimal mark.
+std::string number_chars(const char* utf8) {
+    std::string keep;
+    for (const char* p = utf8; *p; ++p)
+        if ((*p >= '0' && *p <= '9') || *p == ',' || *p == '.') keep += *p;
+    return keep;
+}
+
+size_t prev_char(const std::string& s, size_t i) {
+    if (i == 0) return 0;
+    --i;
+    while (i > 0 && (static_cast<unsigned char>(s[i]) & 0xC0) == 0x80) --i;
+    return i;
+}
+
+size_t next_char(const std::string& s, size_t i) {
+    if (i >= s.size()) return s.size();
+    ++i;
+    while (i < s.size() && (static_cast<unsigned char>(s[i]) & 0xC0) == 0x80) ++i;
+    return i;
+}
+
+}  // namespace
+
+const Hit* App::hit_at(double x, double y, bool over) const {
+    const std::vector<Hit>& list = over ? m_over_hits : m_hits;
+    for (auto it = list.rbegin(); it != list.rend(); ++it)
+        if (x >= it->x && y >= it->y && x < it->x + it->w && y < it->y + it->h) return &*it;
+    return nullptr;
+}
+
+void App::mouse_down(double x, double y, int button, int /*clicks*/) {
+    if (m_tip_shown) {
+        m_tip_shown = false;
+        invalidate_over();
+    }
+    if (m_menu.open) {
+        const Hit* h = hit_at(x, y, true);
+        if (h && starts_with(h->id, "menu:")) {
+            if (h->n >= 0 && h->n < static_cast<int>(m_menu.items.size())) {
+                const std::function<void()> act = m_menu.items[h->n].act;
+                m_menu.open = false;
+                m_menubar_open = -1;
+                invalidate();
+                invalidate_over();
+                if (act) act();
+            }
+            return;
+        }
+        const Hit* b = hit_at(x, y, false);
+        const int was = m_menubar_open;
+        m_menu.open = false;
+        m_menubar_open = -1;
+        invalidate();
+        invalidate_over();
+        if (b && starts_with(b->id, "mb:") && b->n != was) open_menubar(b->n);
+        return;
+    }
+    if (m_modal != Modal::None) {
+        if (const Hit* h = hit_at(x, y, true)) {
+            const Hit copy = *h;
+            over_click(copy);
+        } else if (m_modal == Modal::Settings) {
+            m_modal = Modal::None;
+            invalidate_over();
+        } else if (m_modal == Modal::Languages) {
+            m_modal = Modal::Settings;
+            invalidate_over();
+        }
+        return;
+    }
+    const Hit* found = hit_at(x, y, false);
+    if (!found) {
+        commit_edit();
+        return;
+    }
+    const Hit h = *found;  // the lists change while the click acts
+    if (!m_edit.empty() && h.id != m_edit + ":field") commit_edit();
+    if (starts_with(h.id, "mb:")) {
+        open_menubar(h.n);
+        return;
+    }
+    if (button != 1) return;
+    if (h.id == "head:settings") {
+        open_settings(0);
+    } else if (h.id == "head:copy") {
+        copy(result_text());
+        m_copied_cmd = -1;
+    } else if (starts_with(h.id, "tab:")) {
+        if (h.id != "tab:off" && !(h.n == 1 && !has_guide(m_cfg.level))) select_tab(h.n);
+    } else {
+        page_click(h, 1);
+    }
+}
+
+void App::mouse_up(double /*x*/, double /*y*/, int /*button*/) { m_hold.clear(); }
+
+void App::mouse_move(double x, double y) {
+    m_mx = x;
+    m_my = y;
+    if (m_menubar_open >= 0 && m_menu.open) {
+        const Hit* b = hit_at(x, y, false);
+        if (b && starts_with(b->id, "mb:") && b->n != m_menubar_open) open_menubar(b->n);
+    }
+    const bool over = modal_or_menu();
+    const Hit* h = hit_at(x, y, over);
+    const std::string id = h ? h->id : "";
+    if (!m_hold.empty() && m_hold != id) m_hold.clear();
+    std::string& hover = over ? m_over_hover : m_hover;
+    if (id != hover) {
+        hover = id;
+        m_hover_since = SDL_GetTicks();
+        if (m_tip_shown) {
+            m_tip_shown = false;
+            invalidate_over();
+        }
+        if (over)
+            invalidate_over();
+        else
+            invalidate();
+    }
+}
+
+void App::wheel(double x, double y, int dy) {
+    if (m_modal == Modal::Languages) {
+        m_lang_scroll = std::max(0.0, m_lang_scroll + kWheelStepPanel * dy);
+        invalidate_over();
+        return;
+    }
+    if (m_modal == Modal::Settings) {
+        m_set_scroll = std::clamp(m_set_scroll + kWheelStepPanel * dy, 0.0,
+                                  std::max(0.0, m_set_content_h - m_set_view_h));
+        invalidate_over();
+        return;
+    }
+    if (modal_or_menu()) return;
+    if (const Hit* h = hit_at(x, y, false)) {
+        const std::string f = value_of(h->id, true);
+        if (!f.empty() && m_edit.empty()) {
+            step_value(f, dy < 0 ? +1 : -1);
+            return;
+        }
+    }
+    if (y >= top_band() && y < m_H - kStatusBar) scroll_page(kWheelStepPage * dy);
+}
+
+void App::scroll_to(double offset) {
+    const int tab = std::clamp(m_settings.tab, 0, 1);
+    m_scroll[tab] = std::clamp(offset, 0.0, std::max(0.0, m_content_h[tab] - view_height()));
+    invalidate();
+}
+
+void App::scroll_page(double dy) { scroll_to(m_scroll[std::clamp(m_settings.tab, 0, 1)] + dy); }
+
+void App::select_tab(int tab) {
+    commit_edit();
+    tab = std::clamp(tab, 0, 1);
+    if (tab == 1 && !has_guide(m_cfg.level)) tab = 0;
+    m_settings.tab = tab;
+    if (tab == 0) {
+        gpu::restart_intro();
+        m_moving = true;
+    } else if (m_settings.guide_warn && !m_guide_warned) {
+        m_menu.open = false;
+        m_menubar_open = -1;
+        m_modal = Modal::GuideWarn;
+        invalidate_over();
+    }
+    invalidate();
+    queue_save();
+}
+
+void App::page_click(const Hit& hit, int /*button*/) {
+    const std::string& id = hit.id;
+    const std::string head = head_of(id);
+    const std::string tail = tail_of(id);
+    if (is_value_name(head) && (tail == "plus" || tail == "minus")) {
+        step_value(head, tail == "plus" ? +1 : -1);
+        m_hold = id;
+        m_hold_next = SDL_GetTicks() + kHoldDelayMs;
+    } else if (is_value_name(head) && tail == "field") {
+        if (m_edit != head) begin_edit(head);
+    } else if (id == "ossize:toggle") {
+        m_settings.os_sizes = !m_settings.os_sizes;
+        recompute();
+        invalidate();
+        queue_save();
+    } else if (head == "unit") {
+        m_settings.cap_unit = std::clamp(hit.n, 0, 3);
+        recompute();
+        invalidate();
+        queue_save();
+    } else if (head == "preset") {
+        const double gb = hit.n / 100.0;
+        if (gb >= 1000) {
+            m_settings.cap_value = gb / 1000;
+            m_settings.cap_unit = 2;
+        } else {
+            m_settings.cap_value = gb;
+            m_settings.cap_unit = 1;
+        }
+        recompute();
+        invalidate();
+        queue_save();
+    } else if (head == "type") {
+        set_type(tail);
+    } else if (head == "lvl" || head == "cmp") {
+        set_level(raid::kLevels[std::clamp(hit.n, 0, kLevelCount - 1)]);
+    } else if (head == "mirror") {
+        m_settings.mirror = std::clamp(hit.n, 2, 3);
+        recompute();
+        invalidate();
+        queue_save();
+    } else if (head == "sug") {
+        set_disks(m_settings.spares + hit.n);
+    } else if (head == "disk" || head == "spare") {
+        std::set<int>& s = head == "disk" ? m_failed : m_failed_spares;
+        if (!s.erase(hit.n)) s.insert(hit.n);
+        invalidate();
+        queue_save();
+    } else if (id == "heal") {
+        heal();
+    } else if (head == "gcopy") {
+        if (hit.n >= 0 && hit.n < static_cast<int>(m_cmds.size())) {
+            copy(m_cmds[hit.n]);
+            m_copied_cmd = hit.n;
+        }
+    } else if (head == "gpm") {
+        m_settings.guide_pm = std::clamp(hit.n, 0, 3);
+        invalidate();
+        queue_save();
+    } else if (head == "gdev") {
+        m_settings.guide_dev = std::clamp(hit.n, -1, 2);
+        invalidate();
+        queue_save();
+    } else if (id == "gtocalc") {
+        select_tab(0);
+    }
+}
+
+void App::text_input(const char* utf8) {
+    if (m_edit.empty()) return;
+    const std::string keep = number_chars(utf8);
+    if (!keep.empty() && m_edit_text.size() < kEditMaxBytes) {
+        const std::string add = keep.substr(0, kEditMaxBytes - m_edit_text.size());
+        m_edit_text.insert(m_edit_caret, add);
+        m_edit_caret += add.size();
+    }
+    m_caret_on = true;
+    m_blink_at = SDL_GetTicks() + kCaretBlinkMs;
+    invalidate();
+}
+
+void App::key(const SDL_Keysym& ks) {
+    const bool ctrl = (ks.mod & KMOD_CTRL) != 0;
+    const SDL_Keycode k = ks.sym;
+    if (!m_edit.empty()) {
+        bool caret = true;
+        if (k == SDLK_BACKSPACE) {
+            const size_t p = prev_char(m_edit_text, m_edit_caret);
+            m_edit_text.erase(p, m_edit_caret - p);
+            m_edit_caret = p;
+        } else if (k == SDLK_DELETE) {
+            m_edit_text.erase(m_edit_caret, next_char(m_edit_text, m_edit_caret) - m_edit_caret);
+        } else if (k == SDLK_LEFT) {
+            m_edit_caret = prev_char(m_edit_text, m_edit_caret);
+        } else if (k == SDLK_RIGHT) {
+            m_edit_caret = next_char(m_edit_text, m_edit_caret);
+        } else if (k == SDLK_HOME) {
+            m_edit_caret = 0;
+        } else if (k == SDLK_END) {
+            m_edit_caret = m_edit_text.size();
+        } else if (k == SDLK_TAB || k == SDLK_RETURN || k == SDLK_KP_ENTER) {
+            commit_edit();
+            caret = false;
+        } else if (k == SDLK_ESCAPE) {
+            cancel_edit();
+            caret = false;
+        } else if (ctrl && k == SDLK_a) {
+            m_edit_text.clear();
+            m_edit_caret = 0;
+        } else if (ctrl && k == SDLK_v) {
+            // Pasted text passes the same filter and limit as typed text.
+            if (char* clip = SDL_GetClipboardText()) {
+                const std::string keep = number_chars(clip);
+                SDL_free(clip);
+                const size_t room = kEditMaxBytes - std::min(kEditMaxBytes, m_edit_text.size());
+                const std::string add = keep.substr(0, room);
+                m_edit_text.insert(m_edit_caret, add);
+                m_edit_caret += add.size();
+            }
+        } else if (k == SDLK_UP || k == SDLK_DOWN) {
+            const std::string f = m_edit;
+            commit_edit();
+            step_value(f, k == SDLK_UP ? +1 : -1);
+            caret = false;
+        } else {
+            caret = false;
+        }
+        if (caret) {
+            m_caret_on = true;
+            m_blink_at = SDL_GetTicks() + kCaretBlinkMs;
+            invalidate();
+        }
+        return;
+    }
+
+    if (k == SDLK_ESCAPE) {
+        if (m_menu.open) {
+            m_menu.open = false;
+            m_menubar_open = -1;
+            invalidate();
+        } else if (m_modal == Modal::Languages) {
+            m_modal = Modal::Settings;
+        } else if (m_modal == Modal::Settings || m_modal == Modal::Confirm) {
+            m_modal = Modal::None;
+        } else if (m_modal == Modal::GuideWarn) {
+            m_modal = Modal::None;
+            select_tab(0);
+        }
+        invalidate_over();
+        return;
+    }
+    if (m_modal != Modal::None) return;
+
+    const double page = kPageScrollShare * view_height();
+    const int tab = std::clamp(m_settings.tab, 0, 1);
+    if (ctrl) {
+        if (k == SDLK_TAB) {
+            if (has_guide(m_cfg.level)) select_tab(m_settings.tab == 0 ? 1 : 0);
+        } else if (k == SDLK_COMMA) {
+            open_settings(0);
+        } else if (k >= SDLK_1 && k <= SDLK_9) {
+            set_level(raid::kLevels[k - SDLK_1]);
+        } else if (k == SDLK_c) {
+            copy(result_text());
+            m_copied_cmd = -1;
+        } else if (k == SDLK_q) {
+            m_running = false;
+        }
+        return;
+    }
+    switch (k) {
+    case SDLK_PLUS:
+    case SDLK_EQUALS:
+    case SDLK_KP_PLUS:
+        step_value("disks", +1);
+        break;
+    case SDLK_MINUS:
+    case SDLK_KP_MINUS:
+        step_value("disks", -1);
+        break;
+    case SDLK_F1:
+        open_settings(2);
+        break;
+    case SDLK_F10:
+        open_menubar(0);
+        break;
+    case SDLK_HOME:
+        scroll_to(0);
+        break;
+    case SDLK_END:
+        scroll_to(m_content_h[tab]);
+        break;
+    case SDLK_PAGEUP:
+        scroll_page(-page);
+        break;
+    case SDLK_PAGEDOWN:
+        scroll_page(page);
+        break;
+    case SDLK_UP:
+        scroll_page(-kKeyScroll);
+        break;
+    case SDLK_DOWN:
+        scroll_page(kKeyScroll);
+        break;
+    default:
+        break;
+    }
+}

@@ -1,0 +1,285 @@
+// The calculator page: the composer that places the five panels in one or
+// two columns, the panel frame, the two input widgets (stepper and chip) and
+// the configuration panel. Painting only reads state and registers hits.
+#include <algorithm>
+#include <cmath>
+#include <pango/pangocairo.h>
+
+#include "app.h"
+#include "format.h"
+#include "l10n.h"
+
+namespace {
+
+// Page composition.
+constexpr double kMargin = 16;
+constexpr double kGap = 14;
+constexpr double kTwoColumnsFrom = 1060;  // content width
+constexpr double kLeftShare = 0.34, kLeftMin = 390, kLeftMax = 480;
+
+// Panel frame.
+constexpr double kBodyTop = 50;
+constexpr double kBodyBottomPad = 22;
+constexpr double kTitleInset = 26;
+constexpr double kTitleSize = 15, kRightSize = 12.5;
+
+// Configuration panel.
+constexpr double kInset = 24;
+constexpr double kCaption = 11.5;
+constexpr double kRowCaption = 18;
+constexpr double kCapStepperH = 54, kCountStepperH = 46, kSpeedStepperH = 44;
+constexpr double kChipH = 28, kChipRow = 34, kChipGap = 6;
+constexpr double kPresetColumnsWide = 5, kPresetColumnsNarrow = 3, kPresetWideFrom = 380;
+constexpr double SSD[] = {256, 512, 960, 1920, 3840, 7680, 15360, 30720, 61440};
+constexpr double HDD[] = {1000, 2000, 4000, 8000, 12000, 16000, 20000, 24000, 30000};
+constexpr int kPresets = 9;
+
+gfx::TextStyle style(double size, bool bold, gfx::Align align, double max_w, bool middle, bool fit = false) {
+    gfx::TextStyle st;
+    st.size = size;
+    st.bold = bold;
+    st.tnum = true;
+    st.align = align;
+    st.max_w = max_w;
+    st.middle = middle;
+    st.fit = fit;
+    return st;
+}
+
+void caption(cairo_t* cr, const std::string& s, double x, double row_y, double max_w, const Palette& p,
+             const Rgba* color = nullptr) {
+    gfx::text(cr, s, x, row_y + 6, color ? *color : p.dim, style(kCaption, true, gfx::Align::Left, max_w, true, true));
+}
+
+Rgba lift(const Rgba& c, double d) {
+    return Rgba{std::min(1.0, c.r + d), std::min(1.0, c.g + d), std::min(1.0, c.b + d), c.a};
+}
+
+bool ssd_like(const std::string& type) { return type == "ssd" || type.rfind("nvme", 0) == 0; }
+
+}  // namespace
+
+// ---- Panel frame ----
+
+double rack_section(cairo_t* cr, double x, double y, double w, const std::string& title, int seed,
+                    const Palette& p, const std::function<double(double)>& body, const std::string& right,
+                    const Rgba* right_color) {
+    // The content goes first into a group, so the panel knows its height.
+    cairo_push_group(cr);
+    const double bottom = body(y + kBodyTop);
+    cairo_pattern_t* content = cairo_pop_group(cr);
+    const double h = bottom - y + kBodyBottomPad;
+    gfx::rack(cr, x, y, w, h, p, p.accent, false, seed, false);
+    gfx::text(cr, title, x + kTitleInset, y + kTitleInset, p.text_strong,
+              style(kTitleSize, true, gfx::Align::Left, 0.6 * w, true, true));
+    if (!right.empty())
+        gfx::text(cr, right, x + w - kTitleInset, y + kTitleInset, right_color ? *right_color : p.dim,
+                  style(kRightSize, true, gfx::Align::Right, 0.4 * w, true, true));
+    cairo_set_source(cr, content);
+    cairo_paint(cr);
+    cairo_pattern_destroy(content);
+    return y + h;
+}
+
+// ---- Page ----
+
+double App::paint_page(cairo_t* cr, double W) {
+    const double inner = W - 2 * kMargin;
+    if (inner < kTwoColumnsFrom) {
+        double y = paint_config(cr, kMargin, kMargin, inner);
+        y = paint_levels(cr, kMargin, y + kGap, inner);
+        y = paint_result(cr, kMargin, y + kGap, inner);
+        y = paint_compare(cr, kMargin, y + kGap, inner);
+        y = paint_array(cr, kMargin, y + kGap, inner);
+        return y + kMargin;
+    }
+    const double L = std::clamp(kLeftShare * inner, kLeftMin, kLeftMax);
+    double left = paint_config(cr, kMargin, kMargin, L);
+    left = paint_levels(cr, kMargin, left + kGap, L);
+    const double rx = kMargin + L + kGap, rw = inner - L - kGap;
+    double right = paint_result(cr, rx, kMargin, rw);
+    right = paint_compare(cr, rx, right + kGap, rw);
+    right = paint_array(cr, rx, right + kGap, rw);
+    return std::max(left, right) + kMargin;
+}
+
+// ---- Widgets ----
+
+void App::chip(cairo_t* cr, double x, double y, double w, double h, const std::string& id, int n,
+               const std::string& label, bool on, double label_size, const std::string& tip) {
+    const Palette& p = m_pal;
+    gfx::rounded(cr, x, y, w, h, 7);
+    Rgba tc = p.text;
+    if (on) {
+        cairo_pattern_t* g = cairo_pattern_create_linear(0, y, 0, y + h);
+        const Rgba& c = p.chip_on;
+        cairo_pattern_add_color_stop_rgba(g, 0, c.r, c.g, c.b, c.a);
+        cairo_pattern_add_color_stop_rgba(g, 1, c.r * 0.82, c.g * 0.82, c.b * 0.82, c.a);
+        cairo_set_source(cr, g);
+        cairo_fill(cr);
+        cairo_pattern_destroy(g);
+        tc = p.chip_on_text;
+    } else {
+        const bool hot = m_hover == id;
+        gfx::set(cr, hot ? p.button_hot : p.slot);
+        cairo_fill_preserve(cr);
+        gfx::set(cr, hot ? gfx::with_alpha(p.accent, 0.6) : p.panel_edge);
+        cairo_set_line_width(cr, 1);
+        cairo_stroke(cr);
+        tc = hot ? p.text_strong : p.text;
+    }
+    gfx::text(cr, label, x + w / 2, y + h / 2, tc, style(label_size, true, gfx::Align::Center, w - 8, true, true));
+    m_hits.push_back(Hit{x, y, w, h, id, n, tip});
+}
+
+void App::stepper(cairo_t* cr, double x, double y, double w, double h, const std::string& id,
+                  const std::string& value, const std::string& unit, const std::string& tip) {
+    const Palette& p = m_pal;
+    gfx::display(cr, x, y, w, h, p, false);
+    const double side = h - 8;
+    for (int plus = 0; plus < 2; ++plus) {
+        const std::string bid = id + (plus ? ":plus" : ":minus");
+        const bool hot = m_hover == bid;
+        const double bx = plus ? x + w - 4 - side : x + 4;
+        gfx::rounded(cr, bx, y + 4, side, side, 7);
+        gfx::set(cr, hot ? p.button_hot : p.button);
+        cairo_fill_preserve(cr);
+        gfx::set(cr, hot ? gfx::with_alpha(p.accent, 0.7) : p.panel_edge);
+        cairo_set_line_width(cr, 1);
+        cairo_stroke(cr);
+        const double cell_x = plus ? x + w - h : x;
+        gfx::minus_plus(cr, cell_x + h / 2, y + h / 2, std::min(0.17 * h, 8.0), plus == 1, hot ? p.text_strong : p.text);
+        m_hits.push_back(Hit{cell_x, y, h, h, bid, 0, tip});
+    }
+
+    const bool editing = m_edit == id;
+    const std::string shown = editing ? m_edit_text : value;
+    const double size = h >= 50 ? 24 : 19;
+    const double cy = y + h / 2;
+
+    // Value area between the buttons.
+    const double ax = x + h + 1, aw = std::max(0.0, w - 2 * h - 2);
+    if (editing) {
+        gfx::rounded(cr, ax, y + 5, aw, h - 10, 6);
+        gfx::set(cr, gfx::with_alpha(p.accent, 0.14));
+        cairo_fill_preserve(cr);
+        gfx::set(cr, gfx::with_alpha(p.accent, 0.8));
+        cairo_set_line_width(cr, 1.2);
+        cairo_stroke(cr);
+    } else if (m_hover == id + ":field") {
+        gfx::rounded(cr, ax, y + 5, aw, h - 10, 6);
+        gfx::set(cr, p.hover);
+        cairo_fill(cr);
+    }
+
+    const double tw = gfx::text_width(cr, shown, size, true);
+    const double uw = unit.empty() ? 0 : gfx::text_width(cr, unit, 12.5, true) + 6;
+    const double tx = x + w / 2 - (tw + uw) / 2;
+    gfx::text(cr, shown, tx, cy, p.text_strong, style(size, true, gfx::Align::Left, 0, true));
+    if (!unit.empty()) gfx::text(cr, unit, tx + tw + 6, cy + 2, p.dim, style(12.5, true, gfx::Align::Left, 0, true));
+
+    if (editing && m_caret_on) {
+        const double before = gfx::text_width(cr, m_edit_text.substr(0, m_edit_caret), size, true);
+        const double cx = std::round(tx + before + 1);
+        cairo_rectangle(cr, cx, cy - 0.6 * size, 1.6, 1.2 * size);
+        gfx::set(cr, p.accent);
+        cairo_fill(cr);
+    }
+    m_hits.push_back(Hit{x + h, y, w - 2 * h, h, id + ":field", 0, tip});
+}
+
+// ---- Configuration panel ----
+
+double App::paint_config(cairo_t* cr, double x, double y, double w) {
+    const Palette& p = m_pal;
+    const Settings& s = m_settings;
+    const double L = x + kInset, CW = w - 2 * kInset;
+    auto body = [&](double yy) {
+        const std::string tip_field = L10n::tr("tip.field");
+        caption(cr, L10n::tr("cfg.capacity"), L, yy, CW, p);
+        stepper(cr, L, yy + kRowCaption, CW, kCapStepperH, "cap", fmt::sig3(s.cap_value), raid::unit_name(s.cap_unit),
+                tip_field);
+
+        double row = yy + kRowCaption + 60;
+        const std::string os = L10n::tr("cfg.os", fmt::approx(fmt::bytes_bin(m_cfg.disk_bytes)).c_str());
+        gfx::TextStyle ost = style(12, true, gfx::Align::Left, CW, false);
+        const double oh = gfx::text_height(cr, os, ost);
+        gfx::text(cr, os, L, row, p.accent, ost);
+        row += oh + 8;
+
+        // Operating-system size switch.
+        const bool hot = m_hover == "ossize:toggle";
+        Rgba track = s.os_sizes ? p.ok : hex(m_dark ? "#4A4846" : "#A5A29C");
+        if (hot) track = lift(track, 0.08);
+        gfx::rounded(cr, L, row, 36, 20, 10);
+        gfx::set(cr, track);
+        cairo_fill(cr);
+        cairo_arc(cr, L + (s.os_sizes ? 26 : 10), row + 10, 7, 0, 2 * M_PI);
+        gfx::set(cr, Rgba{1, 1, 1, 1});
+        cairo_fill(cr);
+        const std::string tl = L10n::tr("cfg.os_toggle");
+        gfx::TextStyle lst = style(12.5, false, gfx::Align::Left, CW - 48, false);
+        lst.tnum = false;
+        const double lh = gfx::text_height(cr, tl, lst);
+        gfx::text(cr, tl, L + 46, lh > 18 ? row + 10 - 9 : row + 10 - lh / 2, p.text, lst);
+        m_hits.push_back(Hit{L, row - 2, CW, lh > 20 ? lh + 4 : 24, "ossize:toggle", 0, L10n::tr("tip.os_toggle")});
+        row += std::max(lh, 20.0) + 12;
+
+        // Unit chips.
+        const double uw = (CW - 18) / 4;
+        for (int i = 0; i < 4; ++i)
+            chip(cr, L + i * (uw + 6), row, uw, kChipH, "unit:" + std::to_string(i), i, raid::unit_name(i),
+                 s.cap_unit == i, 12.5, "");
+        row += 38;
+
+        // Presets.
+        caption(cr, L10n::tr("cfg.presets"), L, row, CW, p);
+        const double* table = ssd_like(s.disk_type) ? SSD : HDD;
+        const int cols = CW > kPresetWideFrom ? kPresetColumnsWide : kPresetColumnsNarrow;
+        const double pw = (CW - kChipGap * (cols - 1)) / cols;
+        const double current_gb = s.cap_value * raid::unit_factor(s.cap_unit) / 1e9;
+        for (int i = 0; i < kPresets; ++i) {
+            const int c = i % cols, r = i / cols;
+            chip(cr, L + c * (pw + kChipGap), row + kRowCaption + r * kChipRow, pw, kChipH, "preset:" + std::to_string(i),
+                 static_cast<int>(table[i] * 100), fmt::bytes(table[i] * 1e9), std::fabs(current_gb - table[i]) < 0.01,
+                 12, "");
+        }
+        row += kRowCaption + std::ceil(double(kPresets) / cols) * kChipRow + 6;
+
+        // Counts.
+        const double half = (CW - 12) / 2, second = L + half + 12;
+        caption(cr, L10n::tr("cfg.count"), L, row, half, p);
+        caption(cr, L10n::tr("cfg.spares"), second, row, half, p);
+        stepper(cr, L, row + kRowCaption, half, kCountStepperH, "disks", std::to_string(s.disks), "", tip_field);
+        stepper(cr, second, row + kRowCaption, half, kCountStepperH, "spares", std::to_string(s.spares), "",
+                L10n::tr("tip.spares"));
+        row += kRowCaption + 56;
+
+        // Disk type.
+        caption(cr, L10n::tr("cfg.type"), L, row, CW, p);
+        if (s.disk_type == "custom")
+            gfx::text(cr, L10n::tr("cfg.custom"), L + CW, row + 6, p.warn,
+                      style(kCaption, true, gfx::Align::Right, CW / 2, true, true));
+        const auto& types = raid::disk_types();
+        const double tw = (CW - 6) / 2;
+        for (size_t i = 0; i < types.size(); ++i) {
+            const int c = static_cast<int>(i % 2), r = static_cast<int>(i / 2);
+            chip(cr, L + c * (tw + 6), row + kRowCaption + r * kChipRow, tw, kChipH,
+                 std::string("type:") + types[i].key, static_cast<int>(i), types[i].name, s.disk_type == types[i].key,
+                 12, "");
+        }
+        row += kRowCaption + std::ceil(types.size() / 2.0) * kChipRow + 6;
+
+        // Speeds.
+        caption(cr, L10n::tr("cfg.read"), L, row, half, p);
+        caption(cr, L10n::tr("cfg.write"), second, row, half, p);
+        const double st = row + kRowCaption;
+        stepper(cr, L, st, half, kSpeedStepperH, "rd", fmt::number(s.read_mbs, 0), "MB/s", tip_field);
+        stepper(cr, second, st, half, kSpeedStepperH, "wr", fmt::number(s.write_mbs, 0), "MB/s", tip_field);
+        const std::string iops = fmt::approx(fmt::iops(s.read_iops)) + " / " + fmt::approx(fmt::iops(s.write_iops));
+        gfx::text(cr, L10n::tr("cfg.iops", iops.c_str()), L, st + 58, p.dim,
+                  style(kCaption, false, gfx::Align::Left, CW, true, true));
+        return st + 68;
+    };
+    return rack_section(cr, x, y, w, L10n::tr("cfg.title"), 1, p, body, "", nullptr);
+}
