@@ -69,6 +69,7 @@ constexpr size_t kKeepBackgrounds = 1;
 constexpr size_t kKeepWalls = 2;
 constexpr size_t kKeepLettering = 4;
 constexpr double kCacheMaxSide = 16384;  // device pixels; larger drawings are drawn directly
+constexpr size_t kBytesPerPixel = 4;      // RGB24 and ARGB32 alike
 
 }  // namespace
 
@@ -200,10 +201,12 @@ bool whole(double v) { return std::fabs(v - std::round(v)) < 1e-9; }
 
 // Paints what `draw` draws inside the user-space box (x, y, w, h), from a
 // bitmap kept for `key`. The bitmap matches the device pixel grid exactly: the
-// key carries the scale and the sub-pixel offset, so a copy is the same as
-// drawing afresh, only shifted by whole pixels. Rotated or skewed contexts,
-// surfaces with a device scale and vector surfaces are drawn directly. `draw` learns whether
-// it draws into an opaque bitmap whose box is exactly its pixel grid.
+// key carries the full user-to-device scale (the context's and the surface's
+// device scale, so a high-density window keeps its own bitmaps) and the
+// sub-pixel offset, so a copy is the same as drawing afresh, only shifted by
+// whole pixels. Rotated or skewed contexts, fractional device offsets and
+// vector surfaces are drawn directly. `draw` learns whether it draws into an
+// opaque bitmap whose box is exactly its pixel grid.
 // `keep` limits the bitmaps of one primitive: a window background of an old
 // size is of no more use once the window has a new one.
 template <class Draw>
@@ -215,22 +218,29 @@ void paint_cached(cairo_t* cr, const char* family, size_t keep, const std::strin
     double sx = 1, sy = 1, ox = 0, oy = 0;
     cairo_surface_get_device_scale(target, &sx, &sy);
     cairo_surface_get_device_offset(target, &ox, &oy);
-    const double dx0 = m.xx * x + m.x0, dy0 = m.yy * y + m.y0;
-    const double dx1 = m.xx * (x + w) + m.x0, dy1 = m.yy * (y + h) + m.y0;
+    // User space to device pixels: the context's matrix, then the surface's scale and offset.
+    const double mxx = m.xx * sx, myy = m.yy * sy, mx0 = m.x0 * sx + ox, my0 = m.y0 * sy + oy;
+    const double dx0 = mxx * x + mx0, dy0 = myy * y + my0;
+    const double dx1 = mxx * (x + w) + mx0, dy1 = myy * (y + h) + my0;
     if (cairo_surface_get_type(target) != CAIRO_SURFACE_TYPE_IMAGE || m.xy != 0 || m.yx != 0 ||
-        m.xx <= 0 || m.yy <= 0 || sx != 1 || sy != 1 || !whole(ox) ||
-        !whole(oy) || !(dx1 - dx0 < kCacheMaxSide) || !(dy1 - dy0 < kCacheMaxSide)) {
+        mxx <= 0 || myy <= 0 || !whole(ox) || !whole(oy) || !(dx1 - dx0 < kCacheMaxSide) ||
+        !(dy1 - dy0 < kCacheMaxSide)) {
         draw(cr, false);
         return;
     }
     const double ix0 = std::floor(dx0), iy0 = std::floor(dy0);
     const int dw = int(std::ceil(dx1) - ix0), dh = int(std::ceil(dy1) - iy0);
     if (dw <= 0 || dh <= 0) return;
+    // A bitmap larger than the whole budget is never kept, so the budget holds.
+    if (size_t(dw) * size_t(dh) * kBytesPerPixel > kCacheBytes) {
+        draw(cr, false);
+        return;
+    }
     // Opaque drawings that fill whole pixels need no alpha, which makes the copy a plain blit.
     const bool solid = opaque && whole(dx0) && whole(dy0) && whole(dx1) && whole(dy1);
 
     char geometry[160];
-    std::snprintf(geometry, sizeof geometry, "|%a|%a|%a|%a|%d|%d|%d", m.xx, m.yy, dx0 - ix0,
+    std::snprintf(geometry, sizeof geometry, "|%a|%a|%a|%a|%d|%d|%d", mxx, myy, dx0 - ix0,
                   dy0 - iy0, dw, dh, solid ? 1 : 0);
     const std::string full = std::string(family) + key + geometry;
 
@@ -248,7 +258,7 @@ void paint_cached(cairo_t* cr, const char* family, size_t keep, const std::strin
             return;
         }
         cairo_t* c = cairo_create(img);
-        cairo_matrix_t local = {m.xx, 0, 0, m.yy, m.x0 - ix0, m.y0 - iy0};
+        cairo_matrix_t local = {mxx, 0, 0, myy, mx0 - ix0, my0 - iy0};
         cairo_set_matrix(c, &local);
         draw(c, solid);
         cairo_destroy(c);
@@ -279,11 +289,14 @@ void paint_cached(cairo_t* cr, const char* family, size_t keep, const std::strin
     }
     hit->used = ++clock;
 
+    // One user unit per device pixel: the copy lands on whole pixels, unfiltered.
     cairo_save(cr);
     cairo_identity_matrix(cr);
+    cairo_scale(cr, 1 / sx, 1 / sy);
     cairo_new_path(cr);
-    cairo_set_source_surface(cr, hit->image.get(), ix0, iy0);
-    cairo_rectangle(cr, ix0, iy0, dw, dh);
+    cairo_set_source_surface(cr, hit->image.get(), ix0 - ox, iy0 - oy);
+    cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
+    cairo_rectangle(cr, ix0 - ox, iy0 - oy, dw, dh);
     cairo_fill(cr);
     cairo_restore(cr);
 }
@@ -299,6 +312,12 @@ std::string key_of(const char* name, std::initializer_list<double> values) {
 }
 
 }  // namespace
+
+size_t kept_bitmap_bytes() {
+    size_t t = 0;
+    for (const auto& e : bitmap_cache()) t += e.bytes;
+    return t;
+}
 
 // ---- Shapes: rounded, background, rack, display ----
 

@@ -21,6 +21,19 @@ bool same(const Rgba& a, const Rgba& b) {
 
 bool greyish(const Px& p) { return std::abs(p.r - p.g) < 10 && std::abs(p.g - p.b) < 10; }
 
+// What `draw` paints with nothing kept: recorded as vectors, then played back
+// onto `out`, whatever its device scale.
+template <class Draw>
+void fresh(Canvas& out, Draw&& draw) {
+    cairo_surface_t* rec = cairo_recording_surface_create(CAIRO_CONTENT_COLOR_ALPHA, nullptr);
+    cairo_t* cr = cairo_create(rec);
+    draw(cr);
+    cairo_destroy(cr);
+    cairo_set_source_surface(out.cr, rec, 0, 0);
+    cairo_paint(out.cr);
+    cairo_surface_destroy(rec);
+}
+
 }  // namespace
 
 // ---- Colours and palettes ----
@@ -129,6 +142,55 @@ TEST(WindowBg, IsTheRadialGradientWhateverTheWidth) {
             }
         EXPECT_EQ(off, 0) << w;
     }
+}
+
+TEST(KeptBitmaps, HighDensityCopyIsTheFreshDrawing) {
+    // Twice: the first call fills the bitmap, the second only copies it. The
+    // wall starts half a unit in: a whole device pixel, a fraction of a unit.
+    const Palette p = Palette::make(false);
+    for (int w : {300, 301}) {
+        Canvas kept(w, 200, 2), ref(w, 200, 2);
+        for (int i = 0; i < 2; ++i) {
+            gfx::window_bg(kept.cr, w, 200, p);
+            gfx::wall(kept.cr, 3.5, 30, w - 10, 64, true);
+        }
+        fresh(ref, [&](cairo_t* cr) {
+            gfx::window_bg(cr, w, 200, p);
+            gfx::wall(cr, 3.5, 30, w - 10, 64, true);
+        });
+        EXPECT_TRUE(kept.same_as(ref)) << w;
+    }
+}
+
+TEST(KeptBitmaps, HighDensityLetteringFollowsDevicePixels) {
+    // Half a unit is one device pixel at scale 2: the same bitmap, moved.
+    Canvas a(200, 60, 2), b(200, 60, 2), c(200, 60, 2);
+    gfx::graffiti(a.cr, "Raid", 10, 30, 30, 0, true);
+    gfx::graffiti(b.cr, "Raid", 10.5, 30, 30, 0, true);
+    gfx::graffiti(c.cr, "Raid", 10.25, 30, 30, 0, true);
+    int moved = 0, across = 0;
+    for (int y = 0; y < a.h; ++y)
+        for (int x = 0; x + 1 < a.w; ++x) {
+            moved += a.word(x, y) != b.word(x + 1, y);
+            across += a.word(x, y) != c.word(x, y);
+        }
+    EXPECT_EQ(moved, 0);
+    EXPECT_GT(across, 100);
+}
+
+TEST(KeptBitmaps, ResizingKeepsOneBackgroundAtDeviceResolution) {
+    const Palette p = Palette::make(true);
+    Canvas c(440, 300, 2);
+    gfx::window_bg(c.cr, 400, 300, p);
+    const size_t one = gfx::kept_bitmap_bytes();
+    EXPECT_GE(one, size_t(800) * 600 * 4);
+    // Each new width replaces the old background: only the 80 new columns add up.
+    for (int w = 401; w <= 440; ++w) gfx::window_bg(c.cr, w, 300, p);
+    EXPECT_LE(gfx::kept_bitmap_bytes(), one + size_t(80) * 600 * 4);
+    // A bitmap beyond the whole budget is drawn, not kept.
+    Canvas huge(1, 1, 1);
+    gfx::window_bg(huge.cr, 9000, 9000, p);
+    EXPECT_LT(gfx::kept_bitmap_bytes(), size_t(9000) * 9000 * 4);
 }
 
 TEST(WindowBg, KeptBitmapRespectsClipAndOffset) {
