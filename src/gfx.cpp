@@ -24,6 +24,8 @@
 #include <memory>
 #include <vector>
 
+#include "l10n.h"
+
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
@@ -500,7 +502,7 @@ double rainbow_text(cairo_t* cr, const std::string& s, double x, double y, doubl
     if (s.empty() || size <= 0) return 0;
     PangoLayout* lay = create_layout(cr);
     PangoFontDescription* d = pango_font_description_new();
-    pango_font_description_set_family_static(d, "Sans");
+    pango_font_description_set_family_static(d, L10n::uiFontFamily());
     pango_font_description_set_weight(d, static_cast<PangoWeight>(kRainbowWeight));
     pango_font_description_set_absolute_size(d, size * PANGO_SCALE);
     pango_layout_set_font_description(lay, d);
@@ -865,7 +867,7 @@ double graffiti(cairo_t* cr, const std::string& s, double x, double cy, double s
     Lettering L{};
     L.lay = create_layout(cr);
     PangoFontDescription* d = pango_font_description_new();
-    pango_font_description_set_family_static(d, "Sans");
+    pango_font_description_set_family_static(d, L10n::uiFontFamily());
     pango_font_description_set_weight(d, static_cast<PangoWeight>(kGraffitiWeight));
     pango_font_description_set_style(d, PANGO_STYLE_ITALIC);
     pango_font_description_set_absolute_size(d, size * PANGO_SCALE);

@@ -6,6 +6,8 @@
 
 #include <pango/pangocairo.h>
 
+#include "l10n.h"
+
 #include <algorithm>
 #include <map>
 #include <memory>
@@ -15,7 +17,6 @@ namespace gfx {
 
 namespace {
 
-constexpr const char* kFamily = "Sans";  // fontconfig picks the face and the fallbacks
 constexpr int kRegular = 400;
 constexpr int kBold = 600;
 constexpr double kMinFontPx = 1;         // smaller (or negative) sizes are drawn at this
@@ -63,7 +64,21 @@ void show(cairo_t* cr, PangoLayout* lay, double x, double y, const Rgba& c) {
 
 // ---- Layouts ----
 
-PangoLayout* create_layout(cairo_t* cr) { return pango_cairo_create_layout(cr); }
+// The language picks the regional forms of Han characters ("ja" and "zh_TW"
+// draw some differently) and ranks the fallback fonts for each script.
+PangoLayout* create_layout(cairo_t* cr) {
+    static std::string code;
+    static PangoLanguage* language = nullptr;
+    const std::string now = L10n::currentLanguage();
+    if (!language || now != code) {
+        code = now;
+        language = pango_language_from_string(code.c_str());  // "zh_TW" becomes "zh-tw"
+    }
+    PangoLayout* lay = pango_cairo_create_layout(cr);
+    pango_context_set_language(pango_layout_get_context(lay), language);
+    pango_layout_context_changed(lay);
+    return lay;
+}
 
 #if defined(__SANITIZE_ADDRESS__)
 // Fontconfig keeps its font patterns until the process ends and cannot be
@@ -81,7 +96,7 @@ const PangoFontDescription* font(double size, bool bold) {
     if (it != cache.end()) return it->second.get();
     // Every size in the same tenth gets the same face size, whichever came first.
     FontPtr d(pango_font_description_new());
-    pango_font_description_set_family_static(d.get(), kFamily);
+    pango_font_description_set_family_static(d.get(), L10n::uiFontFamily());
     pango_font_description_set_absolute_size(d.get(), key / 10.0 * PANGO_SCALE);
     pango_font_description_set_weight(d.get(), static_cast<PangoWeight>(bold ? kBold : kRegular));
     return cache.emplace(std::make_pair(key, bold), std::move(d)).first->second.get();
