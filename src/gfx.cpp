@@ -1,8 +1,9 @@
 // The palettes and the vector primitives. Each primitive starts a fresh path,
 // draws, and keeps any transform or clip it needs inside save/restore; the
 // decorative ones use a fixed-seed generator so every frame looks the same.
-// The three costly drawings that look the same frame after frame (window
-// background, brick wall, lettering) are kept as finished bitmaps and copied.
+// The costly drawings that look the same frame after frame (window
+// background, panels, display wells, drive bays, brick wall, lettering) are
+// kept as finished bitmaps and copied.
 //
 // Index:
 //   ---- Colours and palettes ----
@@ -46,6 +47,7 @@ constexpr double kDisplayShadow = 10;  // height of the inner top shadow
 constexpr double kGridPitch = 8;
 constexpr double kGridStart = 6;
 constexpr double kDriveRadius = 7;
+constexpr double kDriveShadowDrop = 2;
 constexpr double kButtonRadius = 8;
 
 // Screws.
@@ -65,11 +67,13 @@ constexpr int kGraffitiWeight = 1000;
 constexpr int kRainbowWeight = 700;
 
 // Finished bitmaps kept between frames.
-constexpr size_t kCacheEntries = 8;
+constexpr size_t kCacheEntries = 40;
 constexpr size_t kCacheBytes = size_t(96) << 20;
 constexpr size_t kKeepBackgrounds = 1;
 constexpr size_t kKeepWalls = 2;
 constexpr size_t kKeepLettering = 4;
+constexpr size_t kKeepPanels = 12;   // per kind: racks, display wells
+constexpr size_t kKeepDrives = 8;
 constexpr double kCacheMaxSide = 16384;  // device pixels; larger drawings are drawn directly
 constexpr size_t kBytesPerPixel = 4;      // RGB24 and ARGB32 alike
 
@@ -402,8 +406,10 @@ void screw(cairo_t* cr, double cx, double cy, double rot, const Palette& p) {
     cairo_stroke(cr);
 }
 
-void rack(cairo_t* cr, double x, double y, double w, double h, const Palette& p,
-          const Rgba& strip, bool lit, int seed, bool hot) {
+namespace {
+
+void draw_rack(cairo_t* cr, double x, double y, double w, double h, const Palette& p,
+               const Rgba& strip, bool lit, int seed, bool hot) {
     cairo_new_path(cr);
     rounded(cr, x, y + kRackShadowDrop, w, h, kRackRadius);
     fill_with(cr, rgb(0, 0, 0, p.dark ? 0.33 : 0.12));
@@ -464,11 +470,33 @@ void rack(cairo_t* cr, double x, double y, double w, double h, const Palette& p,
     screw(cr, x + w - kScrewInset, y + h - kScrewInset, seed * 51 + 5, p);
 }
 
+}  // namespace
+
+void rack(cairo_t* cr, double x, double y, double w, double h, const Palette& p,
+          const Rgba& strip, bool lit, int seed, bool hot) {
+    cairo_new_path(cr);
+    if (!(w > 0 && h > 0)) {
+        draw_rack(cr, x, y, w, h, p, strip, lit, seed, hot);
+        return;
+    }
+    // Gradients, hairlines and screws over a large area: the costliest part
+    // of a page, and the same from frame to frame.
+    const Rgba t = p.panel_top, b = p.panel_bottom, e = p.panel_edge, s = p.shine;
+    paint_cached(cr, "rack", kKeepPanels,
+                 key_of("", {w, h, p.dark ? 1.0 : 0.0, t.r, t.g, t.b, t.a, b.r, b.g, b.b, b.a, e.r,
+                             e.g, e.b, e.a, s.r, s.g, s.b, s.a, strip.r, strip.g, strip.b, strip.a,
+                             lit ? 1.0 : 0.0, double(seed), hot ? 1.0 : 0.0}),
+                 x, y, w, h + kRackShadowDrop, false,
+                 [&](cairo_t* c, bool) { draw_rack(c, x, y, w, h, p, strip, lit, seed, hot); });
+}
+
 void card(cairo_t* cr, double x, double y, double w, double h, const Palette& p, bool hover) {
     rack(cr, x, y, w, h, p, p.accent, false, 0, hover);
 }
 
-void display(cairo_t* cr, double x, double y, double w, double h, const Palette& p, bool grid) {
+namespace {
+
+void draw_display(cairo_t* cr, double x, double y, double w, double h, const Palette& p, bool grid) {
     cairo_new_path(cr);
     rounded(cr, x, y, w, h, kDisplayRadius);
     fill_with(cr, p.slot);
@@ -490,6 +518,22 @@ void display(cairo_t* cr, double x, double y, double w, double h, const Palette&
         fill_with(cr, p.dark ? rgb(1, 1, 1, 0.035) : rgb(0, 0, 0, 0.05));
     }
     cairo_restore(cr);
+}
+
+}  // namespace
+
+void display(cairo_t* cr, double x, double y, double w, double h, const Palette& p, bool grid) {
+    cairo_new_path(cr);
+    if (!(w > 0 && h > 0)) {
+        draw_display(cr, x, y, w, h, p, grid);
+        return;
+    }
+    // The dot grid alone is hundreds of tiny clipped squares.
+    const Rgba s = p.slot, e = p.slot_edge;
+    paint_cached(cr, "display", kKeepPanels,
+                 key_of("", {w, h, p.dark ? 1.0 : 0.0, s.r, s.g, s.b, s.a, e.r, e.g, e.b, e.a,
+                             grid ? 1.0 : 0.0}),
+                 x, y, w, h, false, [&](cairo_t* c, bool) { draw_display(c, x, y, w, h, p, grid); });
 }
 
 Rgba vu_color(double f, const Palette& p) {
@@ -669,10 +713,12 @@ void app_logo(cairo_t* cr, double cx, double cy, double r, const Palette& /*p*/)
     }
 }
 
-void drive(cairo_t* cr, double x, double y, double w, double h, const Palette& p, bool failed,
-           bool spare, bool hot) {
+namespace {
+
+void draw_drive(cairo_t* cr, double x, double y, double w, double h, const Palette& p,
+                bool failed, bool spare, bool hot) {
     cairo_new_path(cr);
-    rounded(cr, x, y + 2, w, h, kDriveRadius);
+    rounded(cr, x, y + kDriveShadowDrop, w, h, kDriveRadius);
     fill_with(cr, rgb(0, 0, 0, p.dark ? 0.35 : 0.13));
     rounded(cr, x, y, w, h, kDriveRadius);
     fill_vertical(cr, y, y + h, hex(p.dark ? "#2A2A2D" : "#FBFBF9"),
@@ -703,6 +749,25 @@ void drive(cairo_t* cr, double x, double y, double w, double h, const Palette& p
     cairo_set_line_width(cr, 1);
     set(cr, p.shine);
     cairo_stroke(cr);
+}
+
+}  // namespace
+
+void drive(cairo_t* cr, double x, double y, double w, double h, const Palette& p, bool failed,
+           bool spare, bool hot) {
+    cairo_new_path(cr);
+    if (!(w > 0 && h > 0)) {
+        draw_drive(cr, x, y, w, h, p, failed, spare, hot);
+        return;
+    }
+    // An array shows dozens of bays in a handful of states.
+    const Rgba r = p.err, a = p.accent, e = p.panel_edge, s = p.shine;
+    paint_cached(cr, "drive", kKeepDrives,
+                 key_of("", {w, h, p.dark ? 1.0 : 0.0, r.r, r.g, r.b, r.a, a.r, a.g, a.b, a.a, e.r,
+                             e.g, e.b, e.a, s.r, s.g, s.b, s.a, failed ? 1.0 : 0.0,
+                             spare ? 1.0 : 0.0, hot ? 1.0 : 0.0}),
+                 x, y, w, h + kDriveShadowDrop, false,
+                 [&](cairo_t* c, bool) { draw_drive(c, x, y, w, h, p, failed, spare, hot); });
 }
 
 // ---- Wall and lettering ----

@@ -80,8 +80,9 @@ void wall(cairo_t* cr, double x, double y, double w, double h, bool dark);
 double graffiti(cairo_t* cr, const std::string& s, double x, double cy, double size, double max_w,
                 bool dark);
 
-// Bytes held by the bitmaps kept between frames (background, wall,
-// lettering); bounded whatever sizes and scales the window goes through.
+// Bytes held by the bitmaps kept between frames (background, panels, wells,
+// bays, wall, lettering); bounded whatever sizes and scales the window goes
+// through.
 size_t kept_bitmap_bytes();
 
 // ---- Text ----
