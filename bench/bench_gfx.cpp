@@ -197,6 +197,17 @@ void BM_FullFrameDeviceScale(benchmark::State& state) {
 }
 BENCHMARK(BM_FullFrameDeviceScale)->Unit(benchmark::kMillisecond);
 
+// The device-scale frame with no bitmaps kept: every panel, well, bay and
+// the background drawn afresh.
+void BM_FullFrameDeviceScaleDrawn(benchmark::State& state) {
+    Frame f(2, true);
+    gfx::keep_bitmaps(false);
+    for (auto _ : state) full_frame(f, kW);
+    gfx::keep_bitmaps(true);
+    f.sync();
+}
+BENCHMARK(BM_FullFrameDeviceScaleDrawn)->Unit(benchmark::kMillisecond);
+
 // While the window is being resized every frame has a new width.
 void BM_FullFrameResizing(benchmark::State& state) {
     Frame f;

@@ -74,6 +74,7 @@ constexpr size_t kKeepWalls = 2;
 constexpr size_t kKeepLettering = 4;
 constexpr size_t kKeepPanels = 12;   // per kind: racks, display wells
 constexpr size_t kKeepDrives = 8;
+constexpr double kStrokeReach = 1;  // how far an outline may reach past its box
 constexpr double kCacheMaxSide = 16384;  // device pixels; larger drawings are drawn directly
 constexpr size_t kBytesPerPixel = 4;      // RGB24 and ARGB32 alike
 
@@ -197,6 +198,8 @@ struct CacheEntry {
     uint64_t used = 0;
 };
 
+bool g_keep_bitmaps = true;
+
 // The window draws from one thread, so the cache needs no lock.
 std::vector<CacheEntry>& bitmap_cache() {
     static std::vector<CacheEntry> cache;
@@ -228,7 +231,8 @@ void paint_cached(cairo_t* cr, const char* family, size_t keep, const std::strin
     const double mxx = m.xx * sx, myy = m.yy * sy, mx0 = m.x0 * sx + ox, my0 = m.y0 * sy + oy;
     const double dx0 = mxx * x + mx0, dy0 = myy * y + my0;
     const double dx1 = mxx * (x + w) + mx0, dy1 = myy * (y + h) + my0;
-    if (cairo_surface_get_type(target) != CAIRO_SURFACE_TYPE_IMAGE || m.xy != 0 || m.yx != 0 ||
+    if (!g_keep_bitmaps || cairo_surface_get_type(target) != CAIRO_SURFACE_TYPE_IMAGE ||
+        m.xy != 0 || m.yx != 0 ||
         mxx <= 0 || myy <= 0 || !whole(ox) || !whole(oy) || !(dx1 - dx0 < kCacheMaxSide) ||
         !(dy1 - dy0 < kCacheMaxSide)) {
         draw(cr, false);
@@ -318,6 +322,11 @@ std::string key_of(const char* name, std::initializer_list<double> values) {
 }
 
 }  // namespace
+
+void keep_bitmaps(bool on) {
+    g_keep_bitmaps = on;
+    if (!on) bitmap_cache().clear();
+}
 
 size_t kept_bitmap_bytes() {
     size_t t = 0;
@@ -486,7 +495,8 @@ void rack(cairo_t* cr, double x, double y, double w, double h, const Palette& p,
                  key_of("", {w, h, p.dark ? 1.0 : 0.0, t.r, t.g, t.b, t.a, b.r, b.g, b.b, b.a, e.r,
                              e.g, e.b, e.a, s.r, s.g, s.b, s.a, strip.r, strip.g, strip.b, strip.a,
                              lit ? 1.0 : 0.0, double(seed), hot ? 1.0 : 0.0}),
-                 x, y, w, h + kRackShadowDrop, false,
+                 x - kStrokeReach, y - kStrokeReach, w + 2 * kStrokeReach,
+                 h + kRackShadowDrop + 2 * kStrokeReach, false,
                  [&](cairo_t* c, bool) { draw_rack(c, x, y, w, h, p, strip, lit, seed, hot); });
 }
 
@@ -533,7 +543,8 @@ void display(cairo_t* cr, double x, double y, double w, double h, const Palette&
     paint_cached(cr, "display", kKeepPanels,
                  key_of("", {w, h, p.dark ? 1.0 : 0.0, s.r, s.g, s.b, s.a, e.r, e.g, e.b, e.a,
                              grid ? 1.0 : 0.0}),
-                 x, y, w, h, false, [&](cairo_t* c, bool) { draw_display(c, x, y, w, h, p, grid); });
+                 x - kStrokeReach, y - kStrokeReach, w + 2 * kStrokeReach, h + 2 * kStrokeReach, false,
+                 [&](cairo_t* c, bool) { draw_display(c, x, y, w, h, p, grid); });
 }
 
 Rgba vu_color(double f, const Palette& p) {
@@ -766,7 +777,8 @@ void drive(cairo_t* cr, double x, double y, double w, double h, const Palette& p
                  key_of("", {w, h, p.dark ? 1.0 : 0.0, r.r, r.g, r.b, r.a, a.r, a.g, a.b, a.a, e.r,
                              e.g, e.b, e.a, s.r, s.g, s.b, s.a, failed ? 1.0 : 0.0,
                              spare ? 1.0 : 0.0, hot ? 1.0 : 0.0}),
-                 x, y, w, h + kDriveShadowDrop, false,
+                 x - kStrokeReach, y - kStrokeReach, w + 2 * kStrokeReach,
+                 h + kDriveShadowDrop + 2 * kStrokeReach, false,
                  [&](cairo_t* c, bool) { draw_drive(c, x, y, w, h, p, failed, spare, hot); });
 }
 

@@ -84,6 +84,9 @@ double graffiti(cairo_t* cr, const std::string& s, double x, double cy, double s
 // bays, wall, lettering); bounded whatever sizes and scales the window goes
 // through.
 size_t kept_bitmap_bytes();
+// On by default; off lets every drawing go afresh and drops what is kept
+// (for comparisons and measurements).
+void keep_bitmaps(bool on);
 
 // ---- Text ----
 enum class Align { Left = 0, Center = 1, Right = 2 };

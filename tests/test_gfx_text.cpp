@@ -213,6 +213,43 @@ TEST(Wrapped, MeasuresWithoutDrawingAndDrawsWithinItsWidth) {
     EXPECT_LE(b.y1, 10 + drawn);
 }
 
+// ---- Kept layouts ----
+
+TEST(KeptLayouts, FollowTheFontOptionsOfTheContext) {
+    // A label shaped for a smoothed surface must not be reused where the
+    // context asks for hard edges: its fonts carry the options they were made with.
+    const gfx::TextStyle st = style(18, 0, false, false);
+    Canvas smooth(200, 40), hard(200, 40);
+    gfx::text(smooth.cr, "Usable capacity", 4, 4, Rgba{}, st);
+    cairo_font_options_t* o = cairo_font_options_create();
+    cairo_font_options_set_antialias(o, CAIRO_ANTIALIAS_NONE);
+    cairo_set_font_options(hard.cr, o);
+    cairo_font_options_destroy(o);
+    gfx::text(hard.cr, "Usable capacity", 4, 4, Rgba{}, st);
+    int grey_smooth = 0, grey_hard = 0;
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 200; ++x) {
+            grey_smooth += smooth.raw(x, y).a > 0 && smooth.raw(x, y).a < 255;
+            grey_hard += hard.raw(x, y).a > 0 && hard.raw(x, y).a < 255;
+        }
+    EXPECT_GT(grey_smooth, 20);
+    EXPECT_EQ(grey_hard, 0);
+    EXPECT_GT(hard.ink().x1, 100);
+}
+
+TEST(KeptLayouts, FollowTheStyle) {
+    // The same words at another width, size or weight are another layout.
+    Canvas c(10, 10);
+    const double tall = gfx::text_height(c.cr, kLong, style(16, 120, false, false));
+    const double flat = gfx::text_height(c.cr, kLong, style(16, 0, false, false));
+    EXPECT_GT(tall, flat);
+    EXPECT_EQ(gfx::text_height(c.cr, kLong, style(16, 120, false, false)), tall);
+    EXPECT_LT(gfx::text_width(c.cr, kLong, 12, false), gfx::text_width(c.cr, kLong, 12, true));
+    EXPECT_LT(gfx::text_width(c.cr, kLong, 11, true), gfx::text_width(c.cr, kLong, 12, true));
+    const double narrow = gfx::wrapped(c.cr, kLong, 0, 0, 80, 12, Rgba{}, gfx::Align::Left, false, false);
+    EXPECT_GT(narrow, gfx::wrapped(c.cr, kLong, 0, 0, 160, 12, Rgba{}, gfx::Align::Left, false, false));
+}
+
 // ---- Font cache ----
 
 TEST(FontCache, SizesInTheSameTenthShareOneDescription) {
