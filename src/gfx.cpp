@@ -232,9 +232,8 @@ void paint_cached(cairo_t* cr, const char* family, size_t keep, const std::strin
     const double dx0 = mxx * x + mx0, dy0 = myy * y + my0;
     const double dx1 = mxx * (x + w) + mx0, dy1 = myy * (y + h) + my0;
     if (!g_keep_bitmaps || cairo_surface_get_type(target) != CAIRO_SURFACE_TYPE_IMAGE ||
-        m.xy != 0 || m.yx != 0 ||
-        mxx <= 0 || myy <= 0 || !whole(ox) || !whole(oy) || !(dx1 - dx0 < kCacheMaxSide) ||
-        !(dy1 - dy0 < kCacheMaxSide)) {
+        m.xy != 0 || m.yx != 0 || mxx <= 0 || myy <= 0 || !whole(ox) || !whole(oy) ||
+        !(dx1 - dx0 < kCacheMaxSide) || !(dy1 - dy0 < kCacheMaxSide)) {
         draw(cr, false);
         return;
     }
