@@ -15,10 +15,15 @@ constexpr int kH = 1080;
 constexpr int kLabels = 250;   // about what a busy calculator page shows
 constexpr int kBanner = 96;    // header banner height of a window at least 720 high
 
+// A window's base layer: `scale` device pixels per unit, set either on the
+// context (as the window does for its UI scale) or on the surface itself (a
+// high-density surface).
 struct Frame {
-    explicit Frame(int scale = 1)
-        : s(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, kW * scale, kH * scale)), cr(cairo_create(s)) {
-        cairo_scale(cr, scale, scale);
+    explicit Frame(int scale = 1, bool device = false)
+        : s(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, kW * scale, kH * scale)) {
+        if (device) cairo_surface_set_device_scale(s, scale, scale);
+        cr = cairo_create(s);
+        if (!device) cairo_scale(cr, scale, scale);
     }
     cairo_surface_t* s;
     cairo_t* cr;
@@ -183,6 +188,25 @@ void BM_FullFrameHiDpi(benchmark::State& state) {
     f.sync();
 }
 BENCHMARK(BM_FullFrameHiDpi)->Unit(benchmark::kMillisecond);
+
+// The same through a surface with a device scale of 2.
+void BM_FullFrameDeviceScale(benchmark::State& state) {
+    Frame f(2, true);
+    for (auto _ : state) full_frame(f, kW);
+    f.sync();
+}
+BENCHMARK(BM_FullFrameDeviceScale)->Unit(benchmark::kMillisecond);
+
+// The device-scale frame with no bitmaps kept: every panel, well, bay and
+// the background drawn afresh.
+void BM_FullFrameDeviceScaleDrawn(benchmark::State& state) {
+    Frame f(2, true);
+    gfx::keep_bitmaps(false);
+    for (auto _ : state) full_frame(f, kW);
+    gfx::keep_bitmaps(true);
+    f.sync();
+}
+BENCHMARK(BM_FullFrameDeviceScaleDrawn)->Unit(benchmark::kMillisecond);
 
 // While the window is being resized every frame has a new width.
 void BM_FullFrameResizing(benchmark::State& state) {

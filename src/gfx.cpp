@@ -1,8 +1,9 @@
 // The palettes and the vector primitives. Each primitive starts a fresh path,
 // draws, and keeps any transform or clip it needs inside save/restore; the
 // decorative ones use a fixed-seed generator so every frame looks the same.
-// The three costly drawings that look the same frame after frame (window
-// background, brick wall, lettering) are kept as finished bitmaps and copied.
+// The costly drawings that look the same frame after frame (window
+// background, panels, display wells, drive bays, brick wall, lettering) are
+// kept as finished bitmaps and copied.
 //
 // Index:
 //   ---- Colours and palettes ----
@@ -24,6 +25,8 @@
 #include <memory>
 #include <vector>
 
+#include "l10n.h"
+
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
@@ -44,6 +47,7 @@ constexpr double kDisplayShadow = 10;  // height of the inner top shadow
 constexpr double kGridPitch = 8;
 constexpr double kGridStart = 6;
 constexpr double kDriveRadius = 7;
+constexpr double kDriveShadowDrop = 2;
 constexpr double kButtonRadius = 8;
 
 // Screws.
@@ -63,12 +67,16 @@ constexpr int kGraffitiWeight = 1000;
 constexpr int kRainbowWeight = 700;
 
 // Finished bitmaps kept between frames.
-constexpr size_t kCacheEntries = 8;
+constexpr size_t kCacheEntries = 40;
 constexpr size_t kCacheBytes = size_t(96) << 20;
 constexpr size_t kKeepBackgrounds = 1;
 constexpr size_t kKeepWalls = 2;
 constexpr size_t kKeepLettering = 4;
+constexpr size_t kKeepPanels = 12;   // per kind: racks, display wells
+constexpr size_t kKeepDrives = 8;
+constexpr double kStrokeReach = 1;  // how far an outline may reach past its box
 constexpr double kCacheMaxSide = 16384;  // device pixels; larger drawings are drawn directly
+constexpr size_t kBytesPerPixel = 4;      // RGB24 and ARGB32 alike
 
 }  // namespace
 
@@ -190,6 +198,8 @@ struct CacheEntry {
     uint64_t used = 0;
 };
 
+bool g_keep_bitmaps = true;
+
 // The window draws from one thread, so the cache needs no lock.
 std::vector<CacheEntry>& bitmap_cache() {
     static std::vector<CacheEntry> cache;
@@ -200,10 +210,12 @@ bool whole(double v) { return std::fabs(v - std::round(v)) < 1e-9; }
 
 // Paints what `draw` draws inside the user-space box (x, y, w, h), from a
 // bitmap kept for `key`. The bitmap matches the device pixel grid exactly: the
-// key carries the scale and the sub-pixel offset, so a copy is the same as
-// drawing afresh, only shifted by whole pixels. Rotated or skewed contexts,
-// surfaces with a device scale and vector surfaces are drawn directly. `draw` learns whether
-// it draws into an opaque bitmap whose box is exactly its pixel grid.
+// key carries the full user-to-device scale (the context's and the surface's
+// device scale, so a high-density window keeps its own bitmaps) and the
+// sub-pixel offset, so a copy is the same as drawing afresh, only shifted by
+// whole pixels. Rotated or skewed contexts, fractional device offsets and
+// vector surfaces are drawn directly. `draw` learns whether it draws into an
+// opaque bitmap whose box is exactly its pixel grid.
 // `keep` limits the bitmaps of one primitive: a window background of an old
 // size is of no more use once the window has a new one.
 template <class Draw>
@@ -215,22 +227,29 @@ void paint_cached(cairo_t* cr, const char* family, size_t keep, const std::strin
     double sx = 1, sy = 1, ox = 0, oy = 0;
     cairo_surface_get_device_scale(target, &sx, &sy);
     cairo_surface_get_device_offset(target, &ox, &oy);
-    const double dx0 = m.xx * x + m.x0, dy0 = m.yy * y + m.y0;
-    const double dx1 = m.xx * (x + w) + m.x0, dy1 = m.yy * (y + h) + m.y0;
-    if (cairo_surface_get_type(target) != CAIRO_SURFACE_TYPE_IMAGE || m.xy != 0 || m.yx != 0 ||
-        m.xx <= 0 || m.yy <= 0 || sx != 1 || sy != 1 || !whole(ox) ||
-        !whole(oy) || !(dx1 - dx0 < kCacheMaxSide) || !(dy1 - dy0 < kCacheMaxSide)) {
+    // User space to device pixels: the context's matrix, then the surface's scale and offset.
+    const double mxx = m.xx * sx, myy = m.yy * sy, mx0 = m.x0 * sx + ox, my0 = m.y0 * sy + oy;
+    const double dx0 = mxx * x + mx0, dy0 = myy * y + my0;
+    const double dx1 = mxx * (x + w) + mx0, dy1 = myy * (y + h) + my0;
+    if (!g_keep_bitmaps || cairo_surface_get_type(target) != CAIRO_SURFACE_TYPE_IMAGE ||
+        m.xy != 0 || m.yx != 0 || mxx <= 0 || myy <= 0 || !whole(ox) || !whole(oy) ||
+        !(dx1 - dx0 < kCacheMaxSide) || !(dy1 - dy0 < kCacheMaxSide)) {
         draw(cr, false);
         return;
     }
     const double ix0 = std::floor(dx0), iy0 = std::floor(dy0);
     const int dw = int(std::ceil(dx1) - ix0), dh = int(std::ceil(dy1) - iy0);
     if (dw <= 0 || dh <= 0) return;
+    // A bitmap larger than the whole budget is never kept, so the budget holds.
+    if (size_t(dw) * size_t(dh) * kBytesPerPixel > kCacheBytes) {
+        draw(cr, false);
+        return;
+    }
     // Opaque drawings that fill whole pixels need no alpha, which makes the copy a plain blit.
     const bool solid = opaque && whole(dx0) && whole(dy0) && whole(dx1) && whole(dy1);
 
     char geometry[160];
-    std::snprintf(geometry, sizeof geometry, "|%a|%a|%a|%a|%d|%d|%d", m.xx, m.yy, dx0 - ix0,
+    std::snprintf(geometry, sizeof geometry, "|%a|%a|%a|%a|%d|%d|%d", mxx, myy, dx0 - ix0,
                   dy0 - iy0, dw, dh, solid ? 1 : 0);
     const std::string full = std::string(family) + key + geometry;
 
@@ -248,7 +267,7 @@ void paint_cached(cairo_t* cr, const char* family, size_t keep, const std::strin
             return;
         }
         cairo_t* c = cairo_create(img);
-        cairo_matrix_t local = {m.xx, 0, 0, m.yy, m.x0 - ix0, m.y0 - iy0};
+        cairo_matrix_t local = {mxx, 0, 0, myy, mx0 - ix0, my0 - iy0};
         cairo_set_matrix(c, &local);
         draw(c, solid);
         cairo_destroy(c);
@@ -279,11 +298,14 @@ void paint_cached(cairo_t* cr, const char* family, size_t keep, const std::strin
     }
     hit->used = ++clock;
 
+    // One user unit per device pixel: the copy lands on whole pixels, unfiltered.
     cairo_save(cr);
     cairo_identity_matrix(cr);
+    cairo_scale(cr, 1 / sx, 1 / sy);
     cairo_new_path(cr);
-    cairo_set_source_surface(cr, hit->image.get(), ix0, iy0);
-    cairo_rectangle(cr, ix0, iy0, dw, dh);
+    cairo_set_source_surface(cr, hit->image.get(), ix0 - ox, iy0 - oy);
+    cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
+    cairo_rectangle(cr, ix0 - ox, iy0 - oy, dw, dh);
     cairo_fill(cr);
     cairo_restore(cr);
 }
@@ -299,6 +321,17 @@ std::string key_of(const char* name, std::initializer_list<double> values) {
 }
 
 }  // namespace
+
+void keep_bitmaps(bool on) {
+    g_keep_bitmaps = on;
+    if (!on) bitmap_cache().clear();
+}
+
+size_t kept_bitmap_bytes() {
+    size_t t = 0;
+    for (const auto& e : bitmap_cache()) t += e.bytes;
+    return t;
+}
 
 // ---- Shapes: rounded, background, rack, display ----
 
@@ -381,8 +414,10 @@ void screw(cairo_t* cr, double cx, double cy, double rot, const Palette& p) {
     cairo_stroke(cr);
 }
 
-void rack(cairo_t* cr, double x, double y, double w, double h, const Palette& p,
-          const Rgba& strip, bool lit, int seed, bool hot) {
+namespace {
+
+void draw_rack(cairo_t* cr, double x, double y, double w, double h, const Palette& p,
+               const Rgba& strip, bool lit, int seed, bool hot) {
     cairo_new_path(cr);
     rounded(cr, x, y + kRackShadowDrop, w, h, kRackRadius);
     fill_with(cr, rgb(0, 0, 0, p.dark ? 0.33 : 0.12));
@@ -443,11 +478,34 @@ void rack(cairo_t* cr, double x, double y, double w, double h, const Palette& p,
     screw(cr, x + w - kScrewInset, y + h - kScrewInset, seed * 51 + 5, p);
 }
 
+}  // namespace
+
+void rack(cairo_t* cr, double x, double y, double w, double h, const Palette& p,
+          const Rgba& strip, bool lit, int seed, bool hot) {
+    cairo_new_path(cr);
+    if (!(w > 0 && h > 0)) {
+        draw_rack(cr, x, y, w, h, p, strip, lit, seed, hot);
+        return;
+    }
+    // Gradients, hairlines and screws over a large area: the costliest part
+    // of a page, and the same from frame to frame.
+    const Rgba t = p.panel_top, b = p.panel_bottom, e = p.panel_edge, s = p.shine;
+    paint_cached(cr, "rack", kKeepPanels,
+                 key_of("", {w, h, p.dark ? 1.0 : 0.0, t.r, t.g, t.b, t.a, b.r, b.g, b.b, b.a, e.r,
+                             e.g, e.b, e.a, s.r, s.g, s.b, s.a, strip.r, strip.g, strip.b, strip.a,
+                             lit ? 1.0 : 0.0, double(seed), hot ? 1.0 : 0.0}),
+                 x - kStrokeReach, y - kStrokeReach, w + 2 * kStrokeReach,
+                 h + kRackShadowDrop + 2 * kStrokeReach, false,
+                 [&](cairo_t* c, bool) { draw_rack(c, x, y, w, h, p, strip, lit, seed, hot); });
+}
+
 void card(cairo_t* cr, double x, double y, double w, double h, const Palette& p, bool hover) {
     rack(cr, x, y, w, h, p, p.accent, false, 0, hover);
 }
 
-void display(cairo_t* cr, double x, double y, double w, double h, const Palette& p, bool grid) {
+namespace {
+
+void draw_display(cairo_t* cr, double x, double y, double w, double h, const Palette& p, bool grid) {
     cairo_new_path(cr);
     rounded(cr, x, y, w, h, kDisplayRadius);
     fill_with(cr, p.slot);
@@ -471,6 +529,23 @@ void display(cairo_t* cr, double x, double y, double w, double h, const Palette&
     cairo_restore(cr);
 }
 
+}  // namespace
+
+void display(cairo_t* cr, double x, double y, double w, double h, const Palette& p, bool grid) {
+    cairo_new_path(cr);
+    if (!(w > 0 && h > 0)) {
+        draw_display(cr, x, y, w, h, p, grid);
+        return;
+    }
+    // The dot grid alone is hundreds of tiny clipped squares.
+    const Rgba s = p.slot, e = p.slot_edge;
+    paint_cached(cr, "display", kKeepPanels,
+                 key_of("", {w, h, p.dark ? 1.0 : 0.0, s.r, s.g, s.b, s.a, e.r, e.g, e.b, e.a,
+                             grid ? 1.0 : 0.0}),
+                 x - kStrokeReach, y - kStrokeReach, w + 2 * kStrokeReach, h + 2 * kStrokeReach, false,
+                 [&](cairo_t* c, bool) { draw_display(c, x, y, w, h, p, grid); });
+}
+
 Rgba vu_color(double f, const Palette& p) {
     if (f > 0.86) return p.err;
     if (f > 0.68) return p.warn;
@@ -481,7 +556,7 @@ double rainbow_text(cairo_t* cr, const std::string& s, double x, double y, doubl
     if (s.empty() || size <= 0) return 0;
     PangoLayout* lay = create_layout(cr);
     PangoFontDescription* d = pango_font_description_new();
-    pango_font_description_set_family_static(d, "Sans");
+    pango_font_description_set_family_static(d, L10n::uiFontFamily());
     pango_font_description_set_weight(d, static_cast<PangoWeight>(kRainbowWeight));
     pango_font_description_set_absolute_size(d, size * PANGO_SCALE);
     pango_layout_set_font_description(lay, d);
@@ -648,10 +723,12 @@ void app_logo(cairo_t* cr, double cx, double cy, double r, const Palette& /*p*/)
     }
 }
 
-void drive(cairo_t* cr, double x, double y, double w, double h, const Palette& p, bool failed,
-           bool spare, bool hot) {
+namespace {
+
+void draw_drive(cairo_t* cr, double x, double y, double w, double h, const Palette& p,
+                bool failed, bool spare, bool hot) {
     cairo_new_path(cr);
-    rounded(cr, x, y + 2, w, h, kDriveRadius);
+    rounded(cr, x, y + kDriveShadowDrop, w, h, kDriveRadius);
     fill_with(cr, rgb(0, 0, 0, p.dark ? 0.35 : 0.13));
     rounded(cr, x, y, w, h, kDriveRadius);
     fill_vertical(cr, y, y + h, hex(p.dark ? "#2A2A2D" : "#FBFBF9"),
@@ -682,6 +759,26 @@ void drive(cairo_t* cr, double x, double y, double w, double h, const Palette& p
     cairo_set_line_width(cr, 1);
     set(cr, p.shine);
     cairo_stroke(cr);
+}
+
+}  // namespace
+
+void drive(cairo_t* cr, double x, double y, double w, double h, const Palette& p, bool failed,
+           bool spare, bool hot) {
+    cairo_new_path(cr);
+    if (!(w > 0 && h > 0)) {
+        draw_drive(cr, x, y, w, h, p, failed, spare, hot);
+        return;
+    }
+    // An array shows dozens of bays in a handful of states.
+    const Rgba r = p.err, a = p.accent, e = p.panel_edge, s = p.shine;
+    paint_cached(cr, "drive", kKeepDrives,
+                 key_of("", {w, h, p.dark ? 1.0 : 0.0, r.r, r.g, r.b, r.a, a.r, a.g, a.b, a.a, e.r,
+                             e.g, e.b, e.a, s.r, s.g, s.b, s.a, failed ? 1.0 : 0.0,
+                             spare ? 1.0 : 0.0, hot ? 1.0 : 0.0}),
+                 x - kStrokeReach, y - kStrokeReach, w + 2 * kStrokeReach,
+                 h + kDriveShadowDrop + 2 * kStrokeReach, false,
+                 [&](cairo_t* c, bool) { draw_drive(c, x, y, w, h, p, failed, spare, hot); });
 }
 
 // ---- Wall and lettering ----
@@ -846,7 +943,7 @@ double graffiti(cairo_t* cr, const std::string& s, double x, double cy, double s
     Lettering L{};
     L.lay = create_layout(cr);
     PangoFontDescription* d = pango_font_description_new();
-    pango_font_description_set_family_static(d, "Sans");
+    pango_font_description_set_family_static(d, L10n::uiFontFamily());
     pango_font_description_set_weight(d, static_cast<PangoWeight>(kGraffitiWeight));
     pango_font_description_set_style(d, PANGO_STYLE_ITALIC);
     pango_font_description_set_absolute_size(d, size * PANGO_SCALE);

@@ -7,6 +7,7 @@
 
 #include <cairo.h>
 
+#include <cstddef>
 #include <string>
 
 typedef struct _PangoLayout PangoLayout;
@@ -78,6 +79,14 @@ void wall(cairo_t* cr, double x, double y, double w, double h, bool dark);
 // max_w when wider (max_w <= 0: never). Returns the width used.
 double graffiti(cairo_t* cr, const std::string& s, double x, double cy, double size, double max_w,
                 bool dark);
+
+// Bytes held by the bitmaps kept between frames (background, panels, wells,
+// bays, wall, lettering); bounded whatever sizes and scales the window goes
+// through.
+size_t kept_bitmap_bytes();
+// On by default; off lets every drawing go afresh and drops what is kept
+// (for comparisons and measurements).
+void keep_bitmaps(bool on);
 
 // ---- Text ----
 enum class Align { Left = 0, Center = 1, Right = 2 };

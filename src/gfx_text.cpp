@@ -1,21 +1,27 @@
 // Text on top of pango: one shared font description per size and weight, and
 // the fitting rules every label follows: shrink in half-pixel steps as far as
 // the style allows, then wrap by word (unless the style asks to stay on one
-// line). Layouts are made per call and released at once.
+// line). Shaping is the costly part of a label, and a page shows the same
+// labels frame after frame, so the drawing calls keep their finished layouts
+// (a bounded, least recently used set); the public layout builders still
+// hand out fresh ones.
 #include "gfx.h"
 
 #include <pango/pangocairo.h>
 
+#include "l10n.h"
+
 #include <algorithm>
+#include <list>
 #include <map>
 #include <memory>
+#include <unordered_map>
 #include <utility>
 
 namespace gfx {
 
 namespace {
 
-constexpr const char* kFamily = "Sans";  // fontconfig picks the face and the fallbacks
 constexpr int kRegular = 400;
 constexpr int kBold = 600;
 constexpr double kMinFontPx = 1;         // smaller (or negative) sizes are drawn at this
@@ -24,6 +30,7 @@ constexpr double kMiddleFloor = 0.85;    // `middle` shrinks to 85 % before wrap
 constexpr double kShrinkStep = 0.5;      // pixels per shrink step
 constexpr double kMinWrapWidth = 10;     // narrowest paragraph width
 constexpr double kCaptionSize = 11.5;
+constexpr size_t kKeptLayouts = 1024;   // a busy page shows a few hundred labels
 
 struct FontFree {
     void operator()(PangoFontDescription* d) const { pango_font_description_free(d); }
@@ -59,11 +66,104 @@ void show(cairo_t* cr, PangoLayout* lay, double x, double y, const Rgba& c) {
     cairo_new_path(cr);
 }
 
+// The language picks the regional forms of Han characters ("ja" and "zh_TW"
+// draw some differently) and ranks the fallback fonts for each script.
+PangoLanguage* ui_language() {
+    static std::string code;
+    static PangoLanguage* language = nullptr;
+    const std::string now = L10n::currentLanguage();
+    if (!language || now != code) {
+        code = now;
+        language = pango_language_from_string(code.c_str());  // "zh_TW" becomes "zh-tw"
+    }
+    return language;
+}
+
+struct LayoutFree {
+    void operator()(PangoLayout* l) const { g_object_unref(l); }
+};
+
+struct Kept {
+    std::string key;
+    std::unique_ptr<PangoLayout, LayoutFree> lay;
+    bool wrapped = false;
+};
+
+// Finished layouts by what made them, most recently used first. The UI draws
+// from one thread only, so they need no lock.
+struct KeptLayouts {
+    std::list<Kept> order;
+    std::unordered_map<std::string, std::list<Kept>::iterator> index;
+};
+
+KeptLayouts& kept_layouts() {
+    static KeptLayouts kept;
+    return kept;
+}
+
+template <class T>
+void put(std::string& key, const T& v) {
+    key.append(reinterpret_cast<const char*>(&v), sizeof v);
+}
+
+// The layout `build` makes for `key`, kept for later frames. Pango shapes
+// for the context's scale and font options, so those belong to the key: a
+// layout is never drawn with a context other than the one it was fitted in.
+// Borrowed: the caller must not release or change it.
+template <class Build>
+PangoLayout* kept_layout(cairo_t* cr, std::string key, bool* wrapped, Build&& build) {
+    put(key, ui_language());
+    cairo_matrix_t m;
+    cairo_get_matrix(cr, &m);
+    for (double v : {m.xx, m.yx, m.xy, m.yy}) put(key, v);
+    cairo_font_options_t* opts = cairo_font_options_create();
+    cairo_surface_get_font_options(cairo_get_target(cr), opts);
+    cairo_font_options_t* own = cairo_font_options_create();
+    cairo_get_font_options(cr, own);
+    cairo_font_options_merge(opts, own);
+    put(key, cairo_font_options_hash(opts));
+    cairo_font_options_destroy(own);
+    cairo_font_options_destroy(opts);
+
+    auto& k = kept_layouts();
+    auto it = k.index.find(key);
+    if (it != k.index.end()) {
+        k.order.splice(k.order.begin(), k.order, it->second);
+        if (wrapped) *wrapped = it->second->wrapped;
+        return it->second->lay.get();
+    }
+    bool w = false;
+    PangoLayout* lay = build(&w);
+    k.order.push_front(Kept{key, std::unique_ptr<PangoLayout, LayoutFree>(lay), w});
+    k.index[key] = k.order.begin();
+    while (k.order.size() > kKeptLayouts) {
+        k.index.erase(k.order.back().key);
+        k.order.pop_back();
+    }
+    if (wrapped) *wrapped = w;
+    return lay;
+}
+
+std::string style_key(char kind, const std::string& s, const TextStyle& st) {
+    std::string key(1, kind);
+    put(key, st.size);
+    put(key, st.max_w);
+    const char flags[] = {char(st.bold), char(st.tnum), char(st.align), char(st.fit), char(st.middle)};
+    key.append(flags, sizeof flags);
+    key += s;
+    return key;
+}
+
 }  // namespace
 
 // ---- Layouts ----
 
-PangoLayout* create_layout(cairo_t* cr) { return pango_cairo_create_layout(cr); }
+PangoLayout* create_layout(cairo_t* cr) {
+    PangoLayout* lay = pango_cairo_create_layout(cr);
+    pango_context_set_language(pango_layout_get_context(lay), ui_language());
+    pango_layout_context_changed(lay);
+    return lay;
+}
 
 #if defined(__SANITIZE_ADDRESS__)
 // Fontconfig keeps its font patterns until the process ends and cannot be
@@ -81,7 +181,7 @@ const PangoFontDescription* font(double size, bool bold) {
     if (it != cache.end()) return it->second.get();
     // Every size in the same tenth gets the same face size, whichever came first.
     FontPtr d(pango_font_description_new());
-    pango_font_description_set_family_static(d.get(), kFamily);
+    pango_font_description_set_family_static(d.get(), L10n::uiFontFamily());
     pango_font_description_set_absolute_size(d.get(), key / 10.0 * PANGO_SCALE);
     pango_font_description_set_weight(d.get(), static_cast<PangoWeight>(bold ? kBold : kRegular));
     return cache.emplace(std::make_pair(key, bold), std::move(d)).first->second.get();
@@ -129,7 +229,8 @@ double text(cairo_t* cr, const std::string& s, double x, double y, const Rgba& c
             const TextStyle& st) {
     if (s.empty()) return 0;
     bool wrapped = false;
-    PangoLayout* lay = layout(cr, s, st, &wrapped);
+    PangoLayout* lay = kept_layout(cr, style_key('t', s, st), &wrapped,
+                                   [&](bool* wr) { return layout(cr, s, st, wr); });
     int w = 0, h = 0;
     pango_layout_get_pixel_size(lay, &w, &h);
     // A wrapped block is max_w wide and pango aligns its lines inside it.
@@ -140,7 +241,6 @@ double text(cairo_t* cr, const std::string& s, double x, double y, const Rgba& c
         x -= used;
     if (st.middle) y -= h / 2.0;
     show(cr, lay, x, y, c);
-    g_object_unref(lay);
     return used;
 }
 
@@ -156,33 +256,45 @@ double caption(cairo_t* cr, const std::string& s, double x, double y, const Pale
 
 double text_width(cairo_t* cr, const std::string& s, double size, bool bold) {
     if (s.empty()) return 0;
-    PangoLayout* lay = plain_layout(cr, s, size, bold, true);
+    TextStyle st;
+    st.size = size;
+    st.bold = bold;
+    st.tnum = true;
+    // The same layout text() keeps for a left-aligned, unlimited label.
+    PangoLayout* lay = kept_layout(cr, style_key('t', s, st), nullptr,
+                                   [&](bool* wr) { return layout(cr, s, st, wr); });
     int w = 0;
     pango_layout_get_pixel_size(lay, &w, nullptr);
-    g_object_unref(lay);
     return w;
 }
 
 double text_height(cairo_t* cr, const std::string& s, const TextStyle& st) {
     if (s.empty()) return 0;
-    PangoLayout* lay = layout(cr, s, st, nullptr);
+    PangoLayout* lay = kept_layout(cr, style_key('t', s, st), nullptr,
+                                   [&](bool* wr) { return layout(cr, s, st, wr); });
     int h = 0;
     pango_layout_get_pixel_size(lay, nullptr, &h);
-    g_object_unref(lay);
     return h;
 }
 
 double wrapped(cairo_t* cr, const std::string& s, double x, double y, double w, double size,
                const Rgba& c, Align a, bool bold, bool draw) {
     if (s.empty()) return 0;
-    PangoLayout* lay = plain_layout(cr, s, size, bold, false);
-    pango_layout_set_width(lay, static_cast<int>(std::max(w, kMinWrapWidth) * PANGO_SCALE));
-    pango_layout_set_wrap(lay, PANGO_WRAP_WORD_CHAR);
-    pango_layout_set_alignment(lay, pango_align(a));
+    TextStyle st;
+    st.size = size;
+    st.bold = bold;
+    st.align = a;
+    st.max_w = std::max(w, kMinWrapWidth);
+    PangoLayout* lay = kept_layout(cr, style_key('w', s, st), nullptr, [&](bool*) {
+        PangoLayout* l = plain_layout(cr, s, size, bold, false);
+        pango_layout_set_width(l, static_cast<int>(st.max_w * PANGO_SCALE));
+        pango_layout_set_wrap(l, PANGO_WRAP_WORD_CHAR);
+        pango_layout_set_alignment(l, pango_align(a));
+        return l;
+    });
     int h = 0;
     pango_layout_get_pixel_size(lay, nullptr, &h);
     if (draw) show(cr, lay, x, y, c);
-    g_object_unref(lay);
     return h;
 }
 

@@ -229,12 +229,9 @@ char decimalSeparator() {
     return in_list(COMMA, std::size(COMMA), currentLanguage()) ? ',' : '.';
 }
 
-const char* uiFontFamily() {
-    static const char* const NON_MONO[] = {"zh", "zh_TW", "ja", "ko", "ar", "fa", "ur", "ps", "he",
-                                           "hi", "ne",    "mr", "bn", "th", "gu", "pa", "ta", "te",
-                                           "kn", "ml",    "si", "am", "my", "km", "lo"};
-    return in_list(NON_MONO, std::size(NON_MONO), currentLanguage()) ? "sans-serif" : "monospace";
-}
+// Every language asks for the same family; fontconfig resolves it per
+// language and falls back per script (see gfx::create_layout).
+const char* uiFontFamily() { return "Sans"; }
 
 // ---- Language choice and start-up guard ----
 

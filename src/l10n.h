@@ -33,6 +33,7 @@ std::string currentLanguage();
 std::vector<LanguageInfo> available();
 bool isRTL();
 char decimalSeparator();
+// The font family every text is drawn with; a literal that lives forever.
 const char* uiFontFamily();
 
 // ---- Language choice and start-up guard ----

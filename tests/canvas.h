@@ -24,6 +24,10 @@ struct Canvas {
     Canvas(int width, int height)
         : s(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height)), cr(cairo_create(s)),
           w(width), h(height) {}
+    // A high-density image: width x height logical units, `scale` pixels per unit.
+    Canvas(int width, int height, int scale)
+        : s(scaled_surface(width * scale, height * scale, scale)), cr(cairo_create(s)),
+          w(width * scale), h(height * scale) {}
     // A PNG file; ok() is false when it cannot be read.
     explicit Canvas(const std::string& png)
         : s(cairo_image_surface_create_from_png(png.c_str())), cr(cairo_create(s)),
@@ -34,6 +38,12 @@ struct Canvas {
     }
     Canvas(const Canvas&) = delete;
     Canvas& operator=(const Canvas&) = delete;
+
+    static cairo_surface_t* scaled_surface(int pw, int ph, int scale) {
+        cairo_surface_t* img = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, pw, ph);
+        cairo_surface_set_device_scale(img, scale, scale);
+        return img;
+    }
 
     bool ok() const { return cairo_surface_status(s) == CAIRO_STATUS_SUCCESS; }
     unsigned char* data() const {

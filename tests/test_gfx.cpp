@@ -4,6 +4,7 @@
 
 #include <cairo.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -20,6 +21,14 @@ bool same(const Rgba& a, const Rgba& b) {
 }
 
 bool greyish(const Px& p) { return std::abs(p.r - p.g) < 10 && std::abs(p.g - p.b) < 10; }
+
+// What `draw` paints onto `out` with nothing kept between frames.
+template <class Draw>
+void fresh(Canvas& out, Draw&& draw) {
+    gfx::keep_bitmaps(false);
+    draw(out.cr);
+    gfx::keep_bitmaps(true);
+}
 
 }  // namespace
 
@@ -129,6 +138,89 @@ TEST(WindowBg, IsTheRadialGradientWhateverTheWidth) {
             }
         EXPECT_EQ(off, 0) << w;
     }
+}
+
+TEST(KeptBitmaps, HighDensityCopyIsTheFreshDrawing) {
+    // Twice: the first call fills the bitmap, the second only copies it. The
+    // wall starts half a unit in: a whole device pixel, a fraction of a unit.
+    const Palette p = Palette::make(false);
+    for (int w : {300, 301}) {
+        Canvas kept(w, 200, 2), ref(w, 200, 2);
+        for (int i = 0; i < 2; ++i) {
+            gfx::window_bg(kept.cr, w, 200, p);
+            gfx::wall(kept.cr, 3.5, 30, w - 10, 64, true);
+        }
+        fresh(ref, [&](cairo_t* cr) {
+            gfx::window_bg(cr, w, 200, p);
+            gfx::wall(cr, 3.5, 30, w - 10, 64, true);
+        });
+        EXPECT_TRUE(kept.same_as(ref)) << w;
+    }
+}
+
+TEST(KeptBitmaps, PanelsWellsAndBaysLookAsDrawnAfresh) {
+    // A kept bitmap is blended onto the page in one step, so a pixel the
+    // shape covers only partly may round one level differently; nothing more.
+    // On a high-density surface it is as fine as a drawing scaled by the
+    // context (cairo would split arcs for the coarser grid otherwise).
+    const Palette p = Palette::make(true);
+    auto paint = [&p](cairo_t* cr) {
+        gfx::set(cr, hex("#405060"));
+        cairo_paint(cr);
+        gfx::rack(cr, 10.25, 8, 180, 120, p, p.accent, true, 2, false);
+        gfx::display(cr, 30, 40.5, 120, 50, p, true);
+        gfx::drive(cr, 160.75, 20, 30, 70, p, true, false, false);
+        gfx::drive(cr, 200, 20, 30, 70, p, false, true, false);
+    };
+    for (int scale : {1, 2}) {
+        Canvas kept(240, 140, scale), again(240, 140, scale), ref(240 * scale, 140 * scale);
+        cairo_scale(ref.cr, scale, scale);
+        paint(kept.cr);
+        paint(again.cr);
+        fresh(ref, paint);
+        EXPECT_TRUE(kept.same_as(again)) << scale;
+        int worst = 0, off = 0;
+        for (int y = 0; y < kept.h; ++y)
+            for (int x = 0; x < kept.w; ++x) {
+                const Px a = kept.raw(x, y), b = ref.raw(x, y);
+                const int d = std::max({std::abs(a.r - b.r), std::abs(a.g - b.g), std::abs(a.b - b.b)});
+                worst = std::max(worst, d);
+                off += d > 0;
+            }
+        EXPECT_LE(worst, 1) << scale;
+        EXPECT_LT(off, kept.w * kept.h / 20) << scale;
+    }
+}
+
+TEST(KeptBitmaps, HighDensityLetteringFollowsDevicePixels) {
+    // Half a unit is one device pixel at scale 2: the same bitmap, moved.
+    Canvas a(200, 60, 2), b(200, 60, 2), c(200, 60, 2);
+    gfx::graffiti(a.cr, "Raid", 10, 30, 30, 0, true);
+    gfx::graffiti(b.cr, "Raid", 10.5, 30, 30, 0, true);
+    gfx::graffiti(c.cr, "Raid", 10.25, 30, 30, 0, true);
+    int moved = 0, across = 0;
+    for (int y = 0; y < a.h; ++y)
+        for (int x = 0; x + 1 < a.w; ++x) {
+            moved += a.word(x, y) != b.word(x + 1, y);
+            across += a.word(x, y) != c.word(x, y);
+        }
+    EXPECT_EQ(moved, 0);
+    EXPECT_GT(across, 100);
+}
+
+TEST(KeptBitmaps, ResizingKeepsOneBackgroundAtDeviceResolution) {
+    const Palette p = Palette::make(true);
+    Canvas c(440, 300, 2);
+    gfx::window_bg(c.cr, 400, 300, p);
+    const size_t one = gfx::kept_bitmap_bytes();
+    EXPECT_GE(one, size_t(800) * 600 * 4);
+    // Each new width replaces the old background: only the 80 new columns add up.
+    for (int w = 401; w <= 440; ++w) gfx::window_bg(c.cr, w, 300, p);
+    EXPECT_LE(gfx::kept_bitmap_bytes(), one + size_t(80) * 600 * 4);
+    // A bitmap beyond the whole budget is drawn, not kept.
+    Canvas huge(1, 1, 1);
+    gfx::window_bg(huge.cr, 9000, 9000, p);
+    EXPECT_LT(gfx::kept_bitmap_bytes(), size_t(9000) * 9000 * 4);
 }
 
 TEST(WindowBg, KeptBitmapRespectsClipAndOffset) {

@@ -1,12 +1,17 @@
 // Text with real pango: shrinking limits, wrapping widths, anchoring of
-// wrapped blocks, and the font cache's key.
+// wrapped blocks, the font cache's key, and real glyphs for every text of
+// every language with the fonts the machine has.
 #include <gtest/gtest.h>
 
 #include <cairo.h>
 #include <pango/pangocairo.h>
 
+#include <string>
+
 #include "canvas.h"
 #include "gfx.h"
+#include "i18n_data.h"
+#include "l10n.h"
 
 namespace {
 
@@ -24,6 +29,26 @@ gfx::TextStyle style(double size, double max_w, bool fit, bool middle) {
     st.fit = fit;
     st.middle = middle;
     return st;
+}
+
+// The first character no installed font could draw, 0 if none.
+gunichar first_unknown(PangoLayout* lay) {
+    gunichar found = 0;
+    PangoLayoutIter* it = pango_layout_get_iter(lay);
+    do {
+        const PangoLayoutRun* run = pango_layout_iter_get_run_readonly(it);
+        for (int g = 0; run && !found && g < run->glyphs->num_glyphs; ++g)
+            if (run->glyphs->glyphs[g].glyph & PANGO_GLYPH_UNKNOWN_FLAG)
+                found = run->glyphs->glyphs[g].glyph & ~PANGO_GLYPH_UNKNOWN_FLAG;
+    } while (!found && pango_layout_iter_next_run(it));
+    pango_layout_iter_free(it);
+    return found;
+}
+
+std::string code_point(gunichar c) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "U+%04X", unsigned(c));
+    return buf;
 }
 
 }  // namespace
@@ -188,6 +213,43 @@ TEST(Wrapped, MeasuresWithoutDrawingAndDrawsWithinItsWidth) {
     EXPECT_LE(b.y1, 10 + drawn);
 }
 
+// ---- Kept layouts ----
+
+TEST(KeptLayouts, FollowTheFontOptionsOfTheContext) {
+    // A label shaped for a smoothed surface must not be reused where the
+    // context asks for hard edges: its fonts carry the options they were made with.
+    const gfx::TextStyle st = style(18, 0, false, false);
+    Canvas smooth(200, 40), hard(200, 40);
+    gfx::text(smooth.cr, "Usable capacity", 4, 4, Rgba{}, st);
+    cairo_font_options_t* o = cairo_font_options_create();
+    cairo_font_options_set_antialias(o, CAIRO_ANTIALIAS_NONE);
+    cairo_set_font_options(hard.cr, o);
+    cairo_font_options_destroy(o);
+    gfx::text(hard.cr, "Usable capacity", 4, 4, Rgba{}, st);
+    int grey_smooth = 0, grey_hard = 0;
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 200; ++x) {
+            grey_smooth += smooth.raw(x, y).a > 0 && smooth.raw(x, y).a < 255;
+            grey_hard += hard.raw(x, y).a > 0 && hard.raw(x, y).a < 255;
+        }
+    EXPECT_GT(grey_smooth, 20);
+    EXPECT_EQ(grey_hard, 0);
+    EXPECT_GT(hard.ink().x1, 100);
+}
+
+TEST(KeptLayouts, FollowTheStyle) {
+    // The same words at another width, size or weight are another layout.
+    Canvas c(10, 10);
+    const double tall = gfx::text_height(c.cr, kLong, style(16, 120, false, false));
+    const double flat = gfx::text_height(c.cr, kLong, style(16, 0, false, false));
+    EXPECT_GT(tall, flat);
+    EXPECT_EQ(gfx::text_height(c.cr, kLong, style(16, 120, false, false)), tall);
+    EXPECT_LT(gfx::text_width(c.cr, kLong, 12, false), gfx::text_width(c.cr, kLong, 12, true));
+    EXPECT_LT(gfx::text_width(c.cr, kLong, 11, true), gfx::text_width(c.cr, kLong, 12, true));
+    const double narrow = gfx::wrapped(c.cr, kLong, 0, 0, 80, 12, Rgba{}, gfx::Align::Left, false, false);
+    EXPECT_GT(narrow, gfx::wrapped(c.cr, kLong, 0, 0, 160, 12, Rgba{}, gfx::Align::Left, false, false));
+}
+
 // ---- Font cache ----
 
 TEST(FontCache, SizesInTheSameTenthShareOneDescription) {
@@ -201,4 +263,61 @@ TEST(FontCache, SizesInTheSameTenthShareOneDescription) {
     EXPECT_EQ(pango_font_description_get_weight(d), 600);
     EXPECT_STREQ(pango_font_description_get_family(d), "Sans");
     EXPECT_EQ(pango_font_description_get_weight(gfx::font(12.3, false)), 400);
+}
+
+// ---- Every language ----
+
+TEST(Glyphs, EveryTextOfEveryLanguageHasRealGlyphs) {
+    Canvas c(8, 8);
+    for (int i = 0; i < i18n_data::LANG_COUNT; ++i) {
+        const auto& lang = i18n_data::LANGS[i];
+        L10n::setLanguage(lang.code);
+        ASSERT_EQ(L10n::currentLanguage(), lang.code);
+        int failed = 0;
+        for (int k = 0; k < i18n_data::KEY_COUNT && failed < 3; ++k) {
+            const char* t = lang.values[k];
+            if (!t || !*t) continue;
+            PangoLayout* lay = gfx::plain_layout(c.cr, t, 13, false, false);
+            if (pango_layout_get_unknown_glyphs_count(lay) > 0) {
+                ++failed;
+                ADD_FAILURE() << lang.code << " " << i18n_data::KEYS[k] << ": no font draws "
+                              << code_point(first_unknown(lay));
+            }
+            g_object_unref(lay);
+        }
+    }
+    L10n::setLanguage("en");
+}
+
+TEST(Glyphs, LayoutsCarryTheLanguageAndItsFamilyExists) {
+    Canvas c(8, 8);
+    PangoFontMap* map = pango_cairo_font_map_get_default();
+    PangoFontFamily** families = nullptr;
+    int n = 0;
+    pango_font_map_list_families(map, &families, &n);
+    auto installed = [&](const char* name) {
+        for (int i = 0; i < n; ++i)
+            if (g_ascii_strcasecmp(pango_font_family_get_name(families[i]), name) == 0) return true;
+        return false;
+    };
+    for (const char* code : {"ja", "zh_TW", "ar", "de"}) {
+        L10n::setLanguage(code);
+        PangoLayout* lay = gfx::plain_layout(c.cr, "x", 13, false, false);
+        PangoContext* ctx = pango_layout_get_context(lay);
+        EXPECT_EQ(pango_context_get_language(ctx), pango_language_from_string(code)) << code;
+        // The family asked for resolves to a face that is really there.
+        PangoFontDescription* d = pango_font_description_copy(gfx::font(13, false));
+        EXPECT_STREQ(pango_font_description_get_family(d), L10n::uiFontFamily());
+        PangoFont* f = pango_context_load_font(ctx, d);
+        ASSERT_NE(f, nullptr) << code;
+        PangoFontDescription* got = pango_font_describe(f);
+        EXPECT_TRUE(installed(pango_font_description_get_family(got)))
+            << code << ": " << pango_font_description_get_family(got);
+        pango_font_description_free(got);
+        pango_font_description_free(d);
+        g_object_unref(f);
+        g_object_unref(lay);
+    }
+    g_free(families);
+    L10n::setLanguage("en");
 }
