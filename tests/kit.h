@@ -18,6 +18,11 @@ struct Run {
 Run run(const std::string& exe, const std::vector<std::string>& args,
         const std::vector<std::string>& env = {});
 
+// Runs `exe` with its standard output on a pipe that nobody reads (and with
+// SIGPIPE at its default); returns the exit status or 128 + signal number.
+int run_into_closed_pipe(const std::string& exe, const std::vector<std::string>& args,
+                         const std::vector<std::string>& env = {});
+
 // Runs the program under test.
 Run run_app(const std::vector<std::string>& args, const std::vector<std::string>& env = {});
 
