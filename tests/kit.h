@@ -30,6 +30,8 @@ Run run_app(const std::vector<std::string>& args, const std::vector<std::string>
 std::string scratch_dir(const std::string& name);
 
 std::string read_file(const std::string& path);
+// Names in a directory, sorted, without "." and "..".
+std::vector<std::string> list_dir(const std::string& dir);
 bool write_file(const std::string& path, const std::string& data);
 
 // Splits text into lines (without their line breaks).
