@@ -69,7 +69,9 @@ bool parse_size(const std::string& arg, double* bytes) {
     return true;
 }
 
+// Nor does a path begin with a dash, which a command would take as an option.
 bool device_name_ok(const std::string& name) {
+    if (name[0] == '-') return false;
     for (unsigned char c : name)
         if (c <= ' ' || c == 0x7f || std::strchr(kShellSpecial, c)) return false;
     return true;
@@ -97,10 +99,14 @@ bool add_devices(const std::string& list, std::vector<std::string>* out, std::st
     return true;
 }
 
-bool usage_error(int* status, const char* format, const std::string& arg) {
-    std::fprintf(stderr, format, arg.c_str());
+bool usage_error(int* status, const std::string& what, const std::string& arg) {
+    std::fprintf(stderr, "%s: %s\n", what.c_str(), arg.c_str());
     *status = kUsageError;
     return false;
+}
+
+std::string range_text(const char* what, long lo, long hi) {
+    return std::string("bad number of ") + what + " (" + std::to_string(lo) + " to " + std::to_string(hi) + ")";
 }
 
 }  // namespace
@@ -135,10 +141,10 @@ bool parse_calc(const std::vector<std::string>& args, CalcArgs* out, int* status
     }
     *out = CalcArgs{};
     raid::Config& c = out->config;
-    if (!raid::from_key(args[0], &c.level)) return usage_error(status, "unknown level: %s\n", args[0]);
+    if (!raid::from_key(args[0], &c.level)) return usage_error(status, "unknown level", args[0]);
     if (!read_count(args[1], kMinDisks, kMaxDisks, &c.disks))
-        return usage_error(status, "bad number of disks (1 to 256): %s\n", args[1]);
-    if (!parse_size(args[2], &c.disk_bytes)) return usage_error(status, "bad size: %s\n", args[2]);
+        return usage_error(status, range_text("disks", kMinDisks, kMaxDisks), args[1]);
+    if (!parse_size(args[2], &c.disk_bytes)) return usage_error(status, "bad size", args[2]);
     for (size_t i = 3; i < args.size(); ++i) {
         const std::string& a = args[i];
         const bool has_value = i + 1 < args.size();
@@ -146,7 +152,7 @@ bool parse_calc(const std::vector<std::string>& args, CalcArgs* out, int* status
             c.mirror = clamp_int(to_long(args[++i]));
         } else if (a == "--groups" && has_value) {
             if (!read_count(args[++i], kMinGroups, kMaxGroups, &c.groups))
-                return usage_error(status, "bad number of groups (2 to 32): %s\n", args[i]);
+                return usage_error(status, range_text("groups", kMinGroups, kMaxGroups), args[i]);
         } else if (a == "--pm" && has_value) {
             const std::string& v = args[++i];
             for (guide::Pm pm : {guide::Pm::Apt, guide::Pm::Dnf, guide::Pm::Zypper, guide::Pm::Pacman})
@@ -154,7 +160,7 @@ bool parse_calc(const std::vector<std::string>& args, CalcArgs* out, int* status
         } else if (a == "--devices" && has_value) {
             std::string bad;
             if (!add_devices(args[++i], &out->devices, &bad))
-                return usage_error(status, "bad device name: %s\n", bad);
+                return usage_error(status, "bad device name", bad);
         } else if (!a.empty() && a[0] != '-') {
             c.spares = clamp_int(to_long(a));
             if (c.spares < 0) c.spares = 0;

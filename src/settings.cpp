@@ -154,7 +154,10 @@ void put(std::string& t, const char* key, double value) {
 void Settings::load(const std::string& path) {
     m_path = path;
     std::string text;
-    if (sealed::read(path, text) != sealed::Result::Ok) return;
+    if (sealed::read(path, text) == sealed::Result::Ok) read_text(text);
+}
+
+void Settings::read_text(const std::string& text) {
     const auto kv = parse_lines(text);
     const auto find = [&](const char* key) -> const std::string* {
         const auto it = kv.find(key);

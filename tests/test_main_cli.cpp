@@ -182,7 +182,7 @@ TEST(Calc, RefusesWhatCannotBeRight) {
         EXPECT_EQ(status, 2);
     }
     for (const char* name : {"sd b", "sd\tb", "'sdb'", "\"sdb\"", "$(id)", "`id`", "a|b", "a&b", "a>b", "a<b",
-                             "(a)", "{a,b}", "sd*", "sd?", "a!b", "a\\b", "~/x", "sd[bc]"}) {
+                             "(a)", "{a,b}", "sd*", "sd?", "a!b", "a\\b", "~/x", "sd[bc]", "-f/x"}) {
         cli::CalcArgs a;
         int status = -1;
         testing::internal::CaptureStderr();
