@@ -15,19 +15,21 @@ namespace {
 
 constexpr int kMinRows = -8, kMaxRows = 64;
 constexpr size_t kMaxFailed = 64;
+constexpr int kEdgeInts[] = {INT32_MIN, INT32_MIN + 1, -1, 0, 1, INT32_MAX - 1, INT32_MAX};
+constexpr double kEdgeDoubles[] = {0.0, -1.0, 1e12, 1e300, INFINITY, -INFINITY, NAN, 5e-324};
 
 int any_int(FuzzedDataProvider& in) {
     // Mostly the interesting edges, sometimes any value at all.
     switch (in.ConsumeIntegralInRange(0, 3)) {
         case 0: return in.ConsumeIntegralInRange(-4, 300);
-        case 1: return in.PickValueInArray({INT32_MIN, INT32_MIN + 1, -1, 0, 1, INT32_MAX - 1, INT32_MAX});
+        case 1: return in.PickValueInArray(kEdgeInts);
         default: return in.ConsumeIntegral<int>();
     }
 }
 
 double any_double(FuzzedDataProvider& in) {
     if (in.ConsumeBool()) return in.ConsumeFloatingPoint<double>();
-    return in.PickValueInArray({0.0, -1.0, 1e12, 1e300, INFINITY, -INFINITY, NAN, 5e-324});
+    return in.PickValueInArray(kEdgeDoubles);
 }
 
 }  // namespace

@@ -43,7 +43,7 @@ constexpr int kSuggestAboveCount = 2;
 // Larger arrays list only the failures they survive for certain.
 constexpr int kExactSurvivalDisks = 1000;
 // Beyond this many cells a layout is too large to draw and comes back empty.
-constexpr long long kMaxLayoutCells = 1 << 20;
+constexpr long long kMaxLayoutCells = 1 << 16;
 
 constexpr const char* PN[] = {"p", "q", "r"};
 
