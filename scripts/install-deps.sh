@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages the build, the tests and the benchmarks need.
+# Installs the Debian 12 packages the build, the tests, the fuzzers and the
+# benchmarks need.
 # Idempotent: when every package is already present it only asks dpkg and returns.
 set -euo pipefail
 
@@ -21,6 +22,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   libsdl2-dev libcairo2-dev libpango1.0-dev libglib2.0-dev libsodium-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  clang-14 libclang-rt-14-dev
   gettext
   dbus xvfb xdotool imagemagick mdadm
   "${font_packages[@]}"

@@ -23,7 +23,6 @@ constexpr const char* kRates[] = {"MB/s", "GB/s", "TB/s", "PB/s"};
 constexpr const char* kOps[] = {"", "k", "M", "G"};
 constexpr double kThreshold = 0.9995;
 constexpr double kSnap = 1e-9;
-constexpr size_t kNumberBuf = 64;
 
 double nearest(double x) { return std::round(x); }  // halves away from zero
 
@@ -56,19 +55,24 @@ bool parse(const std::string& text, double* out) {
     if (clean.empty() || clean == "." || clean == "-") return false;
     char* end = nullptr;
     const double v = std::strtod(clean.c_str(), &end);
-    if (!end || *end != '\0') return false;
+    // Too many digits overflow to infinity, which is no number anyone typed.
+    if (!end || *end != '\0' || !std::isfinite(v)) return false;
     *out = v;
     return true;
 }
 
+// Sized by a measuring call: a finite double can take over 300 digits.
 std::string number(double v, int decimals) {
-    char buf[kNumberBuf];
-    std::snprintf(buf, sizeof buf, "%.*f", decimals, v);
+    const int n = std::snprintf(nullptr, 0, "%.*f", decimals, v);
+    if (n < 1) return std::string();
+    std::string out(static_cast<size_t>(n) + 1, '\0');
+    std::snprintf(out.data(), out.size(), "%.*f", decimals, v);
+    out.resize(static_cast<size_t>(n));
     const char sep = L10n::decimalSeparator();
     if (sep != '.')
-        for (char* p = buf; *p; ++p)
-            if (*p == '.') *p = sep;
-    return buf;
+        for (char& c : out)
+            if (c == '.') c = sep;
+    return out;
 }
 
 std::string sig3(double v) {

@@ -161,8 +161,11 @@ void fan(double k, double x, double y, double r, int segments, SDL_Color inner, 
 }
 
 void fill_circle(double k, double x, double y, double r, const Rgba& c, double alpha) {
-    const int n = std::clamp(static_cast<int>(k * r * kCircleSegmentsPerPx), kMinCircleSegments,
-                             kMaxCircleSegments);
+    // Clamped as a double: a huge (or NaN) radius has no int value to cast to.
+    const double want = k * r * kCircleSegmentsPerPx;
+    const int n = want >= kMaxCircleSegments ? kMaxCircleSegments
+                  : want > kMinCircleSegments ? static_cast<int>(want)
+                                              : kMinCircleSegments;
     const SDL_Color col = to_sdl(c, alpha);
     fan(k, x, y, r, n, col, col);
 }

@@ -64,6 +64,17 @@ std::string disk_letters(int k) {
     return s;
 }
 
+// One number and its unit letter; sized by a measuring call, since a huge
+// value can run to hundreds of digits.
+std::string with_letter(const char* format, double v, char letter) {
+    const int n = std::snprintf(nullptr, 0, format, v, letter);
+    if (n < 1) return std::string();
+    std::string out(static_cast<size_t>(n) + 1, '\0');
+    std::snprintf(out.data(), out.size(), format, v, letter);
+    out.resize(static_cast<size_t>(n));
+    return out;
+}
+
 Step make_step(const char* title_key, std::string text) {
     Step s;
     s.title = L10n::tr(title_key);
@@ -106,11 +117,7 @@ std::vector<std::string> devices(Dev dev, int count) {
 }
 
 std::string lsblk_size(double bytes) {
-    char buf[32];
-    if (bytes < 1024) {
-        std::snprintf(buf, sizeof buf, "%.0f%c", bytes, 'B');
-        return buf;
-    }
+    if (bytes < 1024) return with_letter("%.0f%c", bytes, 'B');
     static constexpr char kLetters[] = {'K', 'M', 'G', 'T', 'P', 'E'};
     double v = bytes / 1024;
     size_t u = 0;
@@ -119,8 +126,7 @@ std::string lsblk_size(double bytes) {
         ++u;
     }
     const bool whole = std::fabs(v - std::round(v)) < 0.05;
-    std::snprintf(buf, sizeof buf, whole ? "%.0f%c" : "%.1f%c", v, kLetters[u]);
-    return buf;
+    return with_letter(whole ? "%.0f%c" : "%.1f%c", v, kLetters[u]);
 }
 
 // ---- Find and check steps ----
@@ -186,16 +192,20 @@ Step check_step(Pm pm, const std::string& mnt, int arrays) {
 
 // ---- Build ----
 
+const char* refusal(const raid::Config& c, const raid::Result& r) {
+    if (c.level == raid::Level::Tp) return "tab.guide_off";
+    if (!r.ok()) return "g.invalid";
+    if (c.level == raid::Level::Jbod) return "tab.guide_off";
+    return nullptr;
+}
+
 Guide build(const raid::Config& c, const raid::Result& r, Pm pm, const std::vector<std::string>& devs) {
     Guide g;
-    const auto refuse = [&g](const char* key) {
+    if (const char* key = refusal(c, r)) {
         g.possible = false;
         g.reason = L10n::tr(key);
         return g;
-    };
-    if (c.level == raid::Level::Tp) return refuse("tab.guide_off");
-    if (!r.ok()) return refuse("g.invalid");
-    if (c.level == raid::Level::Jbod) return refuse("tab.guide_off");
+    }
 
     const int n = r.active;
     const bool redundant = r.tol_max > 0;
@@ -237,18 +247,17 @@ Guide build(const raid::Config& c, const raid::Result& r, Pm pm, const std::vect
         std::string text = L10n::tr("g.groups.x", raid::name(c.level));
         if (s > 0) text += " " + L10n::tr("g.spares_note");
         Step groups = make_step("g.groups.t", text);
+        // The spare counts are dealt out in turn, so the first groups get the
+        // extra ones; each group then takes its spares in order from the
+        // devices after the active ones.
+        int next_spare = n;
         for (int k = 1; k <= G; ++k) {
-            // Spare i goes to group i mod G, so the first groups get the extra ones.
-            std::string spares;
-            int count = 0;
-            for (int i = k - 1; i < s && n + i < static_cast<int>(devs.size()); i += G) {
-                spares += " " + devs[static_cast<size_t>(n + i)];
-                ++count;
-            }
+            const int count = s / G + (k - 1 < s % G ? 1 : 0);
             std::string cmd = "sudo mdadm --create /dev/md" + std::to_string(k) + " --level=" + level +
                               " --raid-devices=" + std::to_string(gs) + " --bitmap=internal";
             if (count > 0) cmd += " --spare-devices=" + std::to_string(count);
-            groups.cmds.push_back(cmd + join(devs, (k - 1) * gs, k * gs) + spares);
+            groups.cmds.push_back(cmd + join(devs, (k - 1) * gs, k * gs) + join(devs, next_spare, next_spare + count));
+            next_spare += count;
         }
         g.steps.push_back(groups);
 

@@ -22,6 +22,7 @@ std::vector<std::string> rest(int argc, char** argv, int from) {
 }
 
 int unknown_option(const char* arg) {
+    cli::begin_headless();
     std::fprintf(stderr, "unknown option: %s\n", arg);
     cli::print_usage();
     return kUnknownOption;
@@ -54,20 +55,27 @@ int main(int argc, char** argv) {
         const std::string a = argv[i];
         const int more = argc - 1 - i;  // arguments after this one
         if (a == "--version") {
+            cli::begin_headless();
             con::printf("%s %s (build %s)\n", product::kName, product::kVersion, product::kBuild);
             return 0;
         } else if (a == "--help" || a == "-h") {
+            cli::begin_headless();
             cli::print_usage();
             return 0;
         } else if (a == "--selftest") {
+            cli::begin_headless();
             return cli::run_selftest();
         } else if (a == "--calc") {
+            cli::begin_headless();
             return cli::run_calc(rest(argc, argv, i + 1));
         } else if (a == "--guide") {
+            cli::begin_headless();
             return cli::run_guide(rest(argc, argv, i + 1));
         } else if (a == "--render-icon" && more >= 2) {
+            cli::begin_headless();
             return render_icon(std::strtol(argv[i + 1], nullptr, 10), argv[i + 2]);
         } else if (a == "--render-store-art" && more >= 1) {
+            cli::begin_headless();
             return render_store_art(argv[i + 1], rest(argc, argv, i + 2));
         } else if (a == "--theme" && more >= 1) {
             theme = argv[++i];

@@ -12,6 +12,9 @@
 
 namespace cli {
 
+// For every command that prints and exits: a closed output pipe is not an
+// error of the command.
+void begin_headless();
 void print_usage();
 
 // What "--calc"/"--guide" read from the arguments after the command.
@@ -29,7 +32,7 @@ bool parse_calc(const std::vector<std::string>& args, CalcArgs* out, int* status
 // exit status.
 int run_calc(const std::vector<std::string>& args);
 int run_guide(const std::vector<std::string>& args);
-int run_selftest();
+int run_selftest(raid::Engine engine = raid::compute);
 
 }  // namespace cli
 

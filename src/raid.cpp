@@ -4,9 +4,11 @@
 #include "raid.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 
 namespace raid {
 
@@ -36,6 +38,13 @@ constexpr double kCapEps = 1e-9;
 constexpr int kSuggestAbove = 64;
 constexpr int kSuggestAboveCount = 2;
 
+// Survival chances are counted exactly up to this many active disks: the
+// largest count, C(1000, 500) times 1000 on the way, stays a finite double.
+// Larger arrays list only the failures they survive for certain.
+constexpr int kExactSurvivalDisks = 1000;
+// Beyond this many cells a layout is too large to draw and comes back empty.
+constexpr long long kMaxLayoutCells = 1 << 16;
+
 constexpr const char* PN[] = {"p", "q", "r"};
 
 int level_index(Level l) {
@@ -53,6 +62,25 @@ struct Groups {
 
 int mirror_of(const Config& c) { return std::clamp(c.mirror, 2, 3); }
 int groups_n(const Config& c) { return std::max(c.groups, 2); }
+
+// Products of counts can pass the int range for absurd group counts; such a
+// figure saturates, which still compares correctly with any disk count.
+int saturate(long long v) { return static_cast<int>(std::clamp<long long>(v, INT_MIN, INT_MAX)); }
+
+// Valid active-disk counts are the multiples of `step` from `lo` on.
+struct Valid {
+    long long lo;
+    long long step;
+};
+
+Valid valid_counts(const Config& c) {
+    switch (c.level) {
+        case Level::R10: return {2LL * mirror_of(c), mirror_of(c)};
+        case Level::R50: return {3LL * groups_n(c), groups_n(c)};
+        case Level::R60: return {4LL * groups_n(c), groups_n(c)};
+        default: return {min_disks(c), 1};
+    }
+}
 
 Groups groups_of(const Config& c, int n) {
     const int m = mirror_of(c);
@@ -84,7 +112,7 @@ Problem check(const Config& c, int n, int* need) {
             const int per_group = c.level == Level::R50 ? 3 : 4;
             if (n % g) return Problem::NotDivisible;
             if (n / g < per_group) {
-                *need = per_group * g;
+                *need = saturate(static_cast<long long>(per_group) * g);
                 return Problem::GroupTooSmall;
             }
             return Problem::None;
@@ -104,34 +132,36 @@ double binom(int n, int k) {
     return r;
 }
 
+// The largest valid count below n and the two smallest above it, up to
+// n + kSuggestAbove. Taken from the shape of the valid counts rather than by
+// trying each count, so any disk or group count answers at once.
 void fill_suggestions(const Config& c, int n, Result* r) {
-    int scratch = 0;
-    for (int k = n - 1; k >= 1; --k) {
-        if (check(c, k, &scratch) == Problem::None) {
-            r->suggest.push_back(k);
-            break;
-        }
-    }
-    int found = 0;
-    for (int k = n + 1; k <= n + kSuggestAbove && found < kSuggestAboveCount; ++k) {
-        if (check(c, k, &scratch) == Problem::None) {
-            r->suggest.push_back(k);
-            ++found;
-        }
-    }
+    const Valid v = valid_counts(c);
+    const long long lo = std::max(1LL, v.lo);
+    const long long below = (static_cast<long long>(n) - 1) / v.step * v.step;
+    if (below >= lo) r->suggest.push_back(static_cast<int>(below));
+    const long long limit = std::min<long long>(static_cast<long long>(n) + kSuggestAbove, INT_MAX);
+    long long k = std::max(lo, (static_cast<long long>(n) + v.step) / v.step * v.step);
+    for (int found = 0; found < kSuggestAboveCount && k <= limit; ++found, k += v.step)
+        r->suggest.push_back(static_cast<int>(k));
 }
 
 // Counts, per number of failed disks, the failure sets that no group
 // survives worse than `allowed`: the product over groups of
-// sum_{f<=allowed} C(size, f) x^f, multiplied out in place.
+// sum_{f<=allowed} C(size, f) x^f, multiplied out in place. The chance for k
+// failures is that count over C(n, k). Chances never rise with k, which the
+// running minimum keeps true against rounding as well.
 std::vector<double> survival(const Groups& g, int n) {
     const int p = std::clamp(g.allowed, 0, std::max(0, g.size));
-    std::vector<double> s(static_cast<size_t>(n) + 1, 0.0);
+    const bool exact = n <= kExactSurvivalDisks;
+    // Large arrays: the chances of 0..p failures are 1, the rest is not listed.
+    const int listed = exact ? n : std::min({n, p, kExactSurvivalDisks});
+    std::vector<double> s(static_cast<size_t>(listed) + 1, 0.0);
     s[0] = 1.0;
-    if (g.count == 1) {
+    if (g.count == 1 || !exact) {
         // One group: the counts are C(n, k) themselves, so every k up to
         // `allowed` survives for sure and the quotient is exactly 1.
-        for (int k = 1; k <= p && k <= n; ++k) s[static_cast<size_t>(k)] = 1.0;
+        for (int k = 1; k <= p && k <= listed; ++k) s[static_cast<size_t>(k)] = 1.0;
         return s;
     }
     std::vector<double> coef(static_cast<size_t>(p) + 1);
@@ -148,7 +178,7 @@ std::vector<double> survival(const Groups& g, int n) {
         }
     }
     for (size_t k = 1; k <= static_cast<size_t>(n) && k < len; ++k)
-        s[k] = std::min(1.0, q[k] / binom(n, static_cast<int>(k)));
+        s[k] = std::min(s[k - 1], q[k] / binom(n, static_cast<int>(k)));
     return s;
 }
 
@@ -219,8 +249,8 @@ int min_disks(const Config& c) {
         case Level::R6: return 4;
         case Level::Tp: return 5;
         case Level::R10: return 2 * mirror_of(c);
-        case Level::R50: return 3 * groups_n(c);
-        case Level::R60: return 4 * groups_n(c);
+        case Level::R50: return saturate(3LL * groups_n(c));
+        case Level::R60: return saturate(4LL * groups_n(c));
     }
     return 1;
 }
@@ -274,7 +304,8 @@ Result compute(const Config& c) {
         case Level::Tp:
         case Level::R50:
         case Level::R60: {
-            const int parity = (c.level == Level::R50 || c.level == Level::R60) ? g.count * p : p;
+            const int parity =
+                (c.level == Level::R50 || c.level == Level::R60) ? saturate(static_cast<long long>(g.count) * p) : p;
             d = n - parity;
             r.read_mbs = d * R;
             r.write_mbs = d * W;
@@ -327,8 +358,8 @@ std::string stripe_name(int row) {
 Layout layout(const Config& c, const Result& r, int rows) {
     Layout L;
     const int n = r.active;
-    if (!r.ok() || n <= 0) return L;
     rows = std::max(0, rows);
+    if (!r.ok() || n <= 0 || static_cast<long long>(n) * std::max(1, rows) > kMaxLayoutCells) return L;
     L.disks.assign(static_cast<size_t>(n), std::vector<Cell>(static_cast<size_t>(rows)));
     L.group_of.assign(static_cast<size_t>(n), 0);
     auto cell = [&](int d, int row) -> Cell& { return L.disks[static_cast<size_t>(d)][static_cast<size_t>(row)]; };
@@ -347,7 +378,7 @@ Layout layout(const Config& c, const Result& r, int rows) {
                 for (int row = 0; row < rows; ++row) cell(d, row) = {d == 0 ? Block::Data : Block::Mirror, stripe_name(row)};
             break;
         case Level::R10: {
-            const int m = std::max(1, r.group_size);
+            const int m = std::clamp(r.group_size, 1, n);
             for (int d = 0; d < n; ++d) {
                 L.group_of[static_cast<size_t>(d)] = d / m;
                 for (int row = 0; row < rows; ++row)
@@ -360,8 +391,10 @@ Layout layout(const Config& c, const Result& r, int rows) {
         case Level::Tp:
         case Level::R50:
         case Level::R60: {
-            const int s = std::max(1, r.group_size);
-            const int G = r.group_count;
+            const int s = std::clamp(r.group_size, 1, n);
+            // A result that does not belong to the configuration must not
+            // name disks beyond the columns.
+            const int G = std::clamp(r.group_count, 0, n / s);
             const int P = (c.level == Level::R5 || c.level == Level::R50) ? 1
                           : (c.level == Level::Tp)                        ? 3
                                                                           : 2;
@@ -395,23 +428,23 @@ Layout layout(const Config& c, const Result& r, int rows) {
 
 Health health(const Config& c, const Result& r, const std::set<int>& failed, int failed_spares) {
     Health h;
-    h.spares_left = std::max(0, c.spares - failed_spares);
+    h.spares_left = saturate(std::max(0LL, static_cast<long long>(c.spares) - failed_spares));
     h.failed = static_cast<int>(failed.size());
     if (!r.ok()) return h;
     const Groups g = groups_of(c, r.active);
-    std::vector<int> counters(static_cast<size_t>(std::max(1, g.count)), 0);
+    // Only groups with a failure can be the worst one; a group without any
+    // leaves `allowed` further failures, which the worst group never beats.
+    std::map<int, int> counters;
     const bool per_disk = c.level == Level::Jbod || c.level == Level::R0;
     for (int d : failed) {
         if (d < 0 || d >= r.active) continue;
         const int group = per_disk ? d : d / std::max(1, g.size);
-        if (group < static_cast<int>(counters.size())) ++counters[static_cast<size_t>(group)];
+        if (group < std::max(1, g.count)) ++counters[group];
     }
-    int safe = 0x7fffffff;
-    for (int cnt : counters) {
-        if (cnt > g.allowed) h.lost = true;
-        safe = std::min(safe, g.allowed - cnt);
-    }
-    h.more_safe = h.lost ? 0 : std::max(0, safe);
+    int worst = 0;
+    for (const auto& entry : counters) worst = std::max(worst, entry.second);
+    h.lost = worst > g.allowed;
+    h.more_safe = h.lost ? 0 : g.allowed - worst;
     return h;
 }
 

@@ -111,6 +111,9 @@ Health health(const Config& config, const Result& result, const std::set<int>& f
 
 // ---- Text report and self-test ----
 std::string to_text(const Config& config, const Result& result);
-int selftest();
+// Runs the known cases through `engine` (the tests hand in a faulty one) and
+// returns the number of failed checks, each printed as a "FAIL" line.
+using Engine = Result (*)(const Config&);
+int selftest(Engine engine = compute);
 
 }  // namespace raid

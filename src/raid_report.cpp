@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "con.h"
 #include "format.h"
 #include "l10n.h"
 #include "raid.h"
@@ -61,7 +62,7 @@ std::string to_text(const Config& c, const Result& r) {
     return out + L10n::tr("status.estimate") + "\n";
 }
 
-int selftest() {
+int selftest(Engine engine) {
     Checker ck;
     Config c;
     c.disk_bytes = 4e12;
@@ -73,7 +74,7 @@ int selftest() {
     c.read_mbs = c.write_mbs = 200;
     c.read_iops = c.write_iops = 100;
 
-    Result r = compute(c);
+    Result r = engine(c);
     ck.num("raid5 usable", r.usable, 1.2e13);
     ck.num("raid5 read", r.read_mbs, 600);
     ck.num("raid5 write iops", r.write_iops, 100);
@@ -83,7 +84,7 @@ int selftest() {
 
     c.level = Level::R6;
     c.disks = 8;
-    r = compute(c);
+    r = engine(c);
     ck.num("raid6 usable", r.usable, 2.4e13);
     ck.num("raid6 eff", r.efficiency, 0.75);
     ck.num("raid6 penalty", r.penalty, 6);
@@ -92,7 +93,7 @@ int selftest() {
 
     c.level = Level::R10;
     c.mirror = 2;
-    r = compute(c);
+    r = engine(c);
     ck.num("raid10 usable", r.usable, 1.6e13);
     ck.num("raid10 read", r.read_mbs, 1600);
     ck.num("raid10 write", r.write_mbs, 800);
@@ -103,14 +104,14 @@ int selftest() {
     ck.is("raid10 health pair lost", health(c, r, {0, 1, 2}, 0).lost);
 
     c.disks = 7;
-    r = compute(c);
+    r = engine(c);
     ck.is("raid10 odd problem", r.problem == Problem::NotDivisible);
     ck.num("raid10 odd suggest below", r.suggest.empty() ? 0 : r.suggest[0], 6);
 
     c.level = Level::R60;
     c.disks = 12;
     c.groups = 2;
-    r = compute(c);
+    r = engine(c);
     ck.num("raid60 usable", r.usable, 3.2e13);
     ck.num("raid60 tol", r.tol_min, 2);
     ck.num("raid60 tol max", r.tol_max, 4);
@@ -118,12 +119,12 @@ int selftest() {
     c.level = Level::R50;
     c.disks = 6;
     c.groups = 3;
-    r = compute(c);
+    r = engine(c);
     ck.is("raid50 small group", r.problem == Problem::GroupTooSmall);
 
     c.level = Level::R1;
     c.disks = 3;
-    r = compute(c);
+    r = engine(c);
     ck.num("raid1 usable", r.usable, 4e12);
     ck.num("raid1 tol", r.tol_min, 2);
     ck.num("raid1 survive 2", at(r.survive, 2), 1);
@@ -131,7 +132,7 @@ int selftest() {
     c.level = Level::R0;
     c.disks = 4;
     c.spares = 1;
-    r = compute(c);
+    r = engine(c);
     ck.num("raid0 spare usable", r.usable, 1.2e13);
     ck.num("raid0 raw", r.raw, 1.6e13);
     ck.num("raid0 survive 1", at(r.survive, 1), 0);
@@ -139,13 +140,13 @@ int selftest() {
     c.level = Level::Tp;
     c.disks = 10;
     c.spares = 0;
-    r = compute(c);
+    r = engine(c);
     ck.num("tp usable", r.usable, 2.8e13);
     ck.num("tp penalty", r.penalty, 8);
 
     c.level = Level::R6;
     c.disks = 6;
-    r = compute(c);
+    r = engine(c);
     const Layout lay = layout(c, r, kSelftestLayoutRows);
     for (int row = 0; row < kSelftestLayoutRows; ++row) {
         int parity = 0;
@@ -154,8 +155,7 @@ int selftest() {
         ck.num("raid6 parity per row", parity, 2);
     }
 
-    if (ck.failures == 0) std::printf("selftest: all checks passed\n");
-    std::fflush(stdout);
+    if (ck.failures == 0) con::print("selftest: all checks passed\n");
     return ck.failures;
 }
 

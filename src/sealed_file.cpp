@@ -145,9 +145,10 @@ bool write(const std::string& path, const std::string& plain) {
     if (::close(fd) != 0) return abandon(-1, tmp, "cannot close");
     if (std::rename(tmp.c_str(), path.c_str()) != 0) return abandon(-1, tmp, "cannot rename");
 
-    // The new content is in place; only its durability is left to confirm.
+    // The new content is in place, so the write has succeeded; a directory
+    // that cannot be flushed only leaves the rename less durable.
     const std::string dir = dir_of(path);
-    if (!sync_dir(dir)) return fail("cannot flush directory", dir, errno);
+    if (!sync_dir(dir)) fail("cannot flush directory", dir, errno);
     return true;
 }
 

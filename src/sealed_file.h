@@ -22,10 +22,10 @@ inline constexpr const char* kTempSuffix = ".tmp";
 Result read(const std::string& path, std::string& out);
 
 // Seals `plain` into path + ".tmp", flushes it to disk, renames it over
-// `path` and flushes the directory; true once all of that succeeded. On a
-// failure (logged as a warning) the target holds the previous file whole, or
-// the new one whole if only the final directory flush failed, and no
-// temporary file is left behind.
+// `path` and flushes the directory; true exactly when the rename succeeded.
+// On a failure (logged as a warning) the target holds the previous file
+// whole and no temporary file is left behind. A directory that cannot be
+// flushed after the rename is logged as a warning only.
 bool write(const std::string& path, const std::string& plain);
 
 }  // namespace sealed

@@ -5,6 +5,7 @@
 #include "settings.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <climits>
 #include <cmath>
@@ -54,23 +55,25 @@ double to_num(const std::string& text, double fallback) {
 
 // Leading decimal integer as strtol reads it (0 without digits), held to
 // the int range so a huge number saturates instead of wrapping around.
-int to_int(const char* s, const char** rest = nullptr) {
-    char* end = nullptr;
-    const long v = std::strtol(s, &end, 10);
-    if (rest) *rest = end == s ? nullptr : end;
+int to_int(const char* s) {
+    const long v = std::strtol(s, nullptr, 10);
     if (v > INT_MAX) return INT_MAX;
     if (v < INT_MIN) return INT_MIN;
     return static_cast<int>(v);
 }
 
-// "x y w h p"; a missing or malformed number and all after it read as 0.
+// "x y w h p"; a missing or malformed number and all after it read as 0. A
+// number beyond the int range is malformed, not saturated.
 Geometry parse_geo(const std::string& text) {
     int v[kGeometryFields] = {};
     const char* p = text.c_str();
-    for (int i = 0; i < kGeometryFields && p; ++i) {
-        const char* rest = nullptr;
-        v[i] = to_int(p, &rest);
-        p = rest;
+    for (int i = 0; i < kGeometryFields; ++i) {
+        char* end = nullptr;
+        errno = 0;
+        const long n = std::strtol(p, &end, 10);
+        if (end == p || errno == ERANGE || n > INT_MAX || n < INT_MIN) break;
+        v[i] = static_cast<int>(n);
+        p = end;
     }
     Geometry g{v[0], v[1], v[2], v[3], v[4] == 1};
     // As unsigned, a negative side is huge too.
@@ -152,7 +155,11 @@ sealed::Result Settings::load(const std::string& path) {
     m_path = path;
     std::string text;
     const sealed::Result result = sealed::read(path, text);
-    if (result != sealed::Result::Ok) return result;
+    if (result == sealed::Result::Ok) read_text(text);
+    return result;
+}
+
+void Settings::read_text(const std::string& text) {
     const auto kv = parse_lines(text);
     const auto find = [&](const char* key) -> const std::string* {
         const auto it = kv.find(key);
@@ -195,7 +202,6 @@ sealed::Result Settings::load(const std::string& path) {
     str("failed_spares", failed_spares);
     if (const std::string* v = find("full")) full = parse_geo(*v);
     validate(*this);
-    return result;
 }
 
 bool Settings::save() const {

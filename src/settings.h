@@ -48,6 +48,9 @@ struct Settings {
     // field as it was; otherwise the fields found are taken and all fields
     // are validated. Returns what the container said of the file.
     sealed::Result load(const std::string& path);
+    // What load does with the opened text: takes the fields found, then
+    // validates all fields.
+    void read_text(const std::string& text);
     // Writes the record sealed to the path given to load; false before load
     // or when the write failed (the previous file then stays intact).
     bool save() const;

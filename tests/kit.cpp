@@ -1,11 +1,13 @@
 // Running the built program and small file helpers for the tests.
 #include "kit.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <sstream>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -16,6 +18,62 @@
 extern char** environ;
 
 namespace kit {
+
+namespace {
+
+// In a forked child: applies `env` and replaces the process with `exe`.
+[[noreturn]] void exec_with(const std::string& exe, const std::vector<std::string>& args,
+                            const std::vector<std::string>& env) {
+    for (const auto& e : env) {
+        const auto eq = e.find('=');
+        if (eq == std::string::npos)
+            unsetenv(e.c_str());
+        else
+            setenv(e.substr(0, eq).c_str(), e.c_str() + eq + 1, 1);
+    }
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(exe.c_str()));
+    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    execv(exe.c_str(), argv.data());
+    _exit(127);
+}
+
+int status_of(int st) {
+    if (WIFEXITED(st)) return WEXITSTATUS(st);
+    if (WIFSIGNALED(st)) return 128 + WTERMSIG(st);
+    return -1;
+}
+
+}  // namespace
+
+int run_into_closed_pipe(const std::string& exe, const std::vector<std::string>& args,
+                         const std::vector<std::string>& env) {
+    int out_pipe[2];
+    if (pipe(out_pipe) != 0) return -1;
+    close(out_pipe[0]);  // no reader from the start: every write hits a broken pipe
+    const pid_t pid = fork();
+    if (pid < 0) {
+        close(out_pipe[1]);
+        return -1;
+    }
+    if (pid == 0) {
+        // An ignored SIGPIPE would be inherited through exec and hide the fault.
+        signal(SIGPIPE, SIG_DFL);
+        dup2(out_pipe[1], 1);
+        close(out_pipe[1]);
+        const int devnull = open("/dev/null", O_RDWR);
+        if (devnull >= 0) {
+            dup2(devnull, 0);
+            dup2(devnull, 2);
+        }
+        exec_with(exe, args, env);
+    }
+    close(out_pipe[1]);
+    int st = 0;
+    waitpid(pid, &st, 0);
+    return status_of(st);
+}
 
 Run run(const std::string& exe, const std::vector<std::string>& args,
         const std::vector<std::string>& env) {
@@ -38,19 +96,7 @@ Run run(const std::string& exe, const std::vector<std::string>& args,
         close(err_pipe[1]);
         const int devnull = open("/dev/null", O_RDONLY);
         if (devnull >= 0) dup2(devnull, 0);
-        for (const auto& e : env) {
-            const auto eq = e.find('=');
-            if (eq == std::string::npos)
-                unsetenv(e.c_str());
-            else
-                setenv(e.substr(0, eq).c_str(), e.c_str() + eq + 1, 1);
-        }
-        std::vector<char*> argv;
-        argv.push_back(const_cast<char*>(exe.c_str()));
-        for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        execv(exe.c_str(), argv.data());
-        _exit(127);
+        exec_with(exe, args, env);
     }
     close(out_pipe[1]);
     close(err_pipe[1]);
@@ -73,10 +119,7 @@ Run run(const std::string& exe, const std::vector<std::string>& args,
     }
     int st = 0;
     waitpid(pid, &st, 0);
-    if (WIFEXITED(st))
-        r.status = WEXITSTATUS(st);
-    else if (WIFSIGNALED(st))
-        r.status = 128 + WTERMSIG(st);
+    r.status = status_of(st);
     return r;
 }
 
@@ -100,6 +143,17 @@ std::string read_file(const std::string& path) {
     std::ostringstream ss;
     ss << in.rdbuf();
     return ss.str();
+}
+
+std::vector<std::string> list_dir(const std::string& dir) {
+    std::vector<std::string> names;
+    if (DIR* d = opendir(dir.c_str())) {
+        while (const dirent* e = readdir(d))
+            if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) names.push_back(e->d_name);
+        closedir(d);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 bool write_file(const std::string& path, const std::string& data) {

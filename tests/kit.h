@@ -18,6 +18,11 @@ struct Run {
 Run run(const std::string& exe, const std::vector<std::string>& args,
         const std::vector<std::string>& env = {});
 
+// Runs `exe` with its standard output on a pipe that nobody reads (and with
+// SIGPIPE at its default); returns the exit status or 128 + signal number.
+int run_into_closed_pipe(const std::string& exe, const std::vector<std::string>& args,
+                         const std::vector<std::string>& env = {});
+
 // Runs the program under test.
 Run run_app(const std::vector<std::string>& args, const std::vector<std::string>& env = {});
 
@@ -25,6 +30,8 @@ Run run_app(const std::vector<std::string>& args, const std::vector<std::string>
 std::string scratch_dir(const std::string& name);
 
 std::string read_file(const std::string& path);
+// Names in a directory, sorted, without "." and "..".
+std::vector<std::string> list_dir(const std::string& dir);
 bool write_file(const std::string& path, const std::string& data);
 
 // Splits text into lines (without their line breaks).

@@ -233,6 +233,19 @@ TEST_F(Gpu, LightsAreSteadyWithoutAnimation) {
     EXPECT_FALSE(gpu::has_lights()) << "steady lights need no frames";
 }
 
+TEST_F(Gpu, AbsurdLampRadiusIsClampedBeforeItBecomesAnInt) {
+    // A radius whose segment count has no int value (the sanitizer build
+    // checks the conversion), and one that is no number at all.
+    paint([](cairo_t* cr) {
+        gpu::led(cr, gpu::Led{"x", 40, 40, 1e12, kRed, gpu::kSteady});
+        gpu::led(cr, gpu::Led{"y", 100, 40, std::nan(""), kRed, gpu::kSteady});
+        gpu::led(cr, gpu::Led{"z", 160, 40, 8, kRed, gpu::kSteady});
+    });
+    gpu::step(0.1, false);
+    render(1, {0, 0, kW, kH}, false);
+    EXPECT_EQ(at(163, 43).r, 255) << "the next lamp is drawn as usual";
+}
+
 TEST_F(Gpu, SameIdFlickersIdenticallyOtherIdsDiffer) {
     auto frames = [&] {
         gpu::reset();

@@ -142,9 +142,10 @@ TEST(Build, MirrorsAndNested) {
     ASSERT_NE(groups, nullptr);
     EXPECT_EQ(groups->cmds, (std::vector<std::string>{
                                 "sudo mdadm --create /dev/md1 --level=6 --raid-devices=4 --bitmap=internal "
-                                "--spare-devices=2 /dev/sdb /dev/sdc /dev/sdd /dev/sde /dev/sdj /dev/sdl",
+                                "--spare-devices=2 /dev/sdb /dev/sdc /dev/sdd /dev/sde /dev/sdj /dev/sdk",
                                 "sudo mdadm --create /dev/md2 --level=6 --raid-devices=4 --bitmap=internal "
-                                "--spare-devices=1 /dev/sdf /dev/sdg /dev/sdh /dev/sdi /dev/sdk"}));
+                                "--spare-devices=1 /dev/sdf /dev/sdg /dev/sdh /dev/sdi /dev/sdl"}))
+        << "the counts are dealt in turn, the devices taken in order";
     EXPECT_TRUE(ends_with(groups->text, L10n::tr("g.spares_note")));
     EXPECT_EQ(step(g, "Join the groups")->cmds[0], "sudo mdadm --create /dev/md0 --level=0 --raid-devices=2 /dev/md1 /dev/md2");
     EXPECT_EQ(step(g, "Check before restarting")->notes[0], L10n::tr("g.check.n1", "3"));

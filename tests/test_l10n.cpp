@@ -224,14 +224,22 @@ TEST(Guard, OtherBuildSameLanguageTwiceAndEnglish) {
 }
 
 TEST(Guard, NoDirectoryNoFile) {
+    // Without a directory the guard writes nowhere: not relative to the
+    // empty path (the root folder), not here, not in the home folder.
+    ASSERT_FALSE(exists("/language-guard"));
     const std::string dir = kit::scratch_dir("guard");
     EXPECT_EQ(in_child([&] {
+                  if (chdir(dir.c_str()) != 0) return 3;
+                  setenv("HOME", dir.c_str(), 1);
+                  setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
                   setenv("LANGUAGE", "de", 1);
                   L10n::init("");
                   if (L10n::currentLanguage() != "de") return 1;
                   L10n::setLanguage("fr");
+                  L10n::onCrash();
                   return L10n::currentLanguage() == "fr" ? 0 : 2;
               }),
               0);
-    EXPECT_FALSE(exists(dir + "/language-guard"));
+    EXPECT_FALSE(exists("/language-guard"));
+    EXPECT_EQ(kit::list_dir(dir), std::vector<std::string>{});
 }

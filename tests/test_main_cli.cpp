@@ -2,6 +2,7 @@
 // survival line, sizes and languages; and the argument reading in-process.
 #include <gtest/gtest.h>
 
+#include "format.h"
 #include "kit.h"
 #include "main_cli.h"
 
@@ -130,9 +131,9 @@ TEST(Calc, ReadsTheConfiguration) {
     EXPECT_EQ(a.config.read_mbs, 250) << "the command line computes with HDD 7200 speeds";
     EXPECT_EQ(a.config.write_iops, 120);
 
-    ASSERT_TRUE(cli::parse_calc({"raid5", "0", "12", "-3", "2", "--mirror"}, &a, &status));
+    ASSERT_TRUE(cli::parse_calc({"raid5", "256", "12", "-3", "2", "--mirror"}, &a, &status));
     EXPECT_EQ(a.config.disk_bytes, 12e12) << "a bare number means terabytes";
-    EXPECT_EQ(a.config.disks, 1) << "fewer than one disk becomes one";
+    EXPECT_EQ(a.config.disks, 256);
     EXPECT_EQ(a.config.spares, 2) << "the later spare count wins";
 
     ASSERT_TRUE(cli::parse_calc({"raid5", "4", "500GB"}, &a, &status));
@@ -147,9 +148,112 @@ TEST(Calc, ReadsTheConfiguration) {
                                  "--devices", "sdd", "--groups", "4"},
                                 &g, &status));
     EXPECT_EQ(g.pm, guide::Pm::Dnf) << "an unknown manager keeps the previous choice";
-    EXPECT_EQ(g.devices, (std::vector<std::string>{"sdb", "sdc", "sdd"}));
+    EXPECT_EQ(g.devices, (std::vector<std::string>{"/dev/sdb", "/dev/sdc", "/dev/sdd"}))
+        << "a bare name is the device of that name, not a file here";
     EXPECT_EQ(g.config.groups, 4);
     EXPECT_EQ(g.config.spares, 0) << "option values are not spare counts";
+
+    ASSERT_TRUE(cli::parse_calc({"raid1", "2", "4TB", "--devices", "/dev/disk/by-id/ata-X_1-part2,./img"}, &g, &status));
+    EXPECT_EQ(g.devices, (std::vector<std::string>{"/dev/disk/by-id/ata-X_1-part2", "./img"}))
+        << "paths stay as given, and nothing is left from an earlier reading";
+    EXPECT_EQ(g.pm, guide::Pm::Apt);
+}
+
+TEST(Calc, RefusesWhatCannotBeRight) {
+    // Counts beyond the window's limits, sizes beyond its largest disk or
+    // beyond any number, and device names that would run in a root shell.
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"raid5", "0", "1TB"}, "bad number of disks (1 to 256): 0\n"},
+        {{"raid5", "257", "1TB"}, "bad number of disks (1 to 256): 257\n"},
+        {{"raid5", "2147483647", "1TB"}, "bad number of disks (1 to 256): 2147483647\n"},
+        {{"raid5", "99999999999999999999", "1TB"}, "bad number of disks (1 to 256): 99999999999999999999\n"},
+        {{"raid50", "6", "4TB", "--groups", "1000000000"}, "bad number of groups (2 to 32): 1000000000\n"},
+        {{"raid50", "6", "4TB", "--groups", "1"}, "bad number of groups (2 to 32): 1\n"},
+        {{"raid5", "4", "1000000PB"}, "bad size: 1000000PB\n"},
+        {{"raid5", "4", std::string(320, '9')}, "bad size: " + std::string(320, '9') + "\n"},
+        {{"raid1", "2", "4TB", "--devices", "sdb,sdc;reboot"}, "bad device name: sdc;reboot\n"},
+    };
+    for (const auto& [args, err] : cases) {
+        cli::CalcArgs a;
+        int status = -1;
+        testing::internal::CaptureStderr();
+        EXPECT_FALSE(cli::parse_calc(args, &a, &status)) << args[1];
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), err);
+        EXPECT_EQ(status, 2);
+    }
+    for (const char* name : {"sd b", "sd\tb", "'sdb'", "\"sdb\"", "$(id)", "`id`", "a|b", "a&b", "a>b", "a<b",
+                             "(a)", "{a,b}", "sd*", "sd?", "a!b", "a\\b", "~/x", "sd[bc]", "-f/x"}) {
+        cli::CalcArgs a;
+        int status = -1;
+        testing::internal::CaptureStderr();
+        EXPECT_FALSE(cli::parse_calc({"raid1", "2", "4TB", "--devices", name}, &a, &status)) << name;
+        testing::internal::GetCapturedStderr();
+    }
+
+    cli::CalcArgs a;
+    int status = -1;
+    ASSERT_TRUE(cli::parse_calc({"raid60", "256", "999999PB", "--groups", "32"}, &a, &status));
+    EXPECT_EQ(a.config.disk_bytes, 999999e15) << "the largest disk itself is fine";
+    EXPECT_EQ(a.config.groups, 32);
+
+    // The program as a whole: one line on stderr, status 2, nothing else.
+    kit::Run r = app({"--calc", "raid10", "400000", "1TB"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "bad number of disks (1 to 256): 400000\n");
+    EXPECT_EQ(r.out, "");
+    r = app({"--guide", "raidtp", "100000000", "1TB"});
+    EXPECT_EQ(r.status, 2);
+    r = app({"--guide", "raid1", "2", "4TB", "--devices", "/dev/sdb;reboot,/dev/sdc"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out.find("wipefs"), std::string::npos);
+}
+
+TEST(Calc, HugeSizesPrintEveryDigit) {
+    const kit::Run r = app({"--calc", "jbod", "256", "999999PB"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("\nUsable capacity: 256 ZB ("), std::string::npos) << r.out;
+    const std::string digits = fmt::number(1e90, 0);
+    EXPECT_EQ(digits.size(), 90u);
+    EXPECT_EQ(std::strtod(digits.c_str(), nullptr), 1e90) << digits;
+    EXPECT_EQ(std::strtod(fmt::sig3(-1e300).c_str(), nullptr), -1e300);
+    double v = 0;
+    EXPECT_FALSE(fmt::parse(std::string(320, '9'), &v)) << "infinity is no typed number";
+}
+
+TEST(Guide, ValidatesBeforeItNeedsDevices) {
+    kit::Run r = app({"--guide", "jbod", "4", "4TB", "--devices", "sdx"});
+    EXPECT_EQ(r.status, 1) << "no guide for JBOD, whatever the devices";
+    EXPECT_EQ(r.out, "Not available for JBOD and RAID TP: mdadm cannot build them as a software RAID.\n");
+    EXPECT_EQ(r.err, "");
+    r = app({"--guide", "raid1", "2", "4TB", "--devices", "sdx"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "need 2 devices\n");
+    r = app({"--guide", "raid1", "2", "4TB", "--devices", "sdx,nvme0n1"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("\nsudo wipefs -a /dev/sdx /dev/nvme0n1\n"), std::string::npos) << r.out;
+}
+
+TEST(Headless, ReaderThatStopsEarlyKeepsTheStatus) {
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--guide", "raid6", "8", "12TB", "1"}, {"--calc", "raid6", "8", "12TB"},
+          {"--selftest"}, {"--help"}, {"--version"}}) {
+        EXPECT_EQ(kit::run_into_closed_pipe(ZXRC_EXE, args, kEnglish), 0) << args[0];
+    }
+}
+
+TEST(Selftest, FailingCheckIsReportedAndFailsTheCommand) {
+    // An engine that gets the parity write IOPS wrong in the first check.
+    const raid::Engine faulty = [](const raid::Config& c) {
+        raid::Result r = raid::compute(c);
+        if (c.level == raid::Level::R5) r.write_iops = 7;
+        return r;
+    };
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(cli::run_selftest(faulty), 1);
+    const std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "FAIL raid5 write iops: got 7, want 100\n");
+    EXPECT_EQ(out, "") << "no success line after a failure";
 }
 
 TEST(Calc, SpeaksTheUsersLanguage) {

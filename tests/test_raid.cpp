@@ -2,7 +2,9 @@
 // survival chances, the block layout and the judgement of failed disks.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
+#include <tuple>
 
 #include "format.h"
 #include "l10n.h"
@@ -93,6 +95,21 @@ TEST(Compute, Raid5FourDisks) {
     EXPECT_EQ(r.redundancy, 4e12);
 }
 
+TEST(Compute, ParityWritesCostTheirPenalty) {
+    // n x WI / (2p + 2): sizes where that differs from one disk's WI.
+    const std::tuple<Level, int, int, double> cases[] = {
+        {Level::R5, 8, 2, 200},     {Level::R6, 8, 2, 800.0 / 6}, {Level::Tp, 10, 2, 125},
+        {Level::R50, 6, 2, 150},    {Level::R60, 12, 2, 200},     {Level::R60, 24, 3, 400},
+    };
+    for (const auto& [lv, disks, groups, want] : cases) {
+        raid::Config c = cfg(lv, disks);
+        c.groups = groups;
+        const raid::Result r = raid::compute(c);
+        EXPECT_DOUBLE_EQ(r.write_iops, want) << raid::key(lv) << " " << disks;
+        EXPECT_EQ(r.read_iops, disks * 100) << raid::key(lv);
+    }
+}
+
 TEST(Compute, Raid6AndTripleParity) {
     raid::Result r = raid::compute(cfg(Level::R6, 8));
     EXPECT_EQ(r.usable, 2.4e13);
@@ -115,6 +132,8 @@ TEST(Compute, Raid10MirrorsAndSurvival) {
     EXPECT_EQ(r.usable, 1.6e13);
     EXPECT_EQ(r.read_mbs, 1600);
     EXPECT_EQ(r.write_mbs, 800);
+    EXPECT_EQ(r.read_iops, 800);
+    EXPECT_EQ(r.write_iops, 400) << "every write goes to both copies";
     EXPECT_EQ(r.tol_min, 1);
     EXPECT_EQ(r.tol_max, 4);
     EXPECT_DOUBLE_EQ(r.survive[2], 24.0 / 28.0);
@@ -128,6 +147,7 @@ TEST(Compute, Raid10MirrorsAndSurvival) {
     EXPECT_EQ(r.group_size, 3);
     EXPECT_EQ(r.group_count, 2);
     EXPECT_EQ(r.usable, 8e12);
+    EXPECT_EQ(r.write_iops, 200);
     EXPECT_EQ(r.penalty, 3);
     EXPECT_EQ(r.tol_min, 2);
     EXPECT_EQ(r.tol_max, 4);
@@ -167,6 +187,10 @@ TEST(Compute, NestedLevels) {
 
 TEST(Compute, MirrorsStripesAndConcatenation) {
     raid::Result r = raid::compute(cfg(Level::R1, 3));
+    EXPECT_EQ(r.read_mbs, 600) << "every copy serves reads";
+    EXPECT_EQ(r.write_mbs, 200);
+    EXPECT_EQ(r.read_iops, 300);
+    EXPECT_EQ(r.write_iops, 100);
     EXPECT_EQ(r.usable, 4e12);
     EXPECT_EQ(r.tol_min, 2);
     EXPECT_EQ(r.penalty, 3);
@@ -246,6 +270,111 @@ TEST(Compute, SurvivalMatchesBruteForce) {
                     << raid::key(lv) << " n=" << n << " k=" << k;
         }
     }
+}
+
+TEST(Compute, SuggestionsMatchTheSearchOverCounts) {
+    // The suggestions are the nearest valid counts: the largest below and the
+    // two smallest up to 64 above, as trying every count finds them.
+    for (Level lv : raid::kLevels) {
+        for (int groups = 2; groups <= 5; ++groups) {
+            for (int mirror = 2; mirror <= 3; ++mirror) {
+                for (int n = 1; n <= 40; ++n) {
+                    raid::Config c = cfg(lv, n);
+                    c.groups = groups;
+                    c.mirror = mirror;
+                    const raid::Result r = raid::compute(c);
+                    if (r.ok()) continue;
+                    std::vector<int> want;
+                    auto valid = [&](int k) {
+                        raid::Config t = c;
+                        t.disks = k;
+                        return raid::compute(t).ok();
+                    };
+                    for (int k = n - 1; k >= 1; --k)
+                        if (valid(k)) {
+                            want.push_back(k);
+                            break;
+                        }
+                    for (int k = n + 1, found = 0; k <= n + 64 && found < 2; ++k)
+                        if (valid(k)) {
+                            want.push_back(k);
+                            ++found;
+                        }
+                    EXPECT_EQ(r.suggest, want) << raid::key(lv) << " n=" << n << " g=" << groups << " m=" << mirror;
+                }
+            }
+        }
+    }
+}
+
+TEST(Compute, ExtremeConfigurationsStayDefined) {
+    // Counts whose products pass the int range: the figures saturate rather
+    // than wrap, and every call returns at once with bounded results.
+    raid::Config c = cfg(Level::R50, 6);
+    c.groups = 1000000000;
+    raid::Result r = raid::compute(c);
+    EXPECT_EQ(r.problem, Problem::NotDivisible);
+    EXPECT_EQ(r.need, INT_MAX) << "3 x 10^9 disks, held at the largest int";
+    EXPECT_TRUE(r.suggest.empty());
+    EXPECT_EQ(raid::min_disks(c), INT_MAX);
+
+    c = cfg(Level::R60, INT_MAX);
+    c.groups = INT_MAX;
+    r = raid::compute(c);
+    EXPECT_EQ(r.problem, Problem::GroupTooSmall);
+    EXPECT_EQ(r.need, INT_MAX);
+    EXPECT_TRUE(r.suggest.empty());
+
+    c = cfg(Level::R5, INT_MAX - 1);
+    r = raid::compute(c);
+    ASSERT_TRUE(r.ok());
+    EXPECT_EQ(r.tol_max, 1);
+    EXPECT_EQ(r.survive, (std::vector<double>{1, 1})) << "only the certain chances of a huge array";
+    EXPECT_TRUE(raid::layout(c, r, 4).disks.empty()) << "too many cells to draw";
+    EXPECT_TRUE(raid::health(c, r, {0, INT_MAX - 3}, 0).lost);
+
+    c = cfg(Level::R1, INT_MAX);
+    r = raid::compute(c);
+    EXPECT_EQ(r.survive.size(), 1001u);
+    EXPECT_EQ(r.survive.back(), 1);
+
+    c = cfg(Level::Jbod, INT_MAX, INT_MIN);
+    r = raid::compute(c);
+    EXPECT_EQ(r.spare, 0);
+    raid::Health h = raid::health(c, r, {5}, INT_MAX);
+    EXPECT_TRUE(h.lost);
+    EXPECT_EQ(h.spares_left, 0);
+    c.spares = INT_MAX;
+    EXPECT_EQ(raid::health(c, raid::compute(c), {}, INT_MIN).spares_left, INT_MAX);
+
+    c = cfg(Level::R10, 7);
+    r = raid::compute(c);
+    c.disks = 6;  // a result that belongs to another configuration
+    r.problem = Problem::None;
+    r.group_size = 3;
+    r.group_count = INT_MAX;
+    EXPECT_EQ(raid::layout(c, r, 2).disks.size(), 7u);
+}
+
+TEST(Compute, SurvivalNeverRisesWithMoreFailures) {
+    // Large arrays, where the counts of failure sets run far beyond any
+    // double: the chance may only fall, and never comes back as 100 %.
+    for (Level lv : raid::kLevels) {
+        for (int n : {255, 256, 999, 1000, 1001, 2000, 5000}) {
+            raid::Config c = cfg(lv, n);
+            c.groups = lv == Level::R50 || lv == Level::R60 ? n / 10 : 2;
+            const raid::Result r = raid::compute(c);
+            if (!r.ok()) continue;
+            for (size_t k = 1; k < r.survive.size(); ++k)
+                ASSERT_LE(r.survive[k], r.survive[k - 1]) << raid::key(lv) << " n=" << n << " k=" << k;
+            for (int k = 0; k <= r.tol_min && k < static_cast<int>(r.survive.size()); ++k)
+                EXPECT_EQ(r.survive[static_cast<size_t>(k)], 1) << raid::key(lv) << " n=" << n;
+        }
+    }
+    const raid::Result r = raid::compute(cfg(Level::R10, 1000));
+    ASSERT_EQ(r.survive.size(), 1001u);
+    EXPECT_NEAR(r.survive[2], 1 - 500.0 / (1000.0 * 999.0 / 2), 1e-15) << "one of 500 mirrors both ways";
+    EXPECT_EQ(r.survive[501], 0);
 }
 
 TEST(Layout, StripeNames) {

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <string>
 
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -211,6 +212,36 @@ TEST_F(Write, RenameOntoBusyTargetFails) {
     EXPECT_FALSE(sealed::write(target, kNew));
     EXPECT_FALSE(exists(target + ".tmp"));
     EXPECT_EQ(kit::read_file(target + "/inside"), "i");
+}
+
+TEST_F(Write, DirectoryThatCannotBeFlushedStillCountsAsWritten) {
+    // A folder its owner may write and enter but not read cannot be opened
+    // for the flush after the rename. Root reads any folder, so the child
+    // writes as an ordinary user; a relative path keeps the test folder's
+    // parents out of the way.
+    const std::string sub = dir + "/wx";
+    ASSERT_EQ(::mkdir(sub.c_str(), 0700), 0);
+    constexpr uid_t kNobody = 65534;
+    const bool root = ::getuid() == 0;
+    if (root) {
+        ASSERT_EQ(::chown(sub.c_str(), kNobody, kNobody), 0);
+    }
+    ASSERT_EQ(::chmod(sub.c_str(), 0300), 0);
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        if (::chdir(sub.c_str()) != 0) ::_exit(3);
+        if (root && (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)) ::_exit(4);
+        if (::open(".", O_RDONLY | O_DIRECTORY) >= 0) ::_exit(5);  // the flush would work after all
+        ::_exit(sealed::write("settings.dat", kNew) ? 0 : 1);
+    }
+    int st = 0;
+    ASSERT_EQ(::waitpid(pid, &st, 0), pid);
+    ::chmod(sub.c_str(), 0700);
+    ASSERT_TRUE(WIFEXITED(st));
+    EXPECT_EQ(WEXITSTATUS(st), 0) << "the new file is in place, so the write succeeded";
+    EXPECT_EQ(read_ok(sub + "/settings.dat"), kNew);
+    EXPECT_FALSE(exists(sub + "/settings.dat.tmp"));
 }
 
 TEST_F(Write, LeftoverLinkIsNotWrittenThrough) {

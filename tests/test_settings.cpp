@@ -7,6 +7,9 @@
 #include <chrono>
 #include <string>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "kit.h"
 #include "sealed_file.h"
 
@@ -90,14 +93,24 @@ TEST(SaveLoad, NothingIsWrittenBeforeLoad) {
 
 TEST(SaveLoad, FailedWriteKeepsThePreviousFile) {
     const std::string dir = kit::scratch_dir("fail");
+    const std::string path = dir + "/settings.dat";
     Settings s;
-    s.load(dir + "/settings.dat");
+    s.load(path);
     s.disks = 9;
     ASSERT_TRUE(s.save());
-    ASSERT_TRUE(kit::write_file(dir + "/f", "x"));
-    Settings t = s;
-    t.m_path = dir + "/f/settings.dat";
-    EXPECT_FALSE(t.save());
+    const std::string saved = kit::read_file(path);
+    // A folder where the temporary file has to go makes the next save fail.
+    ASSERT_EQ(mkdir((path + ".tmp").c_str(), 0700), 0);
+    ASSERT_TRUE(kit::write_file(path + ".tmp/keep", "k"));
+    s.disks = 12;
+    EXPECT_FALSE(s.save());
+    EXPECT_EQ(kit::read_file(path), saved);
+    Settings kept;
+    kept.load(path);
+    EXPECT_EQ(kept.disks, 9);
+    ASSERT_EQ(unlink((path + ".tmp/keep").c_str()), 0);
+    ASSERT_EQ(rmdir((path + ".tmp").c_str()), 0);
+    s.disks = 9;
     // A line break in a value cannot smuggle in another key.
     s.failed_spares = "1\ndisks=200";
     ASSERT_TRUE(s.save());
@@ -190,6 +203,9 @@ TEST(Load, Geometry) {
         {"-5 -7 20000 20000 1", "-5 -7 20000 20000 1"},
         {"10 20 30000 600 1", "0 0 0 0 0"},      {"10 20 800 -1 1", "0 0 0 0 0"},
         {"10 20 8x0 600 1", "10 20 8 0 0"},      {"10 20", "10 20 0 0 0"},
+        // A number out of range is malformed: it and all after it read as 0.
+        {"99999999999 0 800 600 1", "0 0 0 0 0"}, {"10 -99999999999 800 600 1", "10 0 0 0 0"},
+        {"10 20 800 600 99999999999999999999", "10 20 800 600 0"},
     };
     for (const auto& c : cases) {
         const Geometry g = load_text(std::string("full=") + c[0] + "\n").full;

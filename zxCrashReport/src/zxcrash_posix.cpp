@@ -4,6 +4,7 @@
 //
 // Index: Handler helpers / Crash handler / Installation / File helpers /
 //        Opening URIs
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -14,6 +15,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/utsname.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -35,8 +37,16 @@ constexpr size_t kAltStackSize = 64 * 1024;
 constexpr int kFatalSignals[] = {SIGSEGV, SIGABRT, SIGFPE, SIGBUS, SIGILL, SIGTRAP};
 constexpr const char* kTitle[kContexts] = {
     "\n--- Graphics ---\n", "\n--- Audio ---\n", "\n--- System ---\n"};
+// How long a fault on another thread waits for the first report to be
+// finished before it ends the process itself: 1000 naps of 10 ms.
+constexpr int kWaitNaps = 1000;
+constexpr long kNapNs = 10 * 1000 * 1000;
 
 void* g_frames[kMaxFrames];
+// The thread whose fault is being reported, 0 while none is. Lock-free, so
+// the handler may use it.
+std::atomic<long> g_reporting{0};
+static_assert(std::atomic<long>::is_always_lock_free);
 // A stack overflow leaves no room on the faulting stack to run the handler.
 alignas(16) char g_alt_stack[kAltStackSize];
 
@@ -133,65 +143,90 @@ int open_report() {
 
 // ---- Crash handler ----
 
+// Ends the process with `sig` as if no handler had been installed. The
+// signal is blocked while its handler runs, so it arrives once the handler
+// returns (a fault simply repeats on return).
+void die_by(int sig) {
+    signal(sig, SIG_DFL);
+    raise(sig);
+}
+
+void write_report(int fd, int sig) {
+    put(fd, "=== ");
+    put(fd, g_name);
+    put(fd, " crash report ===\n");
+    put(fd, "Version: ");
+    put(fd, g_version);
+    put(fd, " (Build ");
+    put(fd, g_build);
+    put(fd, ")\n");
+    if (g_package[0]) {
+        put(fd, "Package: ");
+        put(fd, g_package);
+        put(fd, "\n");
+    }
+    put_env_line(fd, "Snap revision: ", "SNAP_REVISION");
+    put(fd, "Signal: ");
+    put(fd, signal_name(sig));
+    const time_t now = time(nullptr);
+    put(fd, "\nTime (unix): ");
+    put_num(fd, static_cast<long long>(now));
+    put(fd, "\n");
+    if (g_started) {
+        put(fd, "Running for (s): ");
+        put_num(fd, static_cast<long long>(now - g_started));
+        put(fd, "\n");
+    }
+    struct utsname u;
+    if (uname(&u) == 0) {
+        put(fd, "System: ");
+        put(fd, u.sysname);
+        put(fd, " ");
+        put(fd, u.release);
+        put(fd, " ");
+        put(fd, u.machine);
+        put(fd, "\n");
+    }
+    put_env_line(fd, "Desktop: ", "XDG_CURRENT_DESKTOP");
+    put_env_line(fd, "Session: ", "XDG_SESSION_TYPE");
+    // Contexts and the log first: walking a corrupt stack may fault, and
+    // then the report still holds everything else.
+    for (int i = 0; i < kContexts; ++i) {
+        const char* text = g_ctx[i][g_ctx_live[i].load()];
+        if (!text[0]) continue;
+        put(fd, kTitle[i]);
+        put(fd, text);
+    }
+    put(fd, "\nLog (last lines before the crash):\n");
+    put_log_tail(fd);
+    put(fd, "\nLog file:\n  ");
+    put(fd, g_log[0] ? g_log : "(unknown)");
+    put(fd, "\n\nBacktrace:\n");
+    const int frames = backtrace(g_frames, kMaxFrames);
+    backtrace_symbols_fd(g_frames, frames, fd);
+    put(fd, "\n=== end of report ===\n");
+}
+
+// Only the first fault writes a report. A fault inside the handler itself
+// ends the process at once with what is written; a fault on another thread
+// waits for the first report to be finished, which ends the process.
 void on_crash(int sig) {
+    const long self = syscall(SYS_gettid);
+    long none = 0;
+    if (!g_reporting.compare_exchange_strong(none, self)) {
+        if (none != self) {
+            const timespec nap{0, kNapNs};
+            for (int i = 0; i < kWaitNaps; ++i) nanosleep(&nap, nullptr);
+        }
+        die_by(sig);
+        return;
+    }
     const int fd = open_report();
     if (fd >= 0) {
-        put(fd, "=== ");
-        put(fd, g_name);
-        put(fd, " crash report ===\n");
-        put(fd, "Version: ");
-        put(fd, g_version);
-        put(fd, " (Build ");
-        put(fd, g_build);
-        put(fd, ")\n");
-        if (g_package[0]) {
-            put(fd, "Package: ");
-            put(fd, g_package);
-            put(fd, "\n");
-        }
-        put_env_line(fd, "Snap revision: ", "SNAP_REVISION");
-        put(fd, "Signal: ");
-        put(fd, signal_name(sig));
-        const time_t now = time(nullptr);
-        put(fd, "\nTime (unix): ");
-        put_num(fd, static_cast<long long>(now));
-        put(fd, "\n");
-        if (g_started) {
-            put(fd, "Running for (s): ");
-            put_num(fd, static_cast<long long>(now - g_started));
-            put(fd, "\n");
-        }
-        struct utsname u;
-        if (uname(&u) == 0) {
-            put(fd, "System: ");
-            put(fd, u.sysname);
-            put(fd, " ");
-            put(fd, u.release);
-            put(fd, " ");
-            put(fd, u.machine);
-            put(fd, "\n");
-        }
-        put_env_line(fd, "Desktop: ", "XDG_CURRENT_DESKTOP");
-        put_env_line(fd, "Session: ", "XDG_SESSION_TYPE");
-        put(fd, "\nBacktrace:\n");
-        const int frames = backtrace(g_frames, kMaxFrames);
-        backtrace_symbols_fd(g_frames, frames, fd);
-        for (int i = 0; i < kContexts; ++i) {
-            const char* text = g_ctx[i][g_ctx_live[i].load()];
-            if (!text[0]) continue;
-            put(fd, kTitle[i]);
-            put(fd, text);
-        }
-        put(fd, "\nLog (last lines before the crash):\n");
-        put_log_tail(fd);
-        put(fd, "\nLog file:\n  ");
-        put(fd, g_log[0] ? g_log : "(unknown)");
-        put(fd, "\n=== end of report ===\n");
+        write_report(fd, sig);
         close(fd);
     }
-    // The handler was reset to the default on entry: this ends the process
-    // with the original signal once the handler returns.
-    raise(sig);
+    die_by(sig);
 }
 
 }  // namespace
@@ -219,7 +254,9 @@ void install_handler() {
     memset(&sa, 0, sizeof sa);
     sa.sa_handler = on_crash;
     sigemptyset(&sa.sa_mask);
-    sa.sa_flags = static_cast<int>(SA_RESETHAND | SA_ONSTACK);
+    // No reset-to-default flag: a second fault while the report is written
+    // must reach the handler's once-guard, not end the process half-way.
+    sa.sa_flags = SA_ONSTACK;
     for (int sig : kFatalSignals) sigaction(sig, &sa, nullptr);
 }
 
