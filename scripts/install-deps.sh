@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages the build, the tests and the benchmarks need.
+# Installs the Debian 12 packages the build, the tests, the benchmarks and the
+# package check need.
 # Idempotent: when every package is already present it only asks dpkg and returns.
 set -euo pipefail
 
@@ -9,6 +10,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   gettext fonts-dejavu-core
   dbus xvfb xdotool imagemagick mdadm
+  clang dpkg-dev file desktop-file-utils appstream man-db groff-base
 )
 
 missing=()
