@@ -64,7 +64,7 @@ for so in $(objdump -p "$dir/$app" | awk '$1 == "NEEDED" {print $2}'); do
   owners=$(dpkg -S "*/$so" 2>/dev/null | cut -d: -f1 | sort -u)
   found=0
   for owner in $owners; do
-    grep -Eq "(^|, )$owner( |,|$)" <<<"$depends" && found=1
+    [[ ", $depends," == *", $owner "* || ", $depends," == *", $owner,"* ]] && found=1
   done
   [ "$found" -eq 1 ] || fail "Depends lacks the package of $so (${owners:-none}): $depends"
 done

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds with warnings as errors and runs every test
-# twice: in a normal build and in a build with AddressSanitizer and
-# UndefinedBehaviorSanitizer. In between, a clang build keeps the second
-# compiler clean and the package check builds, validates and installs the .deb.
+# three times: in a normal build, a clang build (which keeps the second
+# compiler clean too) and a build with AddressSanitizer and
+# UndefinedBehaviorSanitizer. The package check builds, validates, installs and
+# purges the .deb.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -13,6 +14,7 @@ bash scripts/build.sh build -DZXRC_WERROR=ON
 
 bash scripts/build.sh build-clang -DZXRC_WERROR=ON -DZXRC_BENCH=OFF \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
+(cd build-clang && ctest --output-on-failure -j "$jobs")
 
 bash scripts/check-package.sh build-pkg
 
