@@ -119,8 +119,11 @@ TEST(DesktopEntry, DescribesTheProgramInEveryLanguageItSpeaks) {
         EXPECT_TRUE(in_desktop) << code;
         EXPECT_TRUE(in_metainfo) << code;
     }
-    for (const auto& l : metainfo)
-        if (l.find("<summary") != std::string::npos) EXPECT_EQ(l.find(".</summary>"), std::string::npos) << l;
+    for (const auto& l : metainfo) {
+        if (l.find("<summary") != std::string::npos) {
+            EXPECT_EQ(l.find(".</summary>"), std::string::npos) << l;
+        }
+    }
     EXPECT_TRUE(has_line(metainfo, "  <id>" + kAppId + "</id>"));
     EXPECT_TRUE(has_line(metainfo, "  <launchable type=\"desktop-id\">" + kAppId + ".desktop</launchable>"));
 }
