@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages the build, the tests, the fuzzers and the
-# benchmarks need.
+# Installs the Debian 12 packages the build, the tests, the fuzzers, the
+# benchmarks and the package check need.
 # Idempotent: when every package is already present it only asks dpkg and returns.
 set -euo pipefail
 
@@ -26,6 +26,7 @@ packages=(
   gettext
   dbus xvfb xdotool imagemagick mdadm
   "${font_packages[@]}"
+  clang dpkg-dev file desktop-file-utils appstream man-db groff-base
 )
 
 missing=()

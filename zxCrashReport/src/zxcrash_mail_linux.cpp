@@ -191,7 +191,11 @@ bool via_thunderbird(const std::string& to, const std::string& subj, const std::
     if (confined) {
         const char* dl = g_get_user_special_dir(G_USER_DIRECTORY_DOWNLOAD);
         target = dl ? dl : std::string(g_get_home_dir()) + "/Downloads";
-        target += "/" + std::string(app().name ? app().name : "") + " crash report";
+        // Appended piece by piece: GCC 12 at -O3 mistakes the inlined
+        // literal + string temporary for an overlapping copy (-Wrestrict).
+        target += '/';
+        target += app().name ? app().name : "";
+        target += " crash report";
         g_mkdir_with_parents(target.c_str(), kTargetMode);
         files.clear();
         for (const auto& a : attachments) {
