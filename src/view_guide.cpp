@@ -4,12 +4,14 @@
 // rebuilt on every paint in display order, so a copy hit's number always
 // indexes the command drawn beside it.
 //
-// Sections: helpers · page (not-possible panel, header panel, step panels
-// with their command boxes, example output, checks and tip, footer).
+// Sections: helpers · page (panel frame, not-possible panel, header panel,
+// step panels with their command boxes, example output, checks and tip,
+// footer).
 #include <pango/pangocairo.h>
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 
 #include "app.h"
 #include "format.h"
@@ -194,35 +196,49 @@ double App::paint_guide(cairo_t* cr, double W) {
     if (m_res.ok()) summary += "  \xE2\x86\x92  " + fmt::size(m_res.usable);
 
     const double panel_w = W - 2 * kPanelX;
+    double clip_x0 = 0, clip_y0 = 0, clip_x1 = 0, clip_y1 = 0;
+    cairo_clip_extents(cr, &clip_x0, &clip_y0, &clip_x1, &clip_y1);
+
+    // A panel's content is laid out once under an empty clip, which draws
+    // nothing but gives its height and records its hits and commands; only a
+    // panel in view is then drawn, frame first and content over it.
+    auto panel = [&](double top, const std::function<double(bool record)>& body, const Rgba& strip, bool lit,
+                     int seed) {
+        cairo_save(cr);
+        cairo_new_path(cr);
+        cairo_rectangle(cr, 0, 0, 0, 0);
+        cairo_clip(cr);
+        const double bottom = body(true);
+        cairo_restore(cr);
+        if (bottom > clip_y0 && top < clip_y1) {
+            gfx::rack(cr, kPanelX, top, panel_w, bottom - top, p, strip, lit, seed, false);
+            body(false);
+        }
+        return bottom;
+    };
 
     // Not possible: one panel with the reason and the way back.
     if (!g.possible) {
         const double tw = W - kOffTextX - kStepRightPad;
-        cairo_push_group(cr);
-        const double top = kPanelTop;
-        double y = top + kOffTextTop;
-        const double th = para(cr, g.reason, kOffTextX, y, tw, kOffSize, p.text, true);
-        const double line = gfx::wrapped(cr, "X", 0, 0, tw, kOffSize, p.text, gfx::Align::Left, true, false);
-        gfx::cross(cr, kOffCrossX, y + line / 2, kOffCrossR, p.err, kOffCrossLw);
-        y += th + kOffButtonGap;
-        const std::string label = L10n::tr("g.tocalc");
-        const double bw = std::min(std::max(gfx::text_width(cr, label, 12.5, true) + kOffButtonPad, kOffButtonMin), tw);
-        button(cr, kOffTextX, y, bw, kOffButtonH, label, true, m_hover == "gtocalc", p);
-        m_hits.push_back(Hit{kOffTextX, y, bw, kOffButtonH, "gtocalc", 0, ""});
-        y += kOffButtonH + kOffBottom;
-        cairo_pattern_t* content = cairo_pop_group(cr);
-        gfx::rack(cr, kPanelX, top, panel_w, y - top, p, p.err, true, kStepSeed, false);
-        cairo_set_source(cr, content);
-        cairo_paint(cr);
-        cairo_pattern_destroy(content);
-        return y + kPanelTop;
+        const double bottom = panel(kPanelTop, [&](bool record) {
+            double y = kPanelTop + kOffTextTop;
+            const double th = para(cr, g.reason, kOffTextX, y, tw, kOffSize, p.text, true);
+            const double line = gfx::wrapped(cr, "X", 0, 0, tw, kOffSize, p.text, gfx::Align::Left, true, false);
+            gfx::cross(cr, kOffCrossX, y + line / 2, kOffCrossR, p.err, kOffCrossLw);
+            y += th + kOffButtonGap;
+            const std::string label = L10n::tr("g.tocalc");
+            const double bw =
+                std::min(std::max(gfx::text_width(cr, label, 12.5, true) + kOffButtonPad, kOffButtonMin), tw);
+            button(cr, kOffTextX, y, bw, kOffButtonH, label, true, m_hover == "gtocalc", p);
+            if (record) m_hits.push_back(Hit{kOffTextX, y, bw, kOffButtonH, "gtocalc", 0, ""});
+            return y + kOffButtonH + kOffBottom;
+        }, p.err, true, kStepSeed);
+        return bottom + kPanelTop;
     }
 
     // Header panel.
-    double y = kPanelTop;
-    {
-        const double hw = W - 2 * kHeadX;
-        cairo_push_group(cr);
+    const double hw = W - 2 * kHeadX;
+    double y = panel(kPanelTop, [&](bool record) {
         gfx::text(cr, L10n::tr("g.title"), kHeadX, kHeadTitleY, p.text_strong,
                   line_style(kHeadTitleSize, true, hw, true));
         double ry = kHeadTitleY + kIntroGap;
@@ -231,24 +247,19 @@ double App::paint_guide(cairo_t* cr, double W) {
         std::vector<std::string> pms, devs;
         for (int i = 0; i < kPms; ++i) pms.push_back(guide::pm_name(static_cast<guide::Pm>(i)));
         for (int i = 0; i < kDevs; ++i) devs.push_back(guide::dev_name(static_cast<guide::Dev>(i)));
+        std::vector<Hit>* hits = record ? &m_hits : nullptr;
         ry = selector_row(cr, kHeadX, ry, hw, L10n::tr("g.pm"), pms, pm_index, hovered_index(m_hover, "gpm:"), p,
-                          &m_hits, "gpm:");
+                          hits, "gpm:");
         ry = selector_row(cr, kHeadX, ry, hw, L10n::tr("g.dev"), devs, static_cast<int>(dev),
-                          hovered_index(m_hover, "gdev:"), p, &m_hits, "gdev:");
+                          hovered_index(m_hover, "gdev:"), p, hits, "gdev:");
 
         ry += kSeparatorGap;
         cairo_rectangle(cr, kHeadX, ry, hw, 1);
         gfx::set(cr, p.panel_edge);
         cairo_fill(cr);
         ry += kTerminalGap;
-        ry += para(cr, L10n::tr("g.terminal"), kHeadX, ry, hw, kTerminalSize, p.dim) + kHeadBottom;
-        cairo_pattern_t* content = cairo_pop_group(cr);
-        gfx::rack(cr, kPanelX, y, panel_w, ry - y, p, p.accent, false, kHeadSeed, false);
-        cairo_set_source(cr, content);
-        cairo_paint(cr);
-        cairo_pattern_destroy(content);
-        y = ry;
-    }
+        return ry + para(cr, L10n::tr("g.terminal"), kHeadX, ry, hw, kTerminalSize, p.dim) + kHeadBottom;
+    }, p.accent, false, kHeadSeed);
 
     // Step panels.
     const double cw = W - kStepX - kStepRightPad;
@@ -261,138 +272,133 @@ double App::paint_guide(cairo_t* cr, double W) {
     for (size_t si = 0; si < g.steps.size(); ++si) {
         const guide::Step& s = g.steps[si];
         const double top = y + kPanelGap;
-        double sy = top + kStepTop;
-        cairo_push_group(cr);
+        const int first_cmd = static_cast<int>(m_cmds.size());
+        auto body = [&](bool record) {
+            double sy = top + kStepTop;
+            cairo_new_path(cr);
+            cairo_arc(cr, kBadgeX, sy + 8, kBadgeR, 0, 2 * M_PI);
+            gfx::set(cr, s.warn ? p.err : p.chip_on);
+            cairo_fill(cr);
+            gfx::TextStyle num = line_style(kBadgeSize, true);
+            num.align = gfx::Align::Center;
+            num.tnum = true;
+            gfx::text(cr, std::to_string(si + 1), kBadgeX, sy + 8, s.warn ? Rgba{1, 1, 1, 1} : p.chip_on_text, num);
+            gfx::text(cr, s.title, kStepX, sy + 8, p.text, line_style(kStepTitleSize, true, cw, true));
+            sy += kTextTop;
+            sy += para(cr, s.text, kStepX, sy, cw, kTextSize, s.warn ? p.err : p.text, s.warn) + kTextGap;
 
-        cairo_new_path(cr);
-        cairo_arc(cr, kBadgeX, sy + 8, kBadgeR, 0, 2 * M_PI);
-        gfx::set(cr, s.warn ? p.err : p.chip_on);
-        cairo_fill(cr);
-        gfx::TextStyle num = line_style(kBadgeSize, true);
-        num.align = gfx::Align::Center;
-        num.tnum = true;
-        gfx::text(cr, std::to_string(si + 1), kBadgeX, sy + 8, s.warn ? Rgba{1, 1, 1, 1} : p.chip_on_text, num);
-        gfx::text(cr, s.title, kStepX, sy + 8, p.text, line_style(kStepTitleSize, true, cw, true));
-        sy += kTextTop;
-        sy += para(cr, s.text, kStepX, sy, cw, kTextSize, s.warn ? p.err : p.text, s.warn) + kTextGap;
-
-        for (size_t i = 0; i < s.cmds.size(); ++i) {
-            if (i < s.notes.size() && !s.notes[i].empty()) {
-                if (i > 0) sy += kNoteGap;
-                sy += para(cr, s.notes[i], kStepX, sy, cw, kTextSize, p.text, true) + kNoteGap;
-            }
-
-            // Command box with its copy button.
-            const int index = static_cast<int>(m_cmds.size());
-            m_cmds.push_back(s.cmds[i]);
-            const double wrap = cw - copy_w - kCmdButtonRoom - (kCmdX - kStepX);
-            const double mh = mono(cr, s.cmds[i], cmd_color, false, 0, 0, wrap);
-            const double bh = std::max(mh + 2 * kCmdPad, kCmdMinH);
-            gfx::display(cr, kStepX, sy, cw, bh, p, false);
-            const double ty = sy + (bh - mh) / 2;
-            gfx::TextStyle prompt;
-            prompt.size = kMonoSize;
-            prompt.bold = true;
-            gfx::text(cr, "$", kPromptX, ty, p.faint, prompt);
-            mono(cr, s.cmds[i], cmd_color, true, kCmdX, ty, wrap);
-
-            const double bx = kStepX + cw - kCopyInset - copy_w, by = sy + (bh - kCopyH) / 2;
-            const std::string id = "gcopy:" + std::to_string(index);
-            const bool copied = m_copied_until != 0 && m_copied_cmd == index;
-            const bool hot = m_hover == id;
-            gfx::rounded(cr, bx, by, copy_w, kCopyH, kCopyR);
-            gfx::set(cr, copied ? p.chip_on : hot ? p.button_hot : p.button);
-            cairo_fill_preserve(cr);
-            gfx::set(cr, copied ? p.chip_on : p.panel_edge);
-            cairo_set_line_width(cr, 1);
-            cairo_stroke(cr);
-            if (copied)
-                gfx::check(cr, bx + kCopyIconDx, by + kCopyH / 2, kCopyCheckR, p.chip_on_text, kCheckLw);
-            else
-                gfx::icon_copy(cr, bx + kCopyIconDx, by + kCopyH / 2, kCopyIconR, hot ? p.accent : p.dim);
-            gfx::text(cr, copied ? copied_label : copy_label, bx + kCopyTextDx, by + kCopyH / 2,
-                      copied ? p.chip_on_text : p.text,
-                      line_style(kCopySize, true, copy_w - kCopyTextDx - kCopyInset, true));
-            m_hits.push_back(Hit{bx, by, copy_w, kCopyH, id, index, copy_tip});
-            sy += bh + kCmdGap;
-
-            if (i != 0 || s.example.empty()) continue;
-
-            // Example output, then the points to check.
-            gfx::text(cr, s.example_title, kStepX, sy + kExTitleDy, p.dim, line_style(kExTitleSize, true, cw, true));
-            const double box = sy + kExTitleDy + kExBoxDy;
-            double widest = 0;
-            for (const guide::ExampleLine& l : s.example) widest = std::max(widest, mono_width(cr, l.text));
-            // The remark column: close behind the lines, never over them.
-            const double rx = std::max(kExTextX + widest + kRemarkMinGap,
-                                       std::min(kStepX + kRemarkShare * cw, widest + kRemarkAfter));
-            const double room = kStepX + cw - kBoxInnerPad - (rx + kRemarkArrow);
-            const bool own_row = room < kRemarkMinW;
-            int rows = 0;
-            for (const guide::ExampleLine& l : s.example) rows += own_row && !l.remark.empty() ? 2 : 1;
-            gfx::display(cr, kStepX, box, cw, kExPad + kExLine * rows, p, false);
-            int row = 0;
-            for (const guide::ExampleLine& l : s.example) {
-                const double ly = box + kExTop + kExLine * row;
-                const Rgba bar = l.kind == 1 ? p.err : p.ok;
-                if (l.kind == 1 || l.kind == 2) {
-                    gfx::rounded(cr, kExBarX, ly, kExBarW, kExBarH, kExBarR);
-                    gfx::set(cr, bar);
-                    cairo_fill(cr);
+            for (size_t i = 0; i < s.cmds.size(); ++i) {
+                if (i < s.notes.size() && !s.notes[i].empty()) {
+                    if (i > 0) sy += kNoteGap;
+                    sy += para(cr, s.notes[i], kStepX, sy, cw, kTextSize, p.text, true) + kNoteGap;
                 }
-                mono(cr, l.text, l.kind == 1 ? p.err : p.text, true, kExTextX, ly, 0);
-                ++row;
-                if (l.remark.empty()) continue;
-                double ax = rx, ay = ly + kExBarH / 2;
-                if (own_row) {
-                    ax = kExTextX;
-                    ay += kExLine;
-                    ++row;
-                }
-                gfx::set(cr, bar);
-                cairo_set_line_width(cr, 1.8);
-                cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
-                cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
-                cairo_move_to(cr, ax + kRemarkArrow - 4, ay);
-                cairo_line_to(cr, ax, ay);
-                cairo_move_to(cr, ax + 4, ay - 4);
-                cairo_line_to(cr, ax, ay);
-                cairo_line_to(cr, ax + 4, ay + 4);
+
+                // Command box with its copy button.
+                const int index = first_cmd + static_cast<int>(i);
+                if (record) m_cmds.push_back(s.cmds[i]);
+                const double wrap = cw - copy_w - kCmdButtonRoom - (kCmdX - kStepX);
+                const double mh = mono(cr, s.cmds[i], cmd_color, false, 0, 0, wrap);
+                const double bh = std::max(mh + 2 * kCmdPad, kCmdMinH);
+                gfx::display(cr, kStepX, sy, cw, bh, p, false);
+                const double ty = sy + (bh - mh) / 2;
+                gfx::TextStyle prompt;
+                prompt.size = kMonoSize;
+                prompt.bold = true;
+                gfx::text(cr, "$", kPromptX, ty, p.faint, prompt);
+                mono(cr, s.cmds[i], cmd_color, true, kCmdX, ty, wrap);
+
+                const double bx = kStepX + cw - kCopyInset - copy_w, by = sy + (bh - kCopyH) / 2;
+                const std::string id = "gcopy:" + std::to_string(index);
+                const bool copied = m_copied_until != 0 && m_copied_cmd == index;
+                const bool hot = m_hover == id;
+                gfx::rounded(cr, bx, by, copy_w, kCopyH, kCopyR);
+                gfx::set(cr, copied ? p.chip_on : hot ? p.button_hot : p.button);
+                cairo_fill_preserve(cr);
+                gfx::set(cr, copied ? p.chip_on : p.panel_edge);
+                cairo_set_line_width(cr, 1);
                 cairo_stroke(cr);
-                const double rw = kStepX + cw - kBoxInnerPad - (ax + kRemarkArrow);
-                gfx::text(cr, l.remark, ax + kRemarkArrow, ay, bar, line_style(kRemarkSize, false, rw, true));
+                if (copied)
+                    gfx::check(cr, bx + kCopyIconDx, by + kCopyH / 2, kCopyCheckR, p.chip_on_text, kCheckLw);
+                else
+                    gfx::icon_copy(cr, bx + kCopyIconDx, by + kCopyH / 2, kCopyIconR, hot ? p.accent : p.dim);
+                gfx::text(cr, copied ? copied_label : copy_label, bx + kCopyTextDx, by + kCopyH / 2,
+                          copied ? p.chip_on_text : p.text,
+                          line_style(kCopySize, true, copy_w - kCopyTextDx - kCopyInset, true));
+                if (record) m_hits.push_back(Hit{bx, by, copy_w, kCopyH, id, index, copy_tip});
+                sy += bh + kCmdGap;
+
+                if (i != 0 || s.example.empty()) continue;
+
+                // Example output, then the points to check.
+                gfx::text(cr, s.example_title, kStepX, sy + kExTitleDy, p.dim,
+                          line_style(kExTitleSize, true, cw, true));
+                const double box = sy + kExTitleDy + kExBoxDy;
+                double widest = 0;
+                for (const guide::ExampleLine& l : s.example) widest = std::max(widest, mono_width(cr, l.text));
+                // The remark column: close behind the lines, never over them.
+                const double rx = std::max(kExTextX + widest + kRemarkMinGap,
+                                           std::min(kStepX + kRemarkShare * cw, widest + kRemarkAfter));
+                const double room = kStepX + cw - kBoxInnerPad - (rx + kRemarkArrow);
+                const bool own_row = room < kRemarkMinW;
+                int rows = 0;
+                for (const guide::ExampleLine& l : s.example) rows += own_row && !l.remark.empty() ? 2 : 1;
+                gfx::display(cr, kStepX, box, cw, kExPad + kExLine * rows, p, false);
+                int row = 0;
+                for (const guide::ExampleLine& l : s.example) {
+                    const double ly = box + kExTop + kExLine * row;
+                    const Rgba bar = l.kind == 1 ? p.err : p.ok;
+                    if (l.kind == 1 || l.kind == 2) {
+                        gfx::rounded(cr, kExBarX, ly, kExBarW, kExBarH, kExBarR);
+                        gfx::set(cr, bar);
+                        cairo_fill(cr);
+                    }
+                    mono(cr, l.text, l.kind == 1 ? p.err : p.text, true, kExTextX, ly, 0);
+                    ++row;
+                    if (l.remark.empty()) continue;
+                    double ax = rx, ay = ly + kExBarH / 2;
+                    if (own_row) {
+                        ax = kExTextX;
+                        ay += kExLine;
+                        ++row;
+                    }
+                    gfx::set(cr, bar);
+                    cairo_set_line_width(cr, 1.8);
+                    cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
+                    cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
+                    cairo_move_to(cr, ax + kRemarkArrow - 4, ay);
+                    cairo_line_to(cr, ax, ay);
+                    cairo_move_to(cr, ax + 4, ay - 4);
+                    cairo_line_to(cr, ax, ay);
+                    cairo_line_to(cr, ax + 4, ay + 4);
+                    cairo_stroke(cr);
+                    const double rw = kStepX + cw - kBoxInnerPad - (ax + kRemarkArrow);
+                    gfx::text(cr, l.remark, ax + kRemarkArrow, ay, bar, line_style(kRemarkSize, false, rw, true));
+                }
+                sy = box + kExPad + kExLine * rows + kExBottom;
+
+                for (const std::string& c : s.checks) {
+                    gfx::check(cr, kCheckMarkX, sy + kCheckMarkDy, kCheckR, p.ok, kCheckLw);
+                    sy += para(cr, c, kCheckX, sy, cw - kCheckIndent, kTextSize, p.text) + kCheckGap;
+                }
+                if (!s.checks.empty()) sy += kCheckGap;
             }
-            sy = box + kExPad + kExLine * rows + kExBottom;
 
-            for (const std::string& c : s.checks) {
-                gfx::check(cr, kCheckMarkX, sy + kCheckMarkDy, kCheckR, p.ok, kCheckLw);
-                sy += para(cr, c, kCheckX, sy, cw - kCheckIndent, kTextSize, p.text) + kCheckGap;
+            if (!s.tip.empty()) {
+                const double th = gfx::wrapped(cr, s.tip, 0, 0, cw - kTipIndent, kTextSize, p.text,
+                                               gfx::Align::Left, false, false);
+                gfx::rounded(cr, kStepX, sy, cw, th + 2 * kTipPad, kTipR);
+                gfx::set(cr, gfx::with_alpha(p.accent, kTipFill));
+                cairo_fill_preserve(cr);
+                gfx::set(cr, gfx::with_alpha(p.accent, kTipEdge));
+                cairo_set_line_width(cr, 1);
+                cairo_stroke(cr);
+                gfx::dot(cr, kTipDotX, sy + kTipDotDy, kTipDotR, p.accent);
+                para(cr, s.tip, kTipX, sy + kTipPad, cw - kTipIndent, kTextSize, p.text);
+                sy += th + kTipAfter;
             }
-            if (!s.checks.empty()) sy += kCheckGap;
-        }
-
-        if (!s.tip.empty()) {
-            const double th = gfx::wrapped(cr, s.tip, 0, 0, cw - kTipIndent, kTextSize, p.text, gfx::Align::Left,
-                                           false, false);
-            gfx::rounded(cr, kStepX, sy, cw, th + 2 * kTipPad, kTipR);
-            gfx::set(cr, gfx::with_alpha(p.accent, kTipFill));
-            cairo_fill_preserve(cr);
-            gfx::set(cr, gfx::with_alpha(p.accent, kTipEdge));
-            cairo_set_line_width(cr, 1);
-            cairo_stroke(cr);
-            gfx::dot(cr, kTipDotX, sy + kTipDotDy, kTipDotR, p.accent);
-            para(cr, s.tip, kTipX, sy + kTipPad, cw - kTipIndent, kTextSize, p.text);
-            sy += th + kTipAfter;
-        }
-
-        cairo_pattern_t* content = cairo_pop_group(cr);
-        const double h = sy - top + kPanelBottomPad;
-        gfx::rack(cr, kPanelX, top, panel_w, h, p, s.warn ? p.err : p.accent, s.warn,
-                  static_cast<int>(si) + kStepSeed, false);
-        cairo_set_source(cr, content);
-        cairo_paint(cr);
-        cairo_pattern_destroy(content);
-        y = top + h;
+            return sy + kPanelBottomPad;
+        };
+        y = panel(top, body, s.warn ? p.err : p.accent, s.warn, static_cast<int>(si) + kStepSeed);
     }
 
     y += kPanelGap;
