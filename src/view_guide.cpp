@@ -42,6 +42,7 @@ constexpr double kSeparatorGap = 6, kTerminalGap = 12, kTerminalSize = 12, kHead
 // Step panels.
 constexpr double kStepTop = 22;
 constexpr double kBadgeX = 57, kBadgeR = 15, kBadgeSize = 14;
+constexpr double kTitleDy = 8;         // badge and title centre below the running y
 constexpr double kStepX = 88;          // content column
 constexpr double kStepRightPad = 40;   // from the window's right edge
 constexpr double kStepTitleSize = 15, kTextTop = 26, kTextSize = 12.5, kTextGap = 10;
@@ -62,6 +63,7 @@ constexpr double kExTitleDy = 10, kExTitleSize = 11.5, kExBoxDy = 20;
 constexpr double kExPad = 18, kExLine = 19, kExTop = 9, kExTextX = 106;
 constexpr double kExBarX = 94, kExBarW = 4, kExBarH = 17, kExBarR = 2;
 constexpr double kRemarkShare = 0.62, kRemarkAfter = 140, kRemarkArrow = 16, kRemarkSize = 12;
+constexpr double kArrowHead = 4, kArrowLw = 1.8;
 constexpr double kRemarkMinGap = 20;   // between the widest line and the arrow
 constexpr double kRemarkMinW = 120;    // narrower than this: the remark takes a row of its own
 constexpr double kBoxInnerPad = 10;
@@ -78,6 +80,7 @@ constexpr double kTipFill = 0.12, kTipEdge = 0.5;
 constexpr double kOffCrossX = 54, kOffCrossR = 8, kOffCrossLw = 2.6;
 constexpr double kOffTextX = 82, kOffTextTop = 28, kOffSize = 14;
 constexpr double kOffButtonGap = 18, kOffButtonH = 36, kOffButtonPad = 36, kOffButtonMin = 150;
+constexpr double kButtonLabelSize = 12.5;  // what button() draws its label at
 constexpr double kOffBottom = 24;
 
 constexpr int kPms = 4, kDevs = 3;
@@ -228,7 +231,7 @@ double App::paint_guide(cairo_t* cr, double W) {
             y += th + kOffButtonGap;
             const std::string label = L10n::tr("g.tocalc");
             const double bw =
-                std::min(std::max(gfx::text_width(cr, label, 12.5, true) + kOffButtonPad, kOffButtonMin), tw);
+                std::min(std::max(gfx::text_width(cr, label, kButtonLabelSize, true) + kOffButtonPad, kOffButtonMin), tw);
             button(cr, kOffTextX, y, bw, kOffButtonH, label, true, m_hover == "gtocalc", p);
             if (record) m_hits.push_back(Hit{kOffTextX, y, bw, kOffButtonH, "gtocalc", 0, ""});
             return y + kOffButtonH + kOffBottom;
@@ -276,14 +279,14 @@ double App::paint_guide(cairo_t* cr, double W) {
         auto body = [&](bool record) {
             double sy = top + kStepTop;
             cairo_new_path(cr);
-            cairo_arc(cr, kBadgeX, sy + 8, kBadgeR, 0, 2 * M_PI);
+            cairo_arc(cr, kBadgeX, sy + kTitleDy, kBadgeR, 0, 2 * M_PI);
             gfx::set(cr, s.warn ? p.err : p.chip_on);
             cairo_fill(cr);
             gfx::TextStyle num = line_style(kBadgeSize, true);
             num.align = gfx::Align::Center;
             num.tnum = true;
-            gfx::text(cr, std::to_string(si + 1), kBadgeX, sy + 8, s.warn ? Rgba{1, 1, 1, 1} : p.chip_on_text, num);
-            gfx::text(cr, s.title, kStepX, sy + 8, p.text, line_style(kStepTitleSize, true, cw, true));
+            gfx::text(cr, std::to_string(si + 1), kBadgeX, sy + kTitleDy, s.warn ? Rgba{1, 1, 1, 1} : p.chip_on_text, num);
+            gfx::text(cr, s.title, kStepX, sy + kTitleDy, p.text, line_style(kStepTitleSize, true, cw, true));
             sy += kTextTop;
             sy += para(cr, s.text, kStepX, sy, cw, kTextSize, s.warn ? p.err : p.text, s.warn) + kTextGap;
 
@@ -362,14 +365,14 @@ double App::paint_guide(cairo_t* cr, double W) {
                         ++row;
                     }
                     gfx::set(cr, bar);
-                    cairo_set_line_width(cr, 1.8);
+                    cairo_set_line_width(cr, kArrowLw);
                     cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
                     cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
-                    cairo_move_to(cr, ax + kRemarkArrow - 4, ay);
+                    cairo_move_to(cr, ax + kRemarkArrow - kArrowHead, ay);
                     cairo_line_to(cr, ax, ay);
-                    cairo_move_to(cr, ax + 4, ay - 4);
+                    cairo_move_to(cr, ax + kArrowHead, ay - kArrowHead);
                     cairo_line_to(cr, ax, ay);
-                    cairo_line_to(cr, ax + 4, ay + 4);
+                    cairo_line_to(cr, ax + kArrowHead, ay + kArrowHead);
                     cairo_stroke(cr);
                     const double rw = kStepX + cw - kBoxInnerPad - (ax + kRemarkArrow);
                     gfx::text(cr, l.remark, ax + kRemarkArrow, ay, bar, line_style(kRemarkSize, false, rw, true));
