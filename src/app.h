@@ -235,6 +235,8 @@ public:
     int m_frame_dx = 0, m_frame_dy = 0;
     uint32_t m_frame_check_at = 0;
     bool m_dark = false;
+    // The desktop's last known light or dark preference.
+    bool m_system_dark = false;
     Palette m_pal;
     Settings m_settings;
     std::string m_config_dir;

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -51,7 +52,12 @@ int scheme_of(GVariant* reply) {
 }
 
 GDBusConnection* session_bus() {
-    static GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+    static GDBusConnection* bus = [] {
+        GDBusConnection* b = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+        // A bus that goes away takes the theme signal with it, not the program.
+        if (b) g_dbus_connection_set_exit_on_close(b, FALSE);
+        return b;
+    }();
     return bus;
 }
 
@@ -89,17 +95,30 @@ void install_palette(App* app, bool dark) {
     app->invalidate_over();
 }
 
-// After a desktop switch the portal is asked again without blocking the loop.
+// The theme in force: the command line's, else the saved one.
+bool follows_desktop(const App* app) {
+    const std::string& t = app->force_theme.empty() ? app->m_settings.theme : app->force_theme;
+    return t != "dark" && t != "light";
+}
+
 void on_reread(GObject* source, GAsyncResult* res, gpointer data) {
     GVariant* reply = g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), res, nullptr);
     const int scheme = scheme_of(reply);
     if (reply) g_variant_unref(reply);
     App* app = static_cast<App*>(data);
-    if (app->force_theme.empty() && app->m_settings.theme != "dark" && app->m_settings.theme != "light")
-        install_palette(app, scheme >= 0 ? scheme == 1 : fallback_prefers_dark());
+    app->m_system_dark = scheme >= 0 ? scheme == 1 : fallback_prefers_dark();
+    if (follows_desktop(app)) install_palette(app, app->m_system_dark);
 }
 
-void on_setting_changed(GDBusConnection* bus, const gchar*, const gchar*, const gchar*, const gchar*,
+// Asks the portal again without waiting for it; the answer arrives through
+// the loop's GLib iteration.
+void reread(App* app) {
+    g_dbus_connection_call(session_bus(), kPortalBus, kPortalPath, kPortalIface, "Read",
+                           g_variant_new("(ss)", kAppearance, kColorScheme), G_VARIANT_TYPE("(v)"),
+                           G_DBUS_CALL_FLAGS_NONE, kPortalTimeoutMs, nullptr, on_reread, app);
+}
+
+void on_setting_changed(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*,
                         GVariant* params, gpointer data) {
     const gchar* ns = nullptr;
     const gchar* key = nullptr;
@@ -108,14 +127,7 @@ void on_setting_changed(GDBusConnection* bus, const gchar*, const gchar*, const 
     if (value) g_variant_unref(value);
     App* app = static_cast<App*>(data);
     if (!ns || !key || std::strcmp(ns, kAppearance) != 0 || std::strcmp(key, kColorScheme) != 0) return;
-    if (app->m_settings.theme != "auto") return;
-    if (!app->force_theme.empty()) {
-        app->apply_theme();
-        return;
-    }
-    g_dbus_connection_call(bus, kPortalBus, kPortalPath, kPortalIface, "Read",
-                           g_variant_new("(ss)", kAppearance, kColorScheme), G_VARIANT_TYPE("(v)"),
-                           G_DBUS_CALL_FLAGS_NONE, kPortalTimeoutMs, nullptr, on_reread, app);
+    if (app->m_settings.theme == "auto") app->apply_theme();
 }
 
 using OpenUrlFn = int (*)(const char*);
@@ -133,9 +145,17 @@ OpenUrlFn sdl_open_url() {
 }  // namespace
 
 void App::apply_theme() {
-    const std::string t = force_theme.empty() ? m_settings.theme : force_theme;
-    const bool dark = t == "dark" ? true : t == "light" ? false : system_prefers_dark();
-    install_palette(this, dark);
+    if (!follows_desktop(this)) {
+        install_palette(this, (force_theme.empty() ? m_settings.theme : force_theme) == "dark");
+    } else if (m_portal_sub) {
+        // Once the loop runs, the last known answer stands until the portal's
+        // new one arrives: the window never waits for the desktop.
+        install_palette(this, m_system_dark);
+        reread(this);
+    } else {
+        m_system_dark = system_prefers_dark();
+        install_palette(this, m_system_dark);
+    }
 }
 
 bool App::system_prefers_dark() {
@@ -177,7 +197,8 @@ void App::open_url(const std::string& url) {
 }
 
 void App::copy(const std::string& s) {
-    SDL_SetClipboardText(s.c_str());
+    // The copied mark only for text that really reached the clipboard.
+    if (SDL_SetClipboardText(s.c_str()) != 0) return;
     invalidate();
     m_copied_until = SDL_GetTicks() + kCopiedMs;
 }

@@ -7,6 +7,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <functional>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -18,6 +19,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "dbus_session.h"
 #include "kit.h"
 #include "zxcrash.h"
 #include "zxcrash_detail.h"
@@ -388,24 +390,13 @@ GVariant* portal_property(GDBusConnection*, const gchar*, const gchar*, const gc
 // The fake portal: owns the portal's name on the private bus and answers
 // ComposeEmail. Runs until killed.
 [[noreturn]] void serve_portal(const std::string& address, int ready_fd) {
-    GError* err = nullptr;
-    GDBusConnection* conn = g_dbus_connection_new_for_address_sync(
-        address.c_str(),
-        static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
-                                          G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
-        nullptr, nullptr, &err);
-    if (!conn) _exit(2);
     GDBusNodeInfo* node = g_dbus_node_info_new_for_xml(kPortalXml, nullptr);
     static const GDBusInterfaceVTable vtable = {portal_call, portal_property, nullptr, {}};
+    GDBusConnection* conn = PrivateBus::connect_and_own(address, "org.freedesktop.portal.Desktop");
+    if (!conn) _exit(2);
     if (!g_dbus_connection_register_object(conn, "/org/freedesktop/portal/desktop", node->interfaces[0], &vtable,
                                            nullptr, nullptr, nullptr))
         _exit(3);
-    GVariant* r = g_dbus_connection_call_sync(conn, "org.freedesktop.DBus", "/org/freedesktop/DBus",
-                                              "org.freedesktop.DBus", "RequestName",
-                                              g_variant_new("(su)", "org.freedesktop.portal.Desktop", 4u),
-                                              G_VARIANT_TYPE("(u)"), G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr);
-    if (!r) _exit(4);
-    g_variant_unref(r);
     if (write(ready_fd, "r", 1) != 1) _exit(5);
     close(ready_fd);
     g_main_loop_run(g_main_loop_new(nullptr, FALSE));
@@ -418,39 +409,24 @@ class PortalTest : public MailTest {
 protected:
     void SetUp() override {
         MailTest::SetUp();
-        daemon = "/usr/bin/dbus-daemon";
-        if (access(daemon.c_str(), X_OK) != 0) GTEST_SKIP() << "dbus-daemon is not installed (Debian package dbus)";
+        if (!PrivateBus::installed()) GTEST_SKIP() << "dbus-daemon is not installed (Debian package dbus)";
         record = dir + "/portal";
         mkdir(record.c_str(), 0700);
     }
     void TearDown() override {
         // Only the processes this test started.
-        for (pid_t pid : {portal_pid, daemon_pid}) {
-            if (pid <= 0) continue;
-            kill(pid, SIGTERM);
-            waitpid(pid, nullptr, 0);
+        if (portal_pid > 0) {
+            kill(portal_pid, SIGTERM);
+            waitpid(portal_pid, nullptr, 0);
         }
+        bus.reset();
     }
 
     // A private session bus with the fake portal on it.
     void start_portal(guint32 version, bool respond, guint32 code = 0) {
-        const std::string socket = dir + "/bus";
-        const std::string conf = dir + "/bus.conf";
-        kit::write_file(conf, "<busconfig><type>session</type><listen>unix:path=" + socket +
-                                  "</listen><auth>EXTERNAL</auth><policy context='default'>"
-                                  "<allow send_destination='*' eavesdrop='true'/><allow eavesdrop='true'/>"
-                                  "<allow own='*'/></policy></busconfig>");
-        daemon_pid = fork();
-        if (daemon_pid == 0) {
-            // It complains about fd limits it may not raise; not our concern.
-            const int null_fd = open("/dev/null", O_WRONLY);
-            if (null_fd >= 0) dup2(null_fd, 2);
-            execl(daemon.c_str(), daemon.c_str(), ("--config-file=" + conf).c_str(), "--nofork", "--nopidfile",
-                  static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        ASSERT_TRUE(wait_for([&] { return exists(socket); })) << "the bus did not start";
-        bus_address = "unix:path=" + socket;
+        bus = std::make_unique<PrivateBus>(dir);
+        ASSERT_TRUE(bus->ok()) << "the bus did not start";
+        bus_address = bus->address();
         g_portal = {version, respond, code, record};
         int ready[2];
         ASSERT_EQ(pipe(ready), 0);
@@ -468,8 +444,9 @@ protected:
         ASSERT_TRUE(up) << "the fake portal did not start";
     }
 
-    std::string daemon, record;
-    pid_t daemon_pid = -1, portal_pid = -1;
+    std::unique_ptr<PrivateBus> bus;
+    std::string record;
+    pid_t portal_pid = -1;
 };
 
 TEST_F(PortalTest, VersionThreeGetsAddressesAndTheFiles) {
