@@ -164,6 +164,11 @@ public:
     void scroll_page(double dy);
     // Scrolls the current page to an absolute offset (clamped).
     void scroll_to(double offset);
+    // Closes the drop-down menu and runs item i (nothing for an invalid i).
+    void activate_menu_item(int i);
+    // Up/Down choose an item, Enter runs it, Left/Right move along the menu
+    // bar; true when the key was the menu's.
+    bool menu_key(SDL_Keycode k);
     bool modal_or_menu() const { return m_modal != Modal::None || m_menu.open; }
 
     // ---- Desktop bridges (app_desktop.cpp) ----
@@ -205,6 +210,16 @@ public:
     void open_settings(int tab);
     void paint_settings(cairo_t* cr, double W, double H);
     void paint_languages(cairo_t* cr, double W, double H);
+    // The three tabs of the settings panel, painted from the content's top
+    // left at y; each returns the bottom of what it painted.
+    double paint_settings_general(cairo_t* cr, double left, double y, double cw);
+    double paint_settings_about(cairo_t* cr, double left, double y, double cw);
+    double paint_settings_keys(cairo_t* cr, double left, double y, double cw);
+    // A section heading with its rule; returns the top of the next row.
+    double settings_heading(cairo_t* cr, const std::string& label, double x, double y, double w);
+    // An on/off switch row with its hit; returns the row's bottom.
+    double settings_switch(cairo_t* cr, const std::string& id, const std::string& label,
+                           const std::string& note, bool on, double x, double y, double w);
     void over_click(const Hit& hit);
     void confirm(const std::string& text, const std::string& ok, std::function<void()> act);
     void open_menu(double x, double y, std::vector<MenuItem> items);
@@ -264,6 +279,8 @@ public:
     int m_set_tab = 0;
     double m_set_scroll = 0, m_set_content_h = 0, m_set_view_h = 0, m_lang_scroll = 0;
     bool m_guide_warned = false;
+    // How the program is installed, read once when the About tab first shows.
+    std::string m_package_line;
 
     // Loop bookkeeping.
     uint32_t m_loop_start = 0;

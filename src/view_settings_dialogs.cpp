@@ -34,6 +34,16 @@ gfx::TextStyle centred(double size, bool bold, double max_w, gfx::Align align = 
     return st;
 }
 
+// Two buttons side by side, 10 apart, squeezed in proportion when their
+// labels would push them out of the panel.
+void fit_pair(double* a, double* b, double room) {
+    const double need = *a + 10 + *b;
+    if (need <= room) return;
+    const double k = std::max(0.0, room - 10) / (*a + *b);
+    *a *= k;
+    *b *= k;
+}
+
 }  // namespace
 
 // ---- Shared dialog widgets ----
@@ -105,8 +115,9 @@ void App::paint_confirm(cairo_t* cr, double W, double H, bool crash) {
     const double by = y + ph - 22 - kButtonH;
     const std::string ok = crash ? L10n::tr("crash.send") : m_confirm_ok;
     const std::string no = L10n::tr(crash ? "crash.discard" : "btn.cancel");
-    const double okw = std::max(gfx::text_width(cr, ok, 12.5, true) + 36, 120.0);
-    const double now = std::max(gfx::text_width(cr, no, 12.5, true) + 36, 110.0);
+    double okw = std::max(gfx::text_width(cr, ok, 12.5, true) + 36, 120.0);
+    double now = std::max(gfx::text_width(cr, no, 12.5, true) + 36, 110.0);
+    fit_pair(&okw, &now, c);
     const double okx = x + pw - kMargin - okw, nox = okx - 10 - now;
     button(cr, okx, by, okw, kButtonH, ok, true, m_over_hover == "conf:ok", p);
     button(cr, nox, by, now, kButtonH, no, false, m_over_hover == "conf:no", p);
@@ -175,8 +186,9 @@ void App::paint_guide_warn(cairo_t* cr, double W, double H) {
 
     const double by = y + ph - 22 - kWarnButtonH;
     const std::string back = L10n::tr("g.warn.back"), ok = L10n::tr("g.warn.ok");
-    const double bw = std::max(gfx::text_width(cr, back, 12.5, true) + 36, 150.0);
-    const double ow = std::max(gfx::text_width(cr, ok, 12.5, true) + 36, 150.0);
+    double bw = std::max(gfx::text_width(cr, back, 12.5, true) + 36, 150.0);
+    double ow = std::max(gfx::text_width(cr, ok, 12.5, true) + 36, 150.0);
+    fit_pair(&bw, &ow, c);
     const double bx = x + pw - kMargin - bw, ox = bx - 10 - ow;
     button(cr, bx, by, bw, kWarnButtonH, back, true, m_over_hover == "gw:back", p);
     button(cr, ox, by, ow, kWarnButtonH, ok, false, m_over_hover == "gw:ok", p);
@@ -191,6 +203,8 @@ void App::open_menu(double x, double y, std::vector<MenuItem> items) {
     m_menu.x = x;
     m_menu.y = y;
     m_menu.items = std::move(items);
+    // No item is chosen until the pointer or a key picks one.
+    m_over_hover.clear();
     m_tip_shown = false;
     m_menubar_open = -1;
     invalidate_over();
