@@ -50,6 +50,16 @@ double segmented_width(cairo_t* cr, const std::vector<std::string>& labels, doub
 void segmented_bar(cairo_t* cr, double x, double y, double h, const std::vector<std::string>& labels,
                    int active, int hover, const Palette& p, double size, std::vector<Hit>* hits,
                    const std::string& prefix);
+// Horizontal placement inside [lo, hi] that reads from the right in
+// right-to-left languages: painters lay out left to right and pass each box
+// through x(), and start-anchored text through text_x() with start().
+struct Mirror {
+    double lo = 0, hi = 0;
+    bool rtl = false;
+    double x(double left, double w) const { return rtl ? lo + hi - left - w : left; }
+    double text_x(double left) const { return rtl ? lo + hi - left : left; }
+    gfx::Align start() const { return rtl ? gfx::Align::Right : gfx::Align::Left; }
+};
 double rack_section(cairo_t* cr, double x, double y, double w, const std::string& title, int seed,
                     const Palette& p, const std::function<double(double)>& body,
                     const std::string& right, const Rgba* right_color);

@@ -120,11 +120,12 @@ void App::paint_settings(cairo_t* cr, double W, double H) {
                                            L10n::tr("mi.shortcuts")};
     double ts = kTabSize;
     while (ts > kTabSizeMin && segmented_width(cr, tabs, ts) > pw - 2 * kInset - kTitleMinW) ts -= 0.5;
+    const Mirror m{px, px + pw, L10n::isRTL()};
     const double tw = segmented_width(cr, tabs, ts);
-    segmented_bar(cr, px + pw - kInset - tw, py + 18, kTabH, tabs, m_set_tab,
+    segmented_bar(cr, m.x(px + pw - kInset - tw, tw), py + 18, kTabH, tabs, m_set_tab,
                   hovered_index(m_over_hover, "set:tab:"), p, ts, &m_over_hits, "set:tab:");
-    gfx::text(cr, L10n::tr("tip.settings"), px + kInset, py + 34, p.text_strong,
-              line_style(19, true, pw - tw - 70));
+    gfx::text(cr, L10n::tr("tip.settings"), m.text_x(px + kInset), py + 34, p.text_strong,
+              line_style(19, true, pw - tw - 70, m.start()));
 
     // Content, clipped and scrolled.
     const double left = px + kInset, cw = pw - 2 * kInset, top = py + kContentTop;
@@ -145,18 +146,20 @@ void App::paint_settings(cairo_t* cr, double W, double H) {
     cairo_restore(cr);
     m_set_content_h = bottom + m_set_scroll - top;
     disable_hidden(m_over_hits, first, top, top + m_set_view_h);
-    scroll_thumb(cr, left + cw + 8, top, m_set_view_h, m_set_content_h, m_set_scroll, p);
+    scroll_thumb(cr, m.x(left + cw + 8, kThumbW), top, m_set_view_h, m_set_content_h, m_set_scroll, p);
 
     const std::string close = L10n::tr("btn.close");
     const double bw = std::max(gfx::text_width(cr, close, 12.5, true) + 40, 120.0);
-    const double bx = px + pw - 22 - bw, by = py + ph - 22 - 38;
+    const double bx = m.x(px + pw - 22 - bw, bw), by = py + ph - 22 - 38;
     button(cr, bx, by, bw, 38, close, true, m_over_hover == "set:close", p);
     m_over_hits.push_back(Hit{bx, by, bw, 38, "set:close", 0, ""});
 }
 
 double App::settings_heading(cairo_t* cr, const std::string& label, double x, double y, double w) {
-    const double tw = gfx::text(cr, label, x, y + 8, m_pal.accent, line_style(12.5, true, w - 40));
-    cairo_rectangle(cr, x + tw + 12, y + 8, std::max(0.0, w - tw - 12), 1);
+    const Mirror m{x, x + w, L10n::isRTL()};
+    const double tw = gfx::text(cr, label, m.text_x(x), y + 8, m_pal.accent, line_style(12.5, true, w - 40, m.start()));
+    const double rw = std::max(0.0, w - tw - 12);
+    cairo_rectangle(cr, m.x(x + tw + 12, rw), y + 8, rw, 1);
     gfx::set(cr, m_pal.panel_edge);
     cairo_fill(cr);
     return y + kHeadingGap;
@@ -169,38 +172,45 @@ double App::settings_switch(cairo_t* cr, const std::string& id, const std::strin
     if (m_over_hover == id)
         track = Rgba{std::min(1.0, track.r + 0.08), std::min(1.0, track.g + 0.08), std::min(1.0, track.b + 0.08),
                      track.a};
-    gfx::rounded(cr, x, y, 40, 22, 11);
+    const Mirror m{x, x + w, L10n::isRTL()};
+    gfx::rounded(cr, m.x(x, 40), y, 40, 22, 11);
     gfx::set(cr, track);
     cairo_fill(cr);
-    gfx::dot(cr, on ? x + 40 - 11 : x + 11, y + 11, 8, Rgba{1, 1, 1, 1});
-    gfx::text(cr, label, x + 54, y + 11, p.text, line_style(13, false, w - 60));
+    cairo_new_path(cr);
+    cairo_arc(cr, m.text_x(on ? x + 40 - 11 : x + 11), y + 11, 8, 0, 2 * M_PI);
+    cairo_set_source_rgb(cr, 1, 1, 1);
+    cairo_fill(cr);
+    gfx::text(cr, label, m.text_x(x + 54), y + 11, p.text, line_style(13, false, w - 60, m.start()));
     double h = 26;
-    if (!note.empty()) h = 26 + gfx::wrapped(cr, note, x + 54, y + 26, w - 60, 11.5, p.dim, gfx::Align::Left, false, true);
+    if (!note.empty())
+        h = 26 + gfx::wrapped(cr, note, m.x(x + 54, w - 60), y + 26, w - 60, 11.5, p.dim, gfx::Align::Left, false, true);
     m_over_hits.push_back(Hit{x, y - 2, w, 26, id, 0, ""});
     return y + h;
 }
 
 double App::paint_settings_general(cairo_t* cr, double left, double y, double cw) {
     const Palette& p = m_pal;
+    const Mirror m{left, left + cw, L10n::isRTL()};
     // The value column moves below its label when the panel is too narrow for both.
     const double value_x = cw >= 2 * kValueColumn ? left + kValueColumn : left;
     const double label_w = value_x > left ? kValueColumn - 10 : cw;
 
     y = settings_heading(cr, L10n::tr("set.language"), left, y, cw);
-    gfx::text(cr, L10n::tr("set.language"), left, y + 16, p.text, line_style(13, false, label_w));
+    gfx::text(cr, L10n::tr("set.language"), m.text_x(left), y + 16, p.text, line_style(13, false, label_w, m.start()));
     const double lrow = value_x > left ? y : y + 28;
     const double lw = std::min(cw - (value_x - left), kLangButtonMaxW);
     std::string current = L10n::tr("set.lang.auto");
     for (const L10n::LanguageInfo& l : L10n::available())
         if (l.code == m_settings.language) current = l.native_name;
-    gfx::rounded(cr, value_x, lrow, lw, 32, 8);
+    const double lx = m.x(value_x, lw);
+    gfx::rounded(cr, lx, lrow, lw, 32, 8);
     gfx::set(cr, m_over_hover == "set:lang" ? p.button_hot : p.slot);
     cairo_fill_preserve(cr);
     gfx::set(cr, p.panel_edge);
     cairo_set_line_width(cr, 1);
     cairo_stroke(cr);
-    gfx::text(cr, current, value_x + 12, lrow + 16, p.text, line_style(13, false, lw - 40));
-    const double cx = value_x + lw - 18, cy = lrow + 16;
+    gfx::text(cr, current, m.text_x(value_x + 12), lrow + 16, p.text, line_style(13, false, lw - 40, m.start()));
+    const double cx = m.text_x(value_x + lw - 18), cy = lrow + 16;
     cairo_move_to(cr, cx - 5, cy - 2.5);
     cairo_line_to(cr, cx, cy + 2.5);
     cairo_line_to(cr, cx + 5, cy - 2.5);
@@ -209,11 +219,11 @@ double App::paint_settings_general(cairo_t* cr, double left, double y, double cw
     cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
     cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
     cairo_stroke(cr);
-    m_over_hits.push_back(Hit{value_x, lrow, lw, 32, "set:lang", 0, ""});
+    m_over_hits.push_back(Hit{lx, lrow, lw, 32, "set:lang", 0, ""});
     y = lrow + kLangRow;
 
     y = settings_heading(cr, L10n::tr("set.display"), left, y, cw);
-    gfx::text(cr, L10n::tr("set.theme"), left, y + 15, p.text, line_style(13, false, label_w));
+    gfx::text(cr, L10n::tr("set.theme"), m.text_x(left), y + 15, p.text, line_style(13, false, label_w, m.start()));
     const std::vector<std::string> themes = {L10n::tr("set.theme.auto"), L10n::tr("set.theme.dark"),
                                              L10n::tr("set.theme.light")};
     const int active = m_settings.theme == "dark" ? 1 : m_settings.theme == "light" ? 2 : 0;
@@ -222,7 +232,7 @@ double App::paint_settings_general(cairo_t* cr, double left, double y, double cw
     const double sw = segmented_width(cr, themes, ss);
     const bool beside = value_x > left && sw <= cw - kValueColumn;
     const double srow = beside ? y : y + 26;
-    segmented_bar(cr, beside ? value_x : left, srow, 30, themes, active,
+    segmented_bar(cr, m.x(beside ? value_x : left, sw), srow, 30, themes, active,
                   hovered_index(m_over_hover, "set:seg:theme:"), p, ss, &m_over_hits, "set:seg:theme:");
     y = srow + kThemeRowGap;
     y = settings_switch(cr, "set:sw:animate", L10n::tr("set.animate"), L10n::tr("set.animate_note"),
@@ -237,8 +247,8 @@ double App::paint_settings_general(cairo_t* cr, double left, double y, double cw
     y += gfx::wrapped(cr, L10n::tr("set.calc_text"), left, y, cw, 12.5, p.dim, gfx::Align::Left, false, true) + 12;
     const std::string reset = L10n::tr("mi.reset");
     const double rw = std::min(gfx::text_width(cr, reset, 12.5, true) + 36, cw);
-    button(cr, left, y, rw, 34, reset, false, m_over_hover == "set:btn:reset", p);
-    m_over_hits.push_back(Hit{left, y, rw, 34, "set:btn:reset", 0, ""});
+    button(cr, m.x(left, rw), y, rw, 34, reset, false, m_over_hover == "set:btn:reset", p);
+    m_over_hits.push_back(Hit{m.x(left, rw), y, rw, 34, "set:btn:reset", 0, ""});
     return y + 34 + 8;
 }
 
@@ -335,20 +345,21 @@ double App::paint_settings_keys(cairo_t* cr, double left, double y, double cw) {
         {"Esc", L10n::tr("keys.close")},
         {"Ctrl+Q", L10n::tr("mini.quit")},
     };
+    const Mirror m{left, left + cw, L10n::isRTL()};
     const double kw = std::min(0.4 * cw, kKeyCapMaxW);
     const double dx = left + kw + 20, dw = cw - kw - 20;
     for (const auto& [cap, text] : rows) {
-        gfx::rounded(cr, left, y, kw, kKeyCapH, 6);
+        gfx::rounded(cr, m.x(left, kw), y, kw, kKeyCapH, 6);
         gfx::set(cr, p.slot);
         cairo_fill(cr);
-        gfx::text(cr, cap, left + kw / 2, y + kKeyCapH / 2, p.text, line_style(13, true, kw - 10, gfx::Align::Center));
+        gfx::text(cr, cap, m.x(left, kw) + kw / 2, y + kKeyCapH / 2, p.text, line_style(13, true, kw - 10, gfx::Align::Center));
         // A description too long for one line wraps and pushes the next row down.
         const double h = gfx::wrapped(cr, text, 0, 0, dw, 13, p.text, gfx::Align::Left, false, false);
-        gfx::wrapped(cr, text, dx, y + std::max(0.0, (kKeyCapH - h) / 2), dw, 13, p.text, gfx::Align::Left, false,
+        gfx::wrapped(cr, text, m.x(dx, dw), y + std::max(0.0, (kKeyCapH - h) / 2), dw, 13, p.text, gfx::Align::Left, false,
                      true);
         y += std::max(kKeyRow, h + 12);
     }
-    return y;
+    return y - (kKeyRow - kKeyCapH);
 }
 
 // ---- Language list ----
@@ -363,11 +374,14 @@ void App::paint_languages(cairo_t* cr, double W, double H) {
     const double px = (W - pw) / 2, py = (H - ph) / 2;
     modal_panel(cr, px, py, pw, ph, p);
     m_over_hits.push_back(Hit{px, py, pw, ph, "lang:panel", 0, ""});
-    gfx::text(cr, L10n::tr("set.language"), px + 24, py + 28, p.text_strong, line_style(16, true, pw - 48));
+    const Mirror pm{px, px + pw, L10n::isRTL()};
+    gfx::text(cr, L10n::tr("set.language"), pm.text_x(px + 24), py + 28, p.text_strong,
+              line_style(16, true, pw - 48, pm.start()));
 
     std::vector<std::pair<std::string, std::string>> entries = {{"auto", L10n::tr("set.lang.auto")}};
     for (const L10n::LanguageInfo& l : L10n::available()) entries.emplace_back(l.code, l.native_name);
     const double gx = px + kLangGridPad, gw = pw - 2 * kLangGridPad;
+    const Mirror m{gx, gx + gw, pm.rtl};
     const double top = py + kLangGridTop, view = ph - kLangGridTop - kLangGridPad;
     const int cols = std::max(1, static_cast<int>(std::floor(gw / kLangCellMinW)));
     const int rows = (static_cast<int>(entries.size()) + cols - 1) / cols;
@@ -378,7 +392,7 @@ void App::paint_languages(cairo_t* cr, double W, double H) {
     cairo_rectangle(cr, gx, top, gw, view);
     cairo_clip(cr);
     for (int i = 0; i < static_cast<int>(entries.size()); ++i) {
-        const double cx = gx + (i % cols) * colw, cy = top + (i / cols) * kLangCellH - m_lang_scroll;
+        const double cx = m.x(gx + (i % cols) * colw, colw), cy = top + (i / cols) * kLangCellH - m_lang_scroll;
         if (cy + kLangCellH <= top || cy >= top + view) continue;
         const std::string id = "lang:" + entries[i].first;
         const bool on = m_settings.language == entries[i].first, hot = m_over_hover == id;
@@ -387,13 +401,13 @@ void App::paint_languages(cairo_t* cr, double W, double H) {
             gfx::set(cr, on ? p.chip_on : p.hover);
             cairo_fill(cr);
         }
-        gfx::text(cr, entries[i].second, cx + 10, cy + kLangCellH / 2, on ? p.chip_on_text : p.text,
-                  line_style(13, false, colw - 20));
+        gfx::text(cr, entries[i].second, m.rtl ? cx + colw - 10 : cx + 10, cy + kLangCellH / 2,
+                  on ? p.chip_on_text : p.text, line_style(13, false, colw - 20, m.start()));
         const double hy = std::max(cy, top), hb = std::min(cy + kLangCellH, top + view);
         m_over_hits.push_back(Hit{cx, hy, colw, hb - hy, id, 0, ""});
     }
     cairo_restore(cr);
-    scroll_thumb(cr, px + pw - 12, top, view, content, m_lang_scroll, p);
+    scroll_thumb(cr, pm.x(px + pw - 12, kThumbW), top, view, content, m_lang_scroll, p);
 }
 
 // ---- Clicks on the overlays ----
