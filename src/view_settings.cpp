@@ -4,6 +4,7 @@
 // fully out of sight are disabled.
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 
 #include "app.h"
 #include "l10n.h"
@@ -21,7 +22,7 @@ constexpr double kContentTop = 70, kContentBottom = 74;
 constexpr double kTabSize = 12.5, kTabSizeMin = 10, kTabH = 32, kTitleMinW = 120;
 constexpr double kValueColumn = 240, kLangButtonMaxW = 300;
 constexpr double kHeadingGap = 30;
-constexpr double kLangRow = 46, kThemeRowGap = 44, kSwitchGap = 22, kSectionGap = 26;
+constexpr double kLangRow = 46, kThemeRowGap = 44, kSectionGap = 26;
 constexpr double kThumbW = 5, kThumbMinH = 30;
 constexpr double kKeyRow = 34, kKeyCapMaxW = 210, kKeyCapH = 26;
 constexpr double kLangCellMinW = 200, kLangCellH = 30, kLangGridTop = 56, kLangGridPad = 20;
