@@ -289,8 +289,6 @@ public:
     int m_set_tab = 0;
     double m_set_scroll = 0, m_set_content_h = 0, m_set_view_h = 0, m_lang_scroll = 0;
     bool m_guide_warned = false;
-    // How the program is installed, read once when the About tab first shows.
-    std::string m_package_line;
 
     // Loop bookkeeping.
     uint32_t m_loop_start = 0;

@@ -320,10 +320,8 @@ double App::paint_settings_about(cairo_t* cr, double left, double y, double cw) 
     m_over_hits.push_back(Hit{mid - uw / 2, ly, uw, 20, "set:link:" + linux_url, 0, ""});
     y += box_h + 16;
 
-    // Reading the package databases is slow; how the program is installed
-    // does not change while it runs.
-    if (m_package_line.empty()) m_package_line = zxcrash::package_line();
-    centred_block(L10n::tr("about.package", m_package_line.c_str()), 12.5, p.dim, false);
+    // Found once per process: repaints on hover do not read the package databases again.
+    centred_block(L10n::tr("about.package", zxcrash::package_line().c_str()), 12.5, p.dim, false);
 
     heading(L10n::tr("about.third_party"));
     centred_block(kComponents, 11.5, p.dim, false);

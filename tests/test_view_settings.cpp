@@ -14,6 +14,7 @@
 #include "l10n.h"
 #include "version.h"
 #include "wkit.h"
+#include "zxcrash.h"
 #include "zxcrash_detail.h"
 
 namespace {
@@ -88,7 +89,7 @@ TEST(SettingsPanel, InstalledAsIsReadOnceNotOnEveryRepaint) {
     }
     zxcrash::detail::set_sys_root("");
     EXPECT_EQ(kit::read_file(root + "/calls"), "\n");
-    EXPECT_EQ(a.m_package_line, "rpm zxq 1.0.0-1 (/opt/zxq/zxQuenlowsRaidCalculator)");
+    EXPECT_EQ(zxcrash::package_line(), "rpm zxq 1.0.0-1 (/opt/zxq/zxQuenlowsRaidCalculator)");
 }
 
 TEST_P(Overlays, TabsLanguagesAndReset) {
