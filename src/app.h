@@ -50,6 +50,16 @@ double segmented_width(cairo_t* cr, const std::vector<std::string>& labels, doub
 void segmented_bar(cairo_t* cr, double x, double y, double h, const std::vector<std::string>& labels,
                    int active, int hover, const Palette& p, double size, std::vector<Hit>* hits,
                    const std::string& prefix);
+// Horizontal placement inside [lo, hi] that reads from the right in
+// right-to-left languages: painters lay out left to right and pass each box
+// through x(), and start-anchored text through text_x() with start().
+struct Mirror {
+    double lo = 0, hi = 0;
+    bool rtl = false;
+    double x(double left, double w) const { return rtl ? lo + hi - left - w : left; }
+    double text_x(double left) const { return rtl ? lo + hi - left : left; }
+    gfx::Align start() const { return rtl ? gfx::Align::Right : gfx::Align::Left; }
+};
 double rack_section(cairo_t* cr, double x, double y, double w, const std::string& title, int seed,
                     const Palette& p, const std::function<double(double)>& body,
                     const std::string& right, const Rgba* right_color);
@@ -164,6 +174,11 @@ public:
     void scroll_page(double dy);
     // Scrolls the current page to an absolute offset (clamped).
     void scroll_to(double offset);
+    // Closes the drop-down menu and runs item i (nothing for an invalid i).
+    void activate_menu_item(int i);
+    // Up/Down choose an item, Enter runs it, Left/Right move along the menu
+    // bar; true when the key was the menu's.
+    bool menu_key(SDL_Keycode k);
     bool modal_or_menu() const { return m_modal != Modal::None || m_menu.open; }
 
     // ---- Desktop bridges (app_desktop.cpp) ----
@@ -205,6 +220,16 @@ public:
     void open_settings(int tab);
     void paint_settings(cairo_t* cr, double W, double H);
     void paint_languages(cairo_t* cr, double W, double H);
+    // The three tabs of the settings panel, painted from the content's top
+    // left at y; each returns the bottom of what it painted.
+    double paint_settings_general(cairo_t* cr, double left, double y, double cw);
+    double paint_settings_about(cairo_t* cr, double left, double y, double cw);
+    double paint_settings_keys(cairo_t* cr, double left, double y, double cw);
+    // A section heading with its rule; returns the top of the next row.
+    double settings_heading(cairo_t* cr, const std::string& label, double x, double y, double w);
+    // An on/off switch row with its hit; returns the row's bottom.
+    double settings_switch(cairo_t* cr, const std::string& id, const std::string& label,
+                           const std::string& note, bool on, double x, double y, double w);
     void over_click(const Hit& hit);
     void confirm(const std::string& text, const std::string& ok, std::function<void()> act);
     void open_menu(double x, double y, std::vector<MenuItem> items);

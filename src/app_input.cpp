@@ -22,6 +22,7 @@ constexpr double kPageScrollShare = 0.85;
 constexpr size_t kEditMaxBytes = 13;
 constexpr double kStatusBar = 26;
 constexpr int kLevelCount = 9;
+constexpr int kMenuCount = 4;
 
 bool starts_with(const std::string& s, const char* p) { return s.rfind(p, 0) == 0; }
 
@@ -86,14 +87,7 @@ void App::mouse_down(double x, double y, int button, int /*clicks*/) {
     if (m_menu.open) {
         const Hit* h = hit_at(x, y, true);
         if (h && starts_with(h->id, "menu:")) {
-            if (h->n >= 0 && h->n < static_cast<int>(m_menu.items.size())) {
-                const std::function<void()> act = m_menu.items[h->n].act;
-                m_menu.open = false;
-                m_menubar_open = -1;
-                invalidate();
-                invalidate_over();
-                if (act) act();
-            }
+            activate_menu_item(h->n);
             return;
         }
         const Hit* b = hit_at(x, y, false);
@@ -140,6 +134,42 @@ void App::mouse_down(double x, double y, int button, int /*clicks*/) {
     } else {
         page_click(h, 1);
     }
+}
+
+void App::activate_menu_item(int i) {
+    if (i < 0 || i >= static_cast<int>(m_menu.items.size())) return;
+    const std::function<void()> act = m_menu.items[i].act;
+    m_menu.open = false;
+    m_menubar_open = -1;
+    m_over_hover.clear();
+    invalidate();
+    invalidate_over();
+    if (act) act();
+}
+
+bool App::menu_key(SDL_Keycode k) {
+    const int count = static_cast<int>(m_menu.items.size());
+    const int cur = starts_with(m_over_hover, "menu:") ? std::atoi(m_over_hover.c_str() + 5) : -1;
+    if (k == SDLK_UP || k == SDLK_DOWN) {
+        const int d = k == SDLK_DOWN ? 1 : -1;
+        int i = cur < 0 ? (d > 0 ? -1 : count) : cur;
+        for (int n = 0; n < count; ++n) {
+            i = (i + d + count) % count;
+            if (!m_menu.items[i].separator) break;
+        }
+        if (count > 0 && !m_menu.items[i].separator) m_over_hover = "menu:" + std::to_string(i);
+    } else if (k == SDLK_RETURN || k == SDLK_KP_ENTER || k == SDLK_SPACE) {
+        activate_menu_item(cur);
+        return true;
+    } else if ((k == SDLK_LEFT || k == SDLK_RIGHT) && m_menubar_open >= 0) {
+        open_menubar((m_menubar_open + (k == SDLK_RIGHT ? 1 : kMenuCount - 1)) % kMenuCount);
+        m_over_hover = "menu:0";
+    } else {
+        return false;
+    }
+    m_tip_shown = false;
+    invalidate_over();
+    return true;
 }
 
 void App::mouse_up(double /*x*/, double /*y*/, int /*button*/) { m_hold.clear(); }
@@ -354,6 +384,7 @@ void App::key(const SDL_Keysym& ks) {
         return;
     }
 
+    if (m_menu.open && menu_key(k)) return;
     if (k == SDLK_ESCAPE) {
         if (m_menu.open) {
             m_menu.open = false;
@@ -404,6 +435,7 @@ void App::key(const SDL_Keysym& ks) {
         break;
     case SDLK_F10:
         open_menubar(0);
+        m_over_hover = "menu:0";
         break;
     case SDLK_HOME:
         scroll_to(0);

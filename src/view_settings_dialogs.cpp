@@ -34,6 +34,16 @@ gfx::TextStyle centred(double size, bool bold, double max_w, gfx::Align align = 
     return st;
 }
 
+// Two buttons side by side, 10 apart, squeezed in proportion when their
+// labels would push them out of the panel.
+void fit_pair(double* a, double* b, double room) {
+    const double need = *a + 10 + *b;
+    if (need <= room) return;
+    const double k = std::max(0.0, room - 10) / (*a + *b);
+    *a *= k;
+    *b *= k;
+}
+
 }  // namespace
 
 // ---- Shared dialog widgets ----
@@ -105,9 +115,11 @@ void App::paint_confirm(cairo_t* cr, double W, double H, bool crash) {
     const double by = y + ph - 22 - kButtonH;
     const std::string ok = crash ? L10n::tr("crash.send") : m_confirm_ok;
     const std::string no = L10n::tr(crash ? "crash.discard" : "btn.cancel");
-    const double okw = std::max(gfx::text_width(cr, ok, 12.5, true) + 36, 120.0);
-    const double now = std::max(gfx::text_width(cr, no, 12.5, true) + 36, 110.0);
-    const double okx = x + pw - kMargin - okw, nox = okx - 10 - now;
+    double okw = std::max(gfx::text_width(cr, ok, 12.5, true) + 36, 120.0);
+    double now = std::max(gfx::text_width(cr, no, 12.5, true) + 36, 110.0);
+    fit_pair(&okw, &now, c);
+    const Mirror m{x, x + pw, L10n::isRTL()};
+    const double okx = m.x(x + pw - kMargin - okw, okw), nox = m.x(x + pw - kMargin - okw - 10 - now, now);
     button(cr, okx, by, okw, kButtonH, ok, true, m_over_hover == "conf:ok", p);
     button(cr, nox, by, now, kButtonH, no, false, m_over_hover == "conf:no", p);
     m_over_hits.push_back(Hit{okx, by, okw, kButtonH, "conf:ok", 0, ""});
@@ -133,7 +145,8 @@ void App::paint_guide_warn(cairo_t* cr, double W, double H) {
     m_over_hits.push_back(Hit{x, y, pw, ph, "gw:panel", 0, ""});
 
     // Warning triangle with an exclamation mark.
-    const double ix = x + kMargin, iy = y + 24, is = 44;
+    const Mirror m{x, x + pw, L10n::isRTL()};
+    const double ix = m.x(x + kMargin, 44), iy = y + 24, is = 44;
     cairo_move_to(cr, ix + is / 2, iy + 2);
     cairo_line_to(cr, ix + is, iy + is - 4);
     cairo_line_to(cr, ix, iy + is - 4);
@@ -154,7 +167,7 @@ void App::paint_guide_warn(cairo_t* cr, double W, double H) {
     cairo_fill(cr);
 
     const double title_y = iy + std::max(0.0, (44 - th) / 2);
-    gfx::wrapped(cr, title, ix + 56, title_y, c - 56, 17, p.text_strong, gfx::Align::Left, true, true);
+    gfx::wrapped(cr, title, m.x(x + kMargin + 56, c - 56), title_y, c - 56, 17, p.text_strong, gfx::Align::Left, true, true);
     double ty = y + 24 + std::max(th, 44.0) + 30;
     gfx::wrapped(cr, t1, x + kMargin, ty, c, 13, p.text, gfx::Align::Left, false, true);
     ty += h1 + 12;
@@ -162,22 +175,24 @@ void App::paint_guide_warn(cairo_t* cr, double W, double H) {
     ty += h2 + 22;
 
     const bool ticked = !m_settings.guide_warn;
-    gfx::rounded(cr, x + kMargin, ty, 20, 20, 5);
+    const double box = m.x(x + kMargin, 20);
+    gfx::rounded(cr, box, ty, 20, 20, 5);
     gfx::set(cr, ticked ? p.chip_on : m_over_hover == "gw:again" ? p.button_hot : p.slot);
     cairo_fill_preserve(cr);
     gfx::set(cr, p.panel_edge);
     cairo_set_line_width(cr, 1);
     cairo_stroke(cr);
-    if (ticked) gfx::check(cr, x + kMargin + 10, ty + 10, 5, p.chip_on_text, 2);
+    if (ticked) gfx::check(cr, box + 10, ty + 10, 5, p.chip_on_text, 2);
     const std::string again = L10n::tr("g.warn.again");
-    const double aw = gfx::text(cr, again, x + kMargin + 30, ty + 10, p.text, centred(13, false, c - 30));
-    m_over_hits.push_back(Hit{x + kMargin, ty - 4, 30 + aw, 28, "gw:again", 0, ""});
+    const double aw = gfx::text(cr, again, m.text_x(x + kMargin + 30), ty + 10, p.text, centred(13, false, c - 30, m.start()));
+    m_over_hits.push_back(Hit{m.x(x + kMargin, 30 + aw), ty - 4, 30 + aw, 28, "gw:again", 0, ""});
 
     const double by = y + ph - 22 - kWarnButtonH;
     const std::string back = L10n::tr("g.warn.back"), ok = L10n::tr("g.warn.ok");
-    const double bw = std::max(gfx::text_width(cr, back, 12.5, true) + 36, 150.0);
-    const double ow = std::max(gfx::text_width(cr, ok, 12.5, true) + 36, 150.0);
-    const double bx = x + pw - kMargin - bw, ox = bx - 10 - ow;
+    double bw = std::max(gfx::text_width(cr, back, 12.5, true) + 36, 150.0);
+    double ow = std::max(gfx::text_width(cr, ok, 12.5, true) + 36, 150.0);
+    fit_pair(&bw, &ow, c);
+    const double bx = m.x(x + pw - kMargin - bw, bw), ox = m.x(x + pw - kMargin - bw - 10 - ow, ow);
     button(cr, bx, by, bw, kWarnButtonH, back, true, m_over_hover == "gw:back", p);
     button(cr, ox, by, ow, kWarnButtonH, ok, false, m_over_hover == "gw:ok", p);
     m_over_hits.push_back(Hit{bx, by, bw, kWarnButtonH, "gw:back", 0, ""});
@@ -191,6 +206,8 @@ void App::open_menu(double x, double y, std::vector<MenuItem> items) {
     m_menu.x = x;
     m_menu.y = y;
     m_menu.items = std::move(items);
+    // No item is chosen until the pointer or a key picks one.
+    m_over_hover.clear();
     m_tip_shown = false;
     m_menubar_open = -1;
     invalidate_over();

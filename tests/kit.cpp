@@ -177,4 +177,31 @@ std::vector<std::string> lines(const std::string& text) {
     return v;
 }
 
+bool write_script(const std::string& path, const std::string& body) {
+    return write_file(path, "#!/bin/sh\n" + body) && chmod(path.c_str(), 0755) == 0;
+}
+
+bool fake_program(const std::string& bin, const std::string& name, const std::string& record, int status) {
+    const std::string base = record + "/" + name;
+    return write_script(bin + "/" + name,
+                        "k=0\nprev=\nfor a in \"$@\"; do\n  printf '%s\\0' \"$a\" >> '" + base +
+                            ".tmp'\n  if [ \"$prev\" = --attach ]; then k=$((k+1)); /bin/cp \"$a\" '" + base +
+                            "-attach'$k-\"${a##*/}\"; fi\n  prev=$a\ndone\n: >> '" + base +
+                            ".tmp'\n/bin/mv '" + base + ".tmp' '" + base + ".args'\nexit " +
+                            std::to_string(status) + "\n");
+}
+
+std::vector<std::string> recorded_args(const std::string& path) {
+    std::vector<std::string> out;
+    const std::string text = read_file(path);
+    size_t pos = 0;
+    while (pos < text.size()) {
+        const size_t end = text.find('\0', pos);
+        out.push_back(text.substr(pos, end - pos));
+        if (end == std::string::npos) break;
+        pos = end + 1;
+    }
+    return out;
+}
+
 }  // namespace kit

@@ -37,4 +37,15 @@ bool write_file(const std::string& path, const std::string& data);
 // Splits text into lines (without their line breaks).
 std::vector<std::string> lines(const std::string& text);
 
+// Writes an executable shell script (the "#!/bin/sh" line is added).
+bool write_script(const std::string& path, const std::string& body);
+// Puts a fake program `name` into the folder `bin`: it records its
+// arguments into record/<name>.args, one per NUL-terminated field, copies
+// every file named after an "--attach" argument into record/ as
+// <name>-attach<k>-<file name>, and exits with `status`. The record file
+// appears last, so it existing means the copies are complete.
+bool fake_program(const std::string& bin, const std::string& name, const std::string& record, int status = 0);
+// The arguments a fake program recorded.
+std::vector<std::string> recorded_args(const std::string& path);
+
 }  // namespace kit

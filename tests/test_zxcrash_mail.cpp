@@ -45,25 +45,6 @@ bool wait_for(const std::function<bool()>& ready, int ms = kWaitMs) {
     return true;
 }
 
-// Arguments a fake program recorded, one per NUL-terminated field.
-std::vector<std::string> recorded_args(const std::string& path) {
-    std::vector<std::string> out;
-    const std::string text = kit::read_file(path);
-    size_t pos = 0;
-    while (pos < text.size()) {
-        const size_t end = text.find('\0', pos);
-        out.push_back(text.substr(pos, end - pos));
-        if (end == std::string::npos) break;
-        pos = end + 1;
-    }
-    return out;
-}
-
-void write_script(const std::string& path, const std::string& body) {
-    kit::write_file(path, "#!/bin/sh\n" + body);
-    chmod(path.c_str(), 0755);
-}
-
 std::string g_log_file;
 std::string g_uri_file;
 
@@ -100,10 +81,7 @@ protected:
         attachments = {files + "/crash_report-sent.txt", files + "/crash_log-sent.txt"};
     }
 
-    void fake_xdg_email(int status) {
-        write_script(bin + "/xdg-email", "for a in \"$@\"; do printf '%s\\0' \"$a\"; done > '" + dir +
-                                             "/xdg-email.args'\nexit " + std::to_string(status) + "\n");
-    }
+    void fake_xdg_email(int status) { kit::fake_program(bin, "xdg-email", dir, status); }
 
     // Registers `exec_line` as the desktop's mailto handler under `id`.
     void mail_handler(const std::string& id, const std::string& exec_line) {
@@ -113,12 +91,7 @@ protected:
         kit::write_file(config + "/mimeapps.list", "[Default Applications]\nx-scheme-handler/mailto=" + id + "\n");
     }
 
-    // A program that records its arguments and finishes the record last.
-    void fake_recorder(const std::string& name) {
-        write_script(bin + "/" + name, "for a in \"$@\"; do printf '%s\\0' \"$a\"; done > '" + dir + "/" + name +
-                                           ".tmp'\n/bin/mv '" + dir + "/" + name + ".tmp' '" + dir + "/" + name +
-                                           ".args'\n");
-    }
+    void fake_recorder(const std::string& name) { kit::fake_program(bin, name, dir); }
 
     // Runs `body` in a child that sees only this desktop; returns its exit code.
     int in_desktop(const std::function<int()>& body) {
@@ -231,7 +204,7 @@ TEST_F(MailTest, SendWithOnlyAReportReachesXdgEmail) {
     EXPECT_EQ(l[0].rfind("WARN Mail portal: no session bus (", 0), 0u);
     EXPECT_EQ(l[1], "INFO xdg-email: exit 0");
     EXPECT_EQ(l[2], "INFO Crash report: mail composed with 1 attachments");
-    const auto args = recorded_args(dir + "/xdg-email.args");
+    const auto args = kit::recorded_args(dir + "/xdg-email.args");
     const std::vector<std::string> want = {
         "--utf8", "--subject", kSubject, "--body",
         "Attached: crash report and log files. The same follows as text.\n\n" + report, "--attach",
@@ -251,7 +224,7 @@ TEST_F(MailTest, FailingXdgEmailFallsBackToMailLinkAndFolder) {
     ASSERT_EQ(l.size(), 3u) << kit::read_file(g_log_file);
     EXPECT_EQ(l[1], "WARN xdg-email: exit 3");
     EXPECT_EQ(l[2], "WARN Crash report: no way to attach files - opened mailto and the folder");
-    const auto args = recorded_args(dir + "/xdg-email.args");
+    const auto args = kit::recorded_args(dir + "/xdg-email.args");
     ASSERT_EQ(args.size(), 10u);
     EXPECT_EQ(args[4], "Attached: crash report and log files. The same follows as text.\n\n" + report +
                            "\n=== crash_log.txt (log of the crashed run) ===\nold log\n");
@@ -281,7 +254,7 @@ TEST_F(MailTest, ThunderbirdAsMailtoHandlerGetsComposeArgument) {
     ASSERT_EQ(rc, 0) << kit::read_file(g_log_file);
     EXPECT_EQ(log(), std::vector<std::string>{"INFO Thunderbird -compose"});
     ASSERT_TRUE(wait_for([&] { return exists(dir + "/thunderbird.args"); }));
-    const auto args = recorded_args(dir + "/thunderbird.args");
+    const auto args = kit::recorded_args(dir + "/thunderbird.args");
     ASSERT_EQ(args.size(), 2u);
     EXPECT_EQ(args[0], "-compose");
     EXPECT_EQ(args[1], std::string("to='") + kTo + "',subject='" + kSubject + "',message='" + files +
@@ -310,7 +283,7 @@ TEST_F(MailTest, ConfinedThunderbirdGetsCopiesInTheDownloadFolder) {
     ASSERT_EQ(stat(target.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0700u);
     ASSERT_TRUE(wait_for([&] { return exists(dir + "/flatpak.args"); }));
-    const auto args = recorded_args(dir + "/flatpak.args");
+    const auto args = kit::recorded_args(dir + "/flatpak.args");
     ASSERT_EQ(args.size(), 5u);
     EXPECT_EQ(args[2], "org.mozilla.Thunderbird");
     EXPECT_EQ(args[3], "-compose");
