@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <glib.h>
@@ -118,6 +119,8 @@ int App::run() {
                  fmt::bytes(m_cfg.disk_bytes));
 
     if (!init_window()) {
+        std::fprintf(stderr, "%s: cannot open a window (no display?); see the log in %s\n", product::kName,
+                     m_config_dir.c_str());
         shutdown_window();
         // Nothing started, so the language did not fail: the next start
         // must not fall back to English over a missing display.
@@ -180,6 +183,13 @@ bool App::init_window() {
     }
     if (!SDL_WasInit(SDL_INIT_VIDEO) && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         logger::error(std::string("SDL_Init: ") + SDL_GetError());
+        return false;
+    }
+    // SDL's stand-ins when no display is reachable would run an invisible
+    // window for ever.
+    const char* chosen = SDL_GetCurrentVideoDriver();
+    if (chosen && (std::strcmp(chosen, "offscreen") == 0 || std::strcmp(chosen, "dummy") == 0)) {
+        logger::error(std::string("no display: SDL offers only its ") + chosen + " video driver");
         return false;
     }
 

@@ -273,8 +273,10 @@ TEST(Selftest, Command) {
     EXPECT_EQ(r.out, "selftest: all checks passed\n");
 }
 
-TEST(Desktop, NoCommandPrintsUsage) {
-    const kit::Run r = app({});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out.rfind(usage_head(), 0), 0u);
+// Without any display the window cannot open: a clear message and status 1,
+// never an invisible window that runs for ever.
+TEST(Desktop, NoDisplayExitsWithAMessage) {
+    const kit::Run r = kit::run_app({}, {"DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("cannot open a window"), std::string::npos) << r.err;
 }
