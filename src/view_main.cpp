@@ -8,8 +8,11 @@
 #include "app.h"
 #include "format.h"
 #include "l10n.h"
+#include "view_main.h"
 
 namespace {
+
+using page::style;
 
 // Page composition.
 constexpr double kMargin = 16;
@@ -33,18 +36,6 @@ constexpr double kPresetColumnsWide = 5, kPresetColumnsNarrow = 3, kPresetWideFr
 constexpr double SSD[] = {256, 512, 960, 1920, 3840, 7680, 15360, 30720, 61440};
 constexpr double HDD[] = {1000, 2000, 4000, 8000, 12000, 16000, 20000, 24000, 30000};
 constexpr int kPresets = 9;
-
-gfx::TextStyle style(double size, bool bold, gfx::Align align, double max_w, bool middle, bool fit = false) {
-    gfx::TextStyle st;
-    st.size = size;
-    st.bold = bold;
-    st.tnum = true;
-    st.align = align;
-    st.max_w = max_w;
-    st.middle = middle;
-    st.fit = fit;
-    return st;
-}
 
 void caption(cairo_t* cr, const std::string& s, double x, double row_y, double max_w, const Palette& p,
              const Rgba* color = nullptr) {
@@ -111,13 +102,7 @@ void App::chip(cairo_t* cr, double x, double y, double w, double h, const std::s
     gfx::rounded(cr, x, y, w, h, 7);
     Rgba tc = p.text;
     if (on) {
-        cairo_pattern_t* g = cairo_pattern_create_linear(0, y, 0, y + h);
-        const Rgba& c = p.chip_on;
-        cairo_pattern_add_color_stop_rgba(g, 0, c.r, c.g, c.b, c.a);
-        cairo_pattern_add_color_stop_rgba(g, 1, c.r * 0.82, c.g * 0.82, c.b * 0.82, c.a);
-        cairo_set_source(cr, g);
-        cairo_fill(cr);
-        cairo_pattern_destroy(g);
+        page::fill_vertical(cr, y, y + h, p.chip_on, page::shade(p.chip_on, 0.82));
         tc = p.chip_on_text;
     } else {
         const bool hot = m_hover == id;
