@@ -17,11 +17,14 @@ using page::style;
 constexpr double kInset = 24;
 constexpr double kWideFrom = 620;  // content width from which the short texts show
 constexpr double kNameNarrow = 92, kNameShare = 0.27, kNameMax = 240;
-constexpr double kTolCol = 140;
+constexpr double kTolCol = 140, kTolColMin = 56;
+constexpr double kValueColMin = 80;  // below this the tolerance column gives up its shields
 constexpr double kHeaderSize = 11, kNameSize = 13, kShortSize = 10.5, kValueSize = 12, kTolSize = 12.5;
 constexpr double kRowMin = 44, kRowPad = 7, kRowsTop = 22;
 constexpr double kTrackY = 27, kTrackH = 7, kTrackRadius = 3.5;
-constexpr double kShieldSize = 6.5, kShieldPitch = 15, kMaxShields = 6;
+constexpr double kShieldSize = 6.5, kShieldPitch = 15;
+constexpr int kMaxShields = 6;
+constexpr double kNumberX = 134, kNumberGap = 6;  // right end of the tolerance figure, room before it
 constexpr double kNoteSize = 12;
 constexpr int kLevelCount = static_cast<int>(std::size(raid::kLevels));
 
@@ -34,8 +37,10 @@ double App::paint_compare(cairo_t* cr, double x, double y, double w) {
         const bool wide = CW >= kWideFrom;
         const double NW = wide ? std::min(kNameShare * CW, kNameMax) : kNameNarrow;
         const double DW = CW - NW;
-        const double cwid = (DW - kTolCol) / 3;
+        const double tol_col = std::clamp(DW - 3 * kValueColMin, kTolColMin, kTolCol);
+        const double cwid = (DW - tol_col) / 3;
         const double c0 = L + NW, c3 = c0 + 3 * cwid;
+        const double number_x = tol_col - (kTolCol - kNumberX);
 
         raid::Result res[kLevelCount];
         double max_v[3] = {1, 1, 1};
@@ -53,7 +58,7 @@ double App::paint_compare(cairo_t* cr, double x, double y, double w) {
         gfx::TextStyle first = head;
         first.max_w = NW - 12;
         gfx::TextStyle last = head;
-        last.max_w = kTolCol - 12;
+        last.max_w = tol_col - 12;
         gfx::text(cr, L10n::tr("cmp.level"), L + 10, yy + 8, p.dim, first);
         gfx::text(cr, L10n::tr("res.usable"), c0 + 6, yy + 8, p.dim, head);
         gfx::text(cr, L10n::tr("res.read"), c0 + cwid + 6, yy + 8, p.dim, head);
@@ -103,8 +108,10 @@ double App::paint_compare(cairo_t* cr, double x, double y, double w) {
             const double values[3] = {r.usable, r.read_mbs, r.write_mbs};
             for (int k = 0; k < 3; ++k) {
                 const double ck = c0 + k * cwid;
-                const std::string v = k == 0 ? fmt::size(r.usable) + "  \u00b7  " + fmt::size_other(r.usable)
-                                             : fmt::approx(fmt::rate_mbs(values[k]));
+                std::string v = k == 0 ? fmt::size(r.usable) + "  \u00b7  " + fmt::size_other(r.usable)
+                                       : fmt::approx(fmt::rate_mbs(values[k]));
+                // Too narrow even at half size: the capacity keeps its main unit only.
+                if (k == 0 && gfx::text_width(cr, v, kValueSize, true) / 2 > cwid - 14) v = fmt::size(r.usable);
                 gfx::text(cr, v, ck + 6, ry + 15, current ? p.text_strong : p.text,
                           style(kValueSize, true, gfx::Align::Left, cwid - 14, true, true));
                 gfx::rounded(cr, ck + 6, ry + kTrackY, cwid - 18, kTrackH, kTrackRadius);
@@ -120,15 +127,18 @@ double App::paint_compare(cairo_t* cr, double x, double y, double w) {
                 gfx::cross(cr, c3 + 14, mid, 4.5, p.err, 2.2);
                 gfx::text(cr, "0", c3 + 28, mid, p.err, style(kTolSize, true, gfx::Align::Left, 0, true));
             } else {
-                const int t = std::min<int>(r.tol_max, kMaxShields);
-                for (int k = 0; k < t; ++k)
-                    gfx::shield(cr, c3 + 14 + kShieldPitch * k, mid, kShieldSize,
-                                k < r.tol_min ? p.ok : gfx::with_alpha(p.ok, 0.3));
                 const std::string n = r.tol_min == r.tol_max
                                           ? std::to_string(r.tol_max)
                                           : std::to_string(r.tol_min) + "\u2013" + std::to_string(r.tol_max);
+                // A wide range such as "2–168" takes the room of the last shields.
+                const double room = number_x - gfx::text_width(cr, n, kTolSize, true) - kNumberGap - 14 - kShieldSize;
+                const int t = std::clamp(static_cast<int>(std::floor(room / kShieldPitch)) + 1, 0,
+                                         std::min(r.tol_max, kMaxShields));
+                for (int k = 0; k < t; ++k)
+                    gfx::shield(cr, c3 + 14 + kShieldPitch * k, mid, kShieldSize,
+                                k < r.tol_min ? p.ok : gfx::with_alpha(p.ok, 0.3));
                 const Rgba col = r.tol_min >= 2 ? p.ok : r.tol_min == 1 ? p.warn : p.err;
-                gfx::text(cr, n, c3 + 134, mid, col, style(kTolSize, true, gfx::Align::Right, 0, true));
+                gfx::text(cr, n, c3 + number_x, mid, col, style(kTolSize, true, gfx::Align::Right, 0, true));
             }
             ry += rh;
         }

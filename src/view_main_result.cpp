@@ -260,7 +260,7 @@ double App::paint_result(cairo_t* cr, double x, double y, double w) {
             sy = rr + 26;
         }
         const std::string note = L10n::tr("res.speed_note");
-        const gfx::TextStyle note_st = style(kSmall, false, gfx::Align::Left, CW - LW, false, true);
+        const gfx::TextStyle note_st = style(kSmall, false, gfx::Align::Left, CW - LW, false);
         gfx::text(cr, note, ax, speeds_end + 4, p.dim, note_st);
         const double note_end = speeds_end + 4 + gfx::text_height(cr, note, note_st);
 
