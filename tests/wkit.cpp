@@ -1,0 +1,281 @@
+// The window test kit: Xvfb picks a free display itself (-displayfd), the
+// program runs with a fresh user's folders, and xdotool and ImageMagick's
+// import drive and read the window from outside, as a user would.
+#include "wkit.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <sstream>
+#include <thread>
+
+#include "kit.h"
+
+namespace wkit {
+
+namespace {
+
+constexpr int kPollMs = 40;
+constexpr int kXvfbStartMs = 10000;
+
+using Clock = std::chrono::steady_clock;
+
+void sleep_ms(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+// Starts argv with the environment changes (NAME=value sets, NAME unsets),
+// stdin from /dev/null, stdout to /dev/null, stderr to `err` (or /dev/null).
+pid_t spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env, const std::string& err,
+            int keep_fd = -1) {
+    const pid_t pid = fork();
+    if (pid != 0) return pid;
+    setpgid(0, 0);
+    const int null = open("/dev/null", O_RDWR);
+    dup2(null, 0);
+    dup2(null, 1);
+    const int e = err.empty() ? null : open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    dup2(e >= 0 ? e : null, 2);
+    for (int fd = 3; fd < 1024; ++fd)
+        if (fd != keep_fd) close(fd);
+    for (const auto& v : env) {
+        const auto eq = v.find('=');
+        if (eq == std::string::npos)
+            unsetenv(v.c_str());
+        else
+            setenv(v.substr(0, eq).c_str(), v.c_str() + eq + 1, 1);
+    }
+    std::vector<char*> args;
+    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    execvp(args[0], args.data());
+    _exit(127);
+}
+
+std::string num(double v) { return std::to_string(static_cast<long>(v)); }
+
+}  // namespace
+
+// ---- X server ----
+
+Xvfb::Xvfb(int width, int height) {
+    int fds[2];
+    if (pipe(fds) != 0) return;
+    const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
+    m_pid = spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", screen, "-nolisten", "tcp",
+                   "-noreset"},
+                  {}, "", fds[1]);
+    close(fds[1]);
+    std::string got;
+    const auto until = Clock::now() + std::chrono::milliseconds(kXvfbStartMs);
+    fcntl(fds[0], F_SETFL, O_NONBLOCK);
+    while (Clock::now() < until && got.find('\n') == std::string::npos) {
+        char buf[32];
+        const ssize_t n = read(fds[0], buf, sizeof buf);
+        if (n > 0)
+            got.append(buf, static_cast<size_t>(n));
+        else if (n == 0)
+            break;
+        else
+            sleep_ms(20);
+    }
+    close(fds[0]);
+    if (got.find('\n') != std::string::npos) m_display = ":" + got.substr(0, got.find('\n'));
+}
+
+Xvfb::~Xvfb() { kill_server(); }
+
+void Xvfb::kill_server() {
+    if (m_pid <= 0) return;
+    kill(m_pid, SIGTERM);
+    int st = 0;
+    waitpid(m_pid, &st, 0);
+    m_pid = -1;
+}
+
+std::string x_run(const std::string& display, const std::vector<std::string>& args) {
+    return kit::run("/usr/bin/env", args, {"DISPLAY=" + display}).out;
+}
+
+// ---- Users ----
+
+std::string User::dir() const { return config + "/zxQuenlowsRaidCalculator"; }
+
+std::vector<std::string> User::env() const {
+    return {"HOME=" + home, "XDG_CONFIG_HOME=" + config, "XDG_RUNTIME_DIR=" + runtime, "TMPDIR=" + tmp,
+            // No session bus: the desktop portal is not there unless a test brings one.
+            "DBUS_SESSION_BUS_ADDRESS=unix:path=" + runtime + "/no-bus", "LANGUAGE", "LC_ALL", "LC_MESSAGES",
+            "LANG=C.UTF-8", "GTK_THEME", "SDL_VIDEODRIVER"};
+}
+
+User new_user(const std::string& name) {
+    User u;
+    u.home = kit::scratch_dir(name);
+    u.config = u.home + "/config";
+    u.runtime = u.home + "/run";
+    u.tmp = u.home + "/tmp";
+    for (const auto& d : {u.config, u.runtime, u.tmp}) mkdir(d.c_str(), 0700);
+    return u;
+}
+
+bool wait_until(const std::function<bool()>& done, int ms) {
+    const auto until = Clock::now() + std::chrono::milliseconds(ms);
+    for (;;) {
+        if (done()) return true;
+        if (Clock::now() >= until) return false;
+        sleep_ms(kPollMs);
+    }
+}
+
+std::vector<std::string> renderers() { return {"software", "opengl"}; }
+
+// ---- The program ----
+
+Program::Program(const Xvfb& x, const User& u, const std::string& renderer, const std::vector<std::string>& args,
+                 const std::vector<std::string>& env)
+    : m_display(x.display()), m_user(u), m_err_path(u.home + "/stderr-" + std::to_string(rand()) + ".txt") {
+    std::vector<std::string> argv = {ZXRC_EXE};
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<std::string> e = u.env();
+    e.push_back("DISPLAY=" + m_display);
+    e.push_back("SDL_RENDER_DRIVER=" + renderer);
+    e.insert(e.end(), env.begin(), env.end());
+    m_pid = spawn(argv, e, m_err_path);
+}
+
+Program::~Program() {
+    if (running()) {
+        kill(m_pid, SIGKILL);
+        wait_exit(5000);
+    }
+}
+
+bool Program::running() {
+    if (m_pid <= 0 || m_status >= 0) return false;
+    int st = 0;
+    const pid_t r = waitpid(m_pid, &st, WNOHANG);
+    if (r == 0) return true;
+    if (r == m_pid) m_status = WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
+    return false;
+}
+
+bool Program::wait_window(int ms) {
+    const bool found = wait_until(
+        [this] {
+            if (!running()) return true;
+            std::istringstream ids(x_run(m_display, {"xdotool", "search", "--onlyvisible", "--pid",
+                                                     std::to_string(m_pid)}));
+            std::string id;
+            if (ids >> id) m_wid = id;
+            return !m_wid.empty();
+        },
+        ms);
+    return found && !m_wid.empty() && refresh();
+}
+
+bool Program::refresh() {
+    if (m_wid.empty()) return false;
+    const std::string out = x_run(m_display, {"xdotool", "getwindowgeometry", "--shell", m_wid});
+    int got = 0;
+    std::istringstream in(out);
+    std::string line;
+    while (std::getline(in, line)) {
+        const auto eq = line.find('=');
+        if (eq == std::string::npos) continue;
+        const std::string k = line.substr(0, eq);
+        const int v = std::atoi(line.c_str() + eq + 1);
+        if (k == "X") m_x = v, ++got;
+        if (k == "Y") m_y = v, ++got;
+        if (k == "WIDTH") m_w = v, ++got;
+        if (k == "HEIGHT") m_h = v, ++got;
+    }
+    return got == 4;
+}
+
+void Program::move(double x, double y) {
+    x_run(m_display, {"xdotool", "mousemove", "--window", m_wid, num(x), num(y)});
+}
+
+void Program::click(double x, double y, int button) {
+    x_run(m_display, {"xdotool", "mousemove", "--window", m_wid, num(x), num(y), "click", std::to_string(button)});
+}
+
+void Program::press(double x, double y) {
+    x_run(m_display, {"xdotool", "mousemove", "--window", m_wid, num(x), num(y), "mousedown", "1"});
+}
+
+void Program::release() { x_run(m_display, {"xdotool", "mouseup", "1"}); }
+
+void Program::wheel(double x, double y, int steps) {
+    const std::string b = steps < 0 ? "4" : "5";
+    x_run(m_display, {"xdotool", "mousemove", "--window", m_wid, num(x), num(y), "click", "--repeat",
+                      std::to_string(std::abs(steps)), "--delay", "30", b});
+}
+
+void Program::key(const std::string& keys) {
+    x_run(m_display, {"xdotool", "key", "--window", m_wid, "--clearmodifiers", keys});
+}
+
+void Program::type(const std::string& text) {
+    x_run(m_display, {"xdotool", "type", "--window", m_wid, "--delay", "20", text});
+}
+
+void Program::resize(int w, int h) {
+    x_run(m_display, {"xdotool", "windowsize", m_wid, std::to_string(w), std::to_string(h)});
+}
+
+void Program::move_window(int x, int y) {
+    x_run(m_display, {"xdotool", "windowmove", m_wid, std::to_string(x), std::to_string(y)});
+}
+
+std::unique_ptr<Canvas> Program::shot() {
+    const std::string path = m_user.home + "/shot.png";
+    kit::run("/usr/bin/env", {"import", "-window", m_wid, path}, {"DISPLAY=" + m_display});
+    return std::make_unique<Canvas>(path);
+}
+
+bool Program::wait_pixel(double x, double y, const std::function<bool(const Px&)>& ok, int ms) {
+    return wait_until(
+        [&] {
+            const auto c = shot();
+            return c->ok() && x < c->w && y < c->h && ok(c->at(static_cast<int>(x), static_cast<int>(y)));
+        },
+        ms);
+}
+
+void Program::signal(int sig) {
+    if (m_pid > 0) kill(m_pid, sig);
+}
+
+int Program::wait_exit(int ms) {
+    wait_until([this] { return !running(); }, ms);
+    return m_status;
+}
+
+std::string Program::stderr_text() const { return kit::read_file(m_err_path); }
+
+std::string Program::log() const { return kit::read_file(m_user.log_path()); }
+
+bool Program::wait_log(const std::string& needle, int ms) const {
+    return wait_until([&] { return log().find(needle) != std::string::npos; }, ms);
+}
+
+Settings Program::settings() const {
+    // Read a copy: a file that failed to open would be moved aside.
+    const std::string copy = m_user.home + "/settings-copy.dat";
+    kit::write_file(copy, kit::read_file(m_user.settings_path()));
+    Settings s;
+    s.load(copy);
+    return s;
+}
+
+bool Program::wait_settings(const std::function<bool(const Settings&)>& ok, int ms) const {
+    return wait_until([&] { return ok(settings()); }, ms);
+}
+
+}  // namespace wkit
