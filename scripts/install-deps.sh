@@ -8,7 +8,7 @@ packages=(
   libsdl2-dev libcairo2-dev libpango1.0-dev libglib2.0-dev libsodium-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   gettext fonts-dejavu-core
-  dbus xvfb xdotool imagemagick mdadm
+  dbus xvfb xdotool xclip imagemagick mdadm
 )
 
 missing=()
