@@ -56,9 +56,17 @@ double rack_section(cairo_t* cr, double x, double y, double w, const std::string
                     const Palette& p, const std::function<double(double)>& body, const std::string& right,
                     const Rgba* right_color) {
     // The content goes first into a group, so the panel knows its height.
+    // The group is as large as the clip, so the clip first shrinks to the
+    // panel's columns and what lies below its top.
+    double cx0, cy0, cx1, cy1;
+    cairo_clip_extents(cr, &cx0, &cy0, &cx1, &cy1);
+    cairo_save(cr);
+    cairo_rectangle(cr, x, y, w, std::max(0.0, cy1 - y));
+    cairo_clip(cr);
     cairo_push_group(cr);
     const double bottom = body(y + kBodyTop);
     cairo_pattern_t* content = cairo_pop_group(cr);
+    cairo_restore(cr);
     const double h = bottom - y + kBodyBottomPad;
     gfx::rack(cr, x, y, w, h, p, p.accent, false, seed, false);
     gfx::text(cr, title, x + kTitleInset, y + kTitleInset, p.text_strong,
