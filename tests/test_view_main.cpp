@@ -3,11 +3,13 @@
 // same settings and window size paints its cards, rows, drives and chips.
 // Read back from the saved settings, the clipboard and the pixels.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <string>
 
 #include "app.h"
@@ -272,6 +274,30 @@ TEST_P(CalcPage, CopiedReportMatchesTheCommandLine) {
         return s;
     };
     EXPECT_EQ(trim(clip), trim(expected));
+}
+
+TEST_P(CalcPage, BlinkingLightsDoNotRepaintThePage) {
+    const wkit::User u = wkit::new_user("lights");
+    seed(u, [](Settings& s) {
+        s.disks = 24;
+        s.spares = 2;
+        s.failed = "3,7";
+    });
+    wkit::Program p(x, u, GetParam(), {"--size", "1280x800"});
+    ASSERT_TRUE(p.wait_window()) << p.stderr_text();
+    usleep(3000 * 1000);
+    p.signal(SIGTERM);
+    ASSERT_EQ(p.wait_exit(), 0);
+    const std::string log = p.log();
+    unsigned long long frames = 0, base = 0;
+    const size_t at = log.rfind("frames ");
+    ASSERT_NE(at, std::string::npos) << log;
+    ASSERT_EQ(std::sscanf(log.c_str() + at, "frames %llu, base repaints %llu", &frames, &base), 2);
+    EXPECT_LE(base, 2u) << "the first paint, perhaps one after the window settled";
+    if (GetParam() == "software")
+        EXPECT_LE(frames, base + 2) << "still lights: nothing to show between repaints";
+    else
+        EXPECT_GT(frames, base + 5) << "the lights alone keep frames coming";
 }
 
 INSTANTIATE_TEST_SUITE_P(Renderers, CalcPage, ::testing::ValuesIn(wkit::renderers()),
