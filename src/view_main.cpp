@@ -25,6 +25,7 @@ constexpr double kBodyTop = 50;
 constexpr double kBodyBottomPad = 22;
 constexpr double kTitleInset = 26;
 constexpr double kTitleSize = 15, kRightSize = 12.5;
+constexpr double kTitleGap = 12;
 
 // Configuration panel.
 constexpr double kInset = 24;
@@ -69,8 +70,13 @@ double rack_section(cairo_t* cr, double x, double y, double w, const std::string
     cairo_restore(cr);
     const double h = bottom - y + kBodyBottomPad;
     gfx::rack(cr, x, y, w, h, p, p.accent, false, seed, false);
+    // A long title stops short of the right-hand text instead of running under it.
+    double title_w = 0.6 * w;
+    if (!right.empty())
+        title_w = std::min(title_w, w - 2 * kTitleInset - kTitleGap -
+                                        std::min(gfx::text_width(cr, right, kRightSize, true), 0.4 * w));
     gfx::text(cr, title, x + kTitleInset, y + kTitleInset, p.text_strong,
-              style(kTitleSize, true, gfx::Align::Left, 0.6 * w, true, true));
+              style(kTitleSize, true, gfx::Align::Left, std::max(title_w, 10.0), true, true));
     if (!right.empty())
         gfx::text(cr, right, x + w - kTitleInset, y + kTitleInset, right_color ? *right_color : p.dim,
                   style(kRightSize, true, gfx::Align::Right, 0.4 * w, true, true));
