@@ -18,7 +18,7 @@ constexpr double kInset = 24;
 constexpr double kWideFrom = 620;  // content width from which the short texts show
 constexpr double kNameNarrow = 92, kNameShare = 0.27, kNameMax = 240;
 constexpr double kTolCol = 140, kTolColMin = 56;
-constexpr double kValueColMin = 80;  // below this the tolerance column gives up its shields
+constexpr double kValueColMin = 80;  // below this the tolerance column narrows and gives up its shields
 constexpr double kHeaderSize = 11, kNameSize = 13, kShortSize = 10.5, kValueSize = 12, kTolSize = 12.5;
 constexpr double kRowMin = 44, kRowPad = 7, kRowsTop = 22;
 constexpr double kTrackY = 27, kTrackH = 7, kTrackRadius = 3.5;
@@ -130,10 +130,12 @@ double App::paint_compare(cairo_t* cr, double x, double y, double w) {
                 const std::string n = r.tol_min == r.tol_max
                                           ? std::to_string(r.tol_max)
                                           : std::to_string(r.tol_min) + "\u2013" + std::to_string(r.tol_max);
-                // A wide range such as "2–168" takes the room of the last shields.
+                // A wide range such as "2–168" takes the room of the last shields;
+                // a narrowed column shows the figure alone.
                 const double room = number_x - gfx::text_width(cr, n, kTolSize, true) - kNumberGap - 14 - kShieldSize;
-                const int t = std::clamp(static_cast<int>(std::floor(room / kShieldPitch)) + 1, 0,
-                                         std::min(r.tol_max, kMaxShields));
+                const int t = tol_col < kTolCol ? 0
+                                                : std::clamp(static_cast<int>(std::floor(room / kShieldPitch)) + 1, 0,
+                                                             std::min(r.tol_max, kMaxShields));
                 for (int k = 0; k < t; ++k)
                     gfx::shield(cr, c3 + 14 + kShieldPitch * k, mid, kShieldSize,
                                 k < r.tol_min ? p.ok : gfx::with_alpha(p.ok, 0.3));
