@@ -26,6 +26,7 @@ constexpr double kShieldSize = 6.5, kShieldPitch = 15;
 constexpr int kMaxShields = 6;
 constexpr double kNumberX = 134, kNumberGap = 6;  // right end of the tolerance figure, room before it
 constexpr double kNoteSize = 12;
+constexpr double kMinShrink = 0.75;
 constexpr int kLevelCount = static_cast<int>(std::size(raid::kLevels));
 
 }  // namespace
@@ -110,8 +111,9 @@ double App::paint_compare(cairo_t* cr, double x, double y, double w) {
                 const double ck = c0 + k * cwid;
                 std::string v = k == 0 ? fmt::size(r.usable) + "  \u00b7  " + fmt::size_other(r.usable)
                                        : fmt::approx(fmt::rate_mbs(values[k]));
-                // Too narrow even at half size: the capacity keeps its main unit only.
-                if (k == 0 && gfx::text_width(cr, v, kValueSize, true) / 2 > cwid - 14) v = fmt::size(r.usable);
+                // Legible or not at all: a capacity that would shrink below three
+                // quarters of its size keeps its main unit only.
+                if (k == 0 && gfx::text_width(cr, v, kValueSize, true) * kMinShrink > cwid - 14) v = fmt::size(r.usable);
                 gfx::text(cr, v, ck + 6, ry + 15, current ? p.text_strong : p.text,
                           style(kValueSize, true, gfx::Align::Left, cwid - 14, true, true));
                 gfx::rounded(cr, ck + 6, ry + kTrackY, cwid - 18, kTrackH, kTrackRadius);
