@@ -126,6 +126,32 @@ protected:
 
 }  // namespace
 
+// Where the layout steps, painted without a window: the program's own
+// minimum window width keeps most of these out of reach of a real window.
+TEST(CalcLayout, StepsAtTheNamedWidths) {
+    const wkit::User u = wkit::new_user("steps");
+    seed(u, [](Settings& s) { s.disks = 6; });
+    Twin t;
+    auto at = [&](double w) {
+        t.paint(u, w, 4000);
+        return [&](const char* id) { return t.at(id); };
+    };
+    // Columns of the page: one up to a window of 1091, then a left column of 390 growing to 480.
+    EXPECT_DOUBLE_EQ(at(1091)("cmp:0").x, 16 + 24);
+    EXPECT_DOUBLE_EQ(at(1092)("cmp:0").x, 16 + 390 + 14 + 24);
+    EXPECT_DOUBLE_EQ(at(1444)("cmp:0").x, 16 + 480 + 14 + 24);
+    EXPECT_DOUBLE_EQ(at(1900)("cmp:0").x, 16 + 480 + 14 + 24);
+    // Presets: three columns up to a content width of 380, five above.
+    EXPECT_GT(at(460)("preset:3").y, t.at("preset:0").y);
+    EXPECT_EQ(at(461)("preset:3").y, t.at("preset:0").y);
+    // Level cards: two columns up to a content width of 330, three above.
+    EXPECT_GT(at(410)("lvl:2").y, t.at("lvl:0").y);
+    EXPECT_EQ(at(411)("lvl:2").y, t.at("lvl:0").y);
+    // Compare rows grow by the short text from a content width of 620.
+    EXPECT_EQ(at(699)("cmp:0").h, 44);
+    EXPECT_GT(at(700)("cmp:0").h, 44);
+}
+
 TEST_P(CalcPage, LevelsFromCardsRowsKeysAndSuggestions) {
     const wkit::User u = wkit::new_user("levels");
     seed(u, [](Settings& s) { s.disks = 6; });
