@@ -89,7 +89,8 @@ double App::paint_levels(cairo_t* cr, double x, double y, double w) {
             }
             row += kMirrorRow;
         } else if (m_cfg.level == raid::Level::R50 || m_cfg.level == raid::Level::R60) {
-            gfx::text(cr, L10n::tr("lvl.groups"), L, row + 14, p.dim,
+            // Centred on the stepper beside it.
+            gfx::text(cr, L10n::tr("lvl.groups"), L, row + kGroupsH / 2, p.dim,
                       style(kCaptionSize, true, gfx::Align::Left, CW / 2, true, true));
             stepper(cr, L + CW - kGroupsW, row, kGroupsW, kGroupsH, "groups", std::to_string(m_settings.groups), "",
                     L10n::tr("tip.field"));
