@@ -23,6 +23,7 @@ namespace {
 constexpr int kScreenW = 1920, kScreenH = 1700;
 constexpr int kWinW = 1092, kWinH = 1620;
 constexpr int kSettleMs = 500;
+constexpr int kPixelWaitMs = 6000;  // screenshots of a tall window are slow on a busy machine
 
 void seed(const wkit::User& u, const std::function<void(Settings&)>& change) {
     mkdir(u.dir().c_str(), 0700);
@@ -63,6 +64,11 @@ struct Twin {
         return false;
     }
 };
+
+// The first frame is on screen: the menu bar is no longer black.
+bool shown(wkit::Program& p) {
+    return p.wait_pixel(p.w() - 6, 4, [](const Px& c) { return c.r + c.g + c.b > 300; }, 15000);
+}
 
 void click(wkit::Program& p, const Hit& h) { p.click(h.x + h.w / 2, h.y + h.h / 2); }
 
@@ -107,7 +113,7 @@ testing::AssertionResult word_is(wkit::Program& p, const Twin& t, Word w) {
         case Word::Degraded: return n.warn > 10 && 10 * std::max(n.ok, n.err) < n.warn;
         default: return n.err > 10 && 10 * std::max(n.ok, n.warn) < n.err;
         }
-    }, 3000);
+    }, kPixelWaitMs);
     if (ok) return testing::AssertionSuccess();
     return testing::AssertionFailure() << "ok " << n.ok << ", warn " << n.warn << ", err " << n.err;
 }
@@ -115,7 +121,7 @@ testing::AssertionResult word_is(wkit::Program& p, const Twin& t, Word w) {
 // A drive light in red (failed or lost) or not; the blinking lamp is caught lit.
 bool light_red(wkit::Program& p, const Hit& drive, bool red) {
     return p.wait_pixel(drive.x + drive.w - 11, drive.y + 13,
-                        [red](const Px& c) { return red ? c.r > c.g + 25 : c.g >= c.r; });
+                        [red](const Px& c) { return red ? c.r > c.g + 25 : c.g >= c.r; }, kPixelWaitMs);
 }
 
 class CalcPage : public ::testing::TestWithParam<std::string> {
@@ -157,6 +163,7 @@ TEST_P(CalcPage, LevelsFromCardsRowsKeysAndSuggestions) {
     seed(u, [](Settings& s) { s.disks = 6; });
     wkit::Program p(x, u, GetParam(), {"--size", std::to_string(kWinW) + "x" + std::to_string(kWinH)});
     ASSERT_TRUE(p.wait_window()) << p.stderr_text();
+    ASSERT_TRUE(shown(p));
     Twin t;
     t.paint(u, p.w(), p.h());
     ASSERT_GT(t.at("cmp:0").x, t.at("lvl:0").x + 390) << "two columns at 1092";
@@ -207,6 +214,7 @@ TEST_P(CalcPage, FailingAndReplacingDisksAndSpares) {
     });
     wkit::Program p(x, u, GetParam(), {"--size", std::to_string(kWinW) + "x" + std::to_string(kWinH)});
     ASSERT_TRUE(p.wait_window()) << p.stderr_text();
+    ASSERT_TRUE(shown(p));
     Twin t;
     t.paint(u, p.w(), p.h());
     EXPECT_TRUE(word_is(p, t, Word::Intact));
@@ -280,6 +288,7 @@ TEST_P(CalcPage, CopiedReportMatchesTheCommandLine) {
     });
     wkit::Program p(x, u, GetParam(), {"--size", std::to_string(kWinW) + "x" + std::to_string(kWinH)});
     ASSERT_TRUE(p.wait_window()) << p.stderr_text();
+    ASSERT_TRUE(shown(p));
     Twin t;
     t.paint(u, p.w(), p.h());
     // A preset chip and a level card first, so the report follows clicks.
