@@ -20,12 +20,16 @@ constexpr double kInset = 24;
 constexpr int kRows = 4;  // stripes shown per disk
 
 // Status row.
-constexpr double kStatusSize = 12.5, kLamp = 5, kHealPad = 34, kHealH = 30;
+constexpr double kStatusSize = 12.5, kLamp = 5, kHealPad = 34, kHealH = 30, kHealRaise = 4;
+constexpr double kLampX = 6, kLampY = 10, kStatusX = 20, kStatusTop = 1, kStatusRoom = 12;
+constexpr double kOneLine = 26, kAfterOneLine = 38, kAfterLines = 12;
+constexpr double kInvalidY = 10, kInvalidEnd = 24;
 
 // Survival chips.
 constexpr int kMaxSurvive = 6;
 constexpr double kSurvCaptionShare = 0.42, kSurvChipH = 24, kSurvChipMinW = 78, kSurvGap = 6;
-constexpr double kSurvStopBefore = 40, kSurvRow = 36;
+constexpr double kSurvStopBefore = 40, kSurvRow = 36, kSurvCaptionSize = 11.5, kSurvCaptionGap = 14;
+constexpr double kSurvLeft = 11, kSurvRight = 12, kSurvTextPad = 9, kSurvTextRoom = 30, kSurvRadius = 6;
 constexpr double kSure = 0.9999, kHopeless = 0.0001;
 
 // Drives.
@@ -36,7 +40,10 @@ constexpr double kFullH = 126, kFullPitch = 22, kFullBlock = 19;
 constexpr double kRowGap = 12, kFrameRoom = 20;
 constexpr double kBlocksTop = 26, kBlockInset = 5, kBlockRadius = 3;
 constexpr double kLightInset = 11, kLightY = 13, kLightR = 3.2;
-constexpr double kFrameOut = 5, kFrameRadius = 10;
+constexpr double kFrameOut = 5, kFrameRadius = 10, kFrameBelow = 6, kFrameLabelY = 10, kFrameLabelX = 2;
+constexpr double kLabelX = 8, kLabelRoom = 24, kLabelSize = 10.5, kBlockLabel = 10, kTakeoverSize = 11;
+constexpr double kCrossMax = 14, kCrossShare = 0.28, kCrossLine = 3;
+constexpr double kHandleShare = 0.4, kHandleH = 3, kHandleUp = 9;
 
 // Legend.
 constexpr double kLegendTop = 14, kSwatch = 12, kSwatchText = 18, kLegendGap = 20, kLegendLine = 20;
@@ -78,9 +85,9 @@ double App::paint_array(cairo_t* cr, double x, double y, double w) {
 
     auto body = [&](double yy) {
         if (!r.ok()) {
-            gfx::text(cr, L10n::tr("arr.invalid"), L, yy + 10, p.dim,
+            gfx::text(cr, L10n::tr("arr.invalid"), L, yy + kInvalidY, p.dim,
                       style(kStatusSize, false, gfx::Align::Left, CW, true, true));
-            return yy + 24;
+            return yy + kInvalidEnd;
         }
 
         // ---- Status ----
@@ -97,33 +104,38 @@ double App::paint_array(cairo_t* cr, double x, double y, double w) {
         const bool heal = !m_failed.empty() || !m_failed_spares.empty();
         const std::string heal_label = L10n::tr("arr.heal");
         const double bw = heal ? gfx::text_width(cr, heal_label, kStatusSize, true) + kHealPad : 0;
-        gfx::dot(cr, L + 6, yy + 10, kLamp, word_c);
-        const double sh = gfx::wrapped(cr, status, L + 20, yy + 1, CW - 20 - bw - 12, kStatusSize,
+        gfx::dot(cr, L + kLampX, yy + kLampY, kLamp, word_c);
+        const double sh = gfx::wrapped(cr, status, L + kStatusX, yy + kStatusTop, CW - kStatusX - bw - kStatusRoom, kStatusSize,
                                        hl.lost ? p.err : p.text, gfx::Align::Left, hl.lost, true);
-        if (heal) chip(cr, L + CW - bw, yy - 4, bw, kHealH, "heal", 0, heal_label, false, kStatusSize, "");
-        double row = sh < 26 ? yy + 38 : yy + sh + 12;
+        if (heal) chip(cr, L + CW - bw, yy - kHealRaise, bw, kHealH, "heal", 0, heal_label, false, kStatusSize, "");
+        double row = sh < kOneLine ? yy + kAfterOneLine : yy + sh + kAfterLines;
 
         // ---- Survival chances ----
         if (r.active > 1) {
             const std::string cap = L10n::tr("arr.survive");
-            gfx::text(cr, cap, L, row + 12, p.dim, style(11.5, true, gfx::Align::Left, kSurvCaptionShare * CW, true, true));
-            double cx = L + std::min(gfx::text_width(cr, cap, 11.5, true), kSurvCaptionShare * CW) + 14;
+            gfx::text(cr, cap, L, row + kSurvChipH / 2, p.dim,
+                      style(kSurvCaptionSize, true, gfx::Align::Left, kSurvCaptionShare * CW, true, true));
+            double cx = L + std::min(gfx::text_width(cr, cap, kSurvCaptionSize, true), kSurvCaptionShare * CW) +
+                        kSurvCaptionGap;
             const int kmax = std::min({kMaxSurvive, r.active, std::max(r.tol_max + 1, 2)});
             for (int k = 1; k <= kmax && k < static_cast<int>(r.survive.size()); ++k) {
                 const double pk = r.survive[static_cast<size_t>(k)];
                 const std::string left = std::to_string(k) + "\u00d7", right = fmt::percent(pk);
                 const double cw =
-                    std::max(gfx::text_width(cr, left, 11, true) + gfx::text_width(cr, right, 12, true) + 30, kSurvChipMinW);
+                    std::max(gfx::text_width(cr, left, kSurvLeft, true) + gfx::text_width(cr, right, kSurvRight, true) + kSurvTextRoom,
+                             kSurvChipMinW);
                 if (cx >= L + CW - kSurvStopBefore || cx + cw > L + CW) break;
                 const Rgba col = pk >= kSure ? p.ok : pk <= kHopeless ? p.err : p.warn;
-                gfx::rounded(cr, cx, row, cw, kSurvChipH, 6);
+                gfx::rounded(cr, cx, row, cw, kSurvChipH, kSurvRadius);
                 gfx::set(cr, gfx::with_alpha(col, 0.16));
                 cairo_fill_preserve(cr);
                 gfx::set(cr, gfx::with_alpha(col, 0.55));
                 cairo_set_line_width(cr, 1);
                 cairo_stroke(cr);
-                gfx::text(cr, left, cx + 9, row + kSurvChipH / 2, p.dim, style(11, true, gfx::Align::Left, 0, true));
-                gfx::text(cr, right, cx + cw - 9, row + kSurvChipH / 2, col, style(12, true, gfx::Align::Right, 0, true));
+                gfx::text(cr, left, cx + kSurvTextPad, row + kSurvChipH / 2, p.dim,
+                          style(kSurvLeft, true, gfx::Align::Left, 0, true));
+                gfx::text(cr, right, cx + cw - kSurvTextPad, row + kSurvChipH / 2, col,
+                          style(kSurvRight, true, gfx::Align::Right, 0, true));
                 m_hits.push_back(Hit{cx, row, cw, kSurvChipH, "surv", k, L10n::tr("tip.survive", k)});
                 cx += cw + kSurvGap;
             }
@@ -169,7 +181,7 @@ double App::paint_array(cairo_t* cr, double x, double y, double w) {
                 if (!ends) continue;
                 const double fx = pos[start].x - kFrameOut, fy = pos[start].y - kFrameRoom;
                 const double fw = pos[i - 1].x + cw + kFrameOut - fx;
-                gfx::rounded(cr, fx, fy, fw, dh + 26, kFrameRadius);
+                gfx::rounded(cr, fx, fy, fw, dh + kFrameRoom + kFrameBelow, kFrameRadius);
                 gfx::set(cr, gfx::with_alpha(p.accent, 0.06));
                 cairo_fill_preserve(cr);
                 const double dash[] = {3, 3};
@@ -178,8 +190,8 @@ double App::paint_array(cairo_t* cr, double x, double y, double w) {
                 cairo_set_line_width(cr, 1);
                 cairo_stroke(cr);
                 cairo_set_dash(cr, nullptr, 0, 0);
-                gfx::text(cr, L10n::tr("arr.group", group_of(start) + 1), pos[start].x + 2, pos[start].y - 10, p.accent,
-                          style(10.5, true, gfx::Align::Left, fw - 2 * kFrameOut, true, true));
+                gfx::text(cr, L10n::tr("arr.group", group_of(start) + 1), pos[start].x + kFrameLabelX, pos[start].y - kFrameLabelY,
+                          p.accent, style(kLabelSize, true, gfx::Align::Left, fw - 2 * kFrameOut, true, true));
                 start = i;
             }
         }
@@ -214,8 +226,8 @@ double App::paint_array(cairo_t* cr, double x, double y, double w) {
             lowest = std::max(lowest, dy + dh);
 
             gfx::drive(cr, dx, dy, cw, dh, p, failed, spare, m_hover == id);
-            gfx::text(cr, spare ? "S" + std::to_string(idx + 1) : std::to_string(idx + 1), dx + 8, dy + kLightY,
-                      failed ? p.err : p.dim, style(10.5, true, gfx::Align::Left, cw - 24, true, true));
+            gfx::text(cr, spare ? "S" + std::to_string(idx + 1) : std::to_string(idx + 1), dx + kLabelX, dy + kLightY,
+                      failed ? p.err : p.dim, style(kLabelSize, true, gfx::Align::Left, cw - kLabelRoom, true, true));
 
             Rgba light = p.ok;
             int mode = gpu::kActivity;
@@ -258,15 +270,15 @@ double App::paint_array(cairo_t* cr, double x, double y, double w) {
                 if (full && !failed)
                     gfx::text(cr, cell.label, bx + bwid / 2, by + blk / 2,
                               cell.kind == raid::Block::Mirror ? p.text : p.chip_on_text,
-                              style(10, true, gfx::Align::Center, bwid - 2, true, true));
+                              style(kBlockLabel, true, gfx::Align::Center, bwid - 2, true, true));
             }
             const double area_mid = dy + kBlocksTop + ((kRows - 1) * pitch + blk) / 2;
             if (failed)
-                gfx::cross(cr, dx + cw / 2, area_mid, std::min(14.0, 0.28 * cw), p.err, 3);
+                gfx::cross(cr, dx + cw / 2, area_mid, std::min(kCrossMax, kCrossShare * cw), p.err, kCrossLine);
             else if (took_over >= 0 && full)
                 gfx::text(cr, "\u2192 " + std::to_string(took_over + 1), dx + cw / 2, area_mid, p.warn,
-                          style(11, true, gfx::Align::Center, cw - 6, true, true));
-            gfx::rounded(cr, dx + 0.3 * cw, dy + dh - 9, 0.4 * cw, 3, 1.5);
+                          style(kTakeoverSize, true, gfx::Align::Center, cw - 6, true, true));
+            gfx::rounded(cr, dx + (1 - kHandleShare) / 2 * cw, dy + dh - kHandleUp, kHandleShare * cw, kHandleH, kHandleH / 2);
             gfx::set(cr, gfx::with_alpha(p.faint, 0.6));
             cairo_fill(cr);
             m_hits.push_back(Hit{dx, dy, cw, dh, id, idx, spare ? tip_spare : tip_disk});

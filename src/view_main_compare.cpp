@@ -25,7 +25,9 @@ constexpr double kTrackY = 27, kTrackH = 7, kTrackRadius = 3.5;
 constexpr double kShieldSize = 6.5, kShieldPitch = 15;
 constexpr int kMaxShields = 6;
 constexpr double kNumberX = 134, kNumberGap = 6;  // right end of the tolerance figure, room before it
-constexpr double kNoteSize = 12;
+constexpr double kNoteSize = 12, kNoteGap = 6, kTextX = 10, kCellX = 6, kHeaderY = 8, kValueY = 15;
+constexpr double kRowRadius = 8, kRowInset = 2, kMarkW = 3, kMarkInset = 8, kShieldX = 14, kZeroGap = 14;
+constexpr double kCrossSize = 4.5, kCrossLine = 2.2;
 constexpr double kMinShrink = 0.75;
 constexpr int kLevelCount = static_cast<int>(std::size(raid::kLevels));
 
@@ -60,11 +62,11 @@ double App::paint_compare(cairo_t* cr, double x, double y, double w) {
         first.max_w = NW - 12;
         gfx::TextStyle last = head;
         last.max_w = tol_col - 12;
-        gfx::text(cr, L10n::tr("cmp.level"), L + 10, yy + 8, p.dim, first);
-        gfx::text(cr, L10n::tr("res.usable"), c0 + 6, yy + 8, p.dim, head);
-        gfx::text(cr, L10n::tr("res.read"), c0 + cwid + 6, yy + 8, p.dim, head);
-        gfx::text(cr, L10n::tr("res.write"), c0 + 2 * cwid + 6, yy + 8, p.dim, head);
-        gfx::text(cr, L10n::tr("cmp.tolerance"), c3 + 6, yy + 8, p.dim, last);
+        gfx::text(cr, L10n::tr("cmp.level"), L + kTextX, yy + kHeaderY, p.dim, first);
+        gfx::text(cr, L10n::tr("res.usable"), c0 + kCellX, yy + kHeaderY, p.dim, head);
+        gfx::text(cr, L10n::tr("res.read"), c0 + cwid + kCellX, yy + kHeaderY, p.dim, head);
+        gfx::text(cr, L10n::tr("res.write"), c0 + 2 * cwid + kCellX, yy + kHeaderY, p.dim, head);
+        gfx::text(cr, L10n::tr("cmp.tolerance"), c3 + kCellX, yy + kHeaderY, p.dim, last);
 
         const gfx::TextStyle name_st = style(kNameSize, true, gfx::Align::Left, NW - 14, false, true);
         const gfx::TextStyle short_st = style(kShortSize, false, gfx::Align::Left, NW - 14, false);
@@ -84,24 +86,24 @@ double App::paint_compare(cairo_t* cr, double x, double y, double w) {
 
             const bool hot = m_hover == id;
             if (hot || current || i % 2 == 1) {
-                gfx::rounded(cr, L, ry + 2, CW, rh - 4, 8);
+                gfx::rounded(cr, L, ry + kRowInset, CW, rh - 2 * kRowInset, kRowRadius);
                 gfx::set(cr, current ? p.select : hot ? p.hover : gfx::with_alpha(p.hover, 0.5));
                 cairo_fill(cr);
             }
             if (current) {
-                gfx::rounded(cr, L, ry + 8, 3, rh - 16, 1.5);
+                gfx::rounded(cr, L, ry + kMarkInset, kMarkW, rh - 2 * kMarkInset, kMarkW / 2);
                 gfx::set(cr, p.accent);
                 cairo_fill(cr);
             }
-            gfx::text(cr, name, L + 10, ry + kRowPad, fits ? p.text_strong : p.faint, name_st);
-            if (wide) gfx::text(cr, shrt, L + 10, ry + kRowPad + nh + 2, fits ? p.dim : p.faint, short_st);
+            gfx::text(cr, name, L + kTextX, ry + kRowPad, fits ? p.text_strong : p.faint, name_st);
+            if (wide) gfx::text(cr, shrt, L + kTextX, ry + kRowPad + nh + 2, fits ? p.dim : p.faint, short_st);
 
             if (!fits) {
                 const std::string msg =
                     r.problem == raid::Problem::TooFew || r.problem == raid::Problem::GroupTooSmall
                         ? L10n::tr("cmp.needs", r.need + m_cfg.spares)
                         : L10n::tr("cmp.nofit");
-                gfx::text(cr, msg, c0 + 6, mid, p.dim, style(kValueSize, false, gfx::Align::Left, DW - 12, true, true));
+                gfx::text(cr, msg, c0 + kCellX, mid, p.dim, style(kValueSize, false, gfx::Align::Left, DW - 12, true, true));
                 ry += rh;
                 continue;
             }
@@ -114,7 +116,7 @@ double App::paint_compare(cairo_t* cr, double x, double y, double w) {
                 // Legible or not at all: a capacity that would shrink below three
                 // quarters of its size keeps its main unit only.
                 if (k == 0 && gfx::text_width(cr, v, kValueSize, true) * kMinShrink > cwid - 14) v = fmt::size(r.usable);
-                gfx::text(cr, v, ck + 6, ry + 15, current ? p.text_strong : p.text,
+                gfx::text(cr, v, ck + kCellX, ry + kValueY, current ? p.text_strong : p.text,
                           style(kValueSize, true, gfx::Align::Left, cwid - 14, true, true));
                 gfx::rounded(cr, ck + 6, ry + kTrackY, cwid - 18, kTrackH, kTrackRadius);
                 gfx::set(cr, p.slot);
@@ -126,29 +128,29 @@ double App::paint_compare(cairo_t* cr, double x, double y, double w) {
             }
 
             if (r.tol_max == 0) {
-                gfx::cross(cr, c3 + 14, mid, 4.5, p.err, 2.2);
-                gfx::text(cr, "0", c3 + 28, mid, p.err, style(kTolSize, true, gfx::Align::Left, 0, true));
+                gfx::cross(cr, c3 + kShieldX, mid, kCrossSize, p.err, kCrossLine);
+                gfx::text(cr, "0", c3 + kShieldX + kZeroGap, mid, p.err, style(kTolSize, true, gfx::Align::Left, 0, true));
             } else {
                 const std::string n = r.tol_min == r.tol_max
                                           ? std::to_string(r.tol_max)
                                           : std::to_string(r.tol_min) + "\u2013" + std::to_string(r.tol_max);
                 // A wide range such as "2–168" takes the room of the last shields;
                 // a narrowed column shows the figure alone.
-                const double room = number_x - gfx::text_width(cr, n, kTolSize, true) - kNumberGap - 14 - kShieldSize;
+                const double room = number_x - gfx::text_width(cr, n, kTolSize, true) - kNumberGap - kShieldX - kShieldSize;
                 const int t = tol_col < kTolCol ? 0
                                                 : std::clamp(static_cast<int>(std::floor(room / kShieldPitch)) + 1, 0,
                                                              std::min(r.tol_max, kMaxShields));
                 for (int k = 0; k < t; ++k)
-                    gfx::shield(cr, c3 + 14 + kShieldPitch * k, mid, kShieldSize,
+                    gfx::shield(cr, c3 + kShieldX + kShieldPitch * k, mid, kShieldSize,
                                 k < r.tol_min ? p.ok : gfx::with_alpha(p.ok, 0.3));
                 const Rgba col = r.tol_min >= 2 ? p.ok : r.tol_min == 1 ? p.warn : p.err;
                 gfx::text(cr, n, c3 + number_x, mid, col, style(kTolSize, true, gfx::Align::Right, 0, true));
             }
             ry += rh;
         }
-        const double nh = gfx::wrapped(cr, L10n::tr("cmp.note"), L + 10, ry + 6, CW - 20, kNoteSize, p.dim,
+        const double nh = gfx::wrapped(cr, L10n::tr("cmp.note"), L + kTextX, ry + kNoteGap, CW - 2 * kTextX, kNoteSize, p.dim,
                                        gfx::Align::Left, false, true);
-        return ry + 6 + nh;
+        return ry + kNoteGap + nh;
     };
     return rack_section(cr, x, y, w, L10n::tr("cmp.title"), 5, p, body, "", nullptr);
 }

@@ -18,7 +18,7 @@ constexpr double kCardGap = 8;
 constexpr double kCardMinH = 64, kCardPad = 12, kCardRadius = 9;
 constexpr double kNameSize = 15, kShortSize = 10.5, kShortGap = 4;
 constexpr double kNoFitDot = 3;
-constexpr double kCaptionSize = 11.5;
+constexpr double kCaptionSize = 11.5, kCaptionY = 6, kAfterCards = 6, kChipLabel = 12.5;
 constexpr double kMirrorChipW = 64, kMirrorChipH = 28, kMirrorChipGap = 6, kMirrorRow = 36;
 constexpr double kGroupsW = 170, kGroupsH = 40, kGroupsRow = 50;
 constexpr double kDescGap = 12, kDescSize = 12.5;
@@ -76,16 +76,18 @@ double App::paint_levels(cairo_t* cr, double x, double y, double w) {
                 gfx::dot(cr, cx + cw - kCardPad, cy + kCardPad + kNoFitDot, kNoFitDot, gfx::with_alpha(p.err, 0.7));
             m_hits.push_back(Hit{cx, cy, cw, ch, id, i, fits[i] ? "" : L10n::tr("tip.level_nofit")});
         }
-        double row = yy + std::ceil(double(kLevelCount) / cols) * (ch + kCardGap) + 6;
+        double row = yy + std::ceil(double(kLevelCount) / cols) * (ch + kCardGap) + kAfterCards;
 
         if (m_cfg.level == raid::Level::R10) {
-            gfx::text(cr, L10n::tr("lvl.mirror"), L, row + 6, p.dim,
+            gfx::text(cr, L10n::tr("lvl.mirror"), L, row + kCaptionY, p.dim,
                       style(kCaptionSize, true, gfx::Align::Left, 0.55 * CW, true, true));
             for (int k = 0; k < 2; ++k) {
                 const int copies = 2 + k;
                 const double bx = L + CW - (2 - k) * kMirrorChipW - (1 - k) * kMirrorChipGap;
-                chip(cr, bx, row - 8, kMirrorChipW, kMirrorChipH, "mirror:" + std::to_string(copies), copies,
-                     std::to_string(copies) + " \u00d7", m_settings.mirror == copies, 12.5, "");
+                // Centred on the caption's line.
+                chip(cr, bx, row + kCaptionY - kMirrorChipH / 2, kMirrorChipW, kMirrorChipH,
+                     "mirror:" + std::to_string(copies), copies, std::to_string(copies) + " \u00d7",
+                     m_settings.mirror == copies, kChipLabel, "");
             }
             row += kMirrorRow;
         } else if (m_cfg.level == raid::Level::R50 || m_cfg.level == raid::Level::R60) {
