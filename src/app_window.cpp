@@ -148,6 +148,8 @@ int App::run() {
     save_now();
     L10n::cleanExit();
     shutdown_window();
+    logger::info("frames " + std::to_string(m_frames) + ", base repaints " + std::to_string(m_base_paints) +
+                 ", overlay repaints " + std::to_string(m_over_paints));
     logger::info("clean exit");
     return 0;
 }
@@ -683,7 +685,7 @@ void App::compose() {
     gpu::render(m_k, clip, m_settings.animate);
     if (m_has_over && m_over.tex) SDL_RenderCopy(m_ren, m_over.tex, nullptr, nullptr);
     SDL_RenderPresent(m_ren);
-    ++m_frames;
+    if (m_frames++ == 0) logger::info("first frame presented");
 }
 
 bool App::snapshot(double W, double H, double scale, const std::string& base_png,

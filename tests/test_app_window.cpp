@@ -77,7 +77,6 @@ TEST_P(Window, StartsOnceFollowsKeysAndEndsCleanlyOnSignals) {
     p.key("ctrl+9");
     p.key("ctrl+Tab");  // the guide, behind its warning
     EXPECT_TRUE(p.wait_settings([](const Settings& s) { return s.level == "raid60" && s.tab == 1; }));
-    const auto warned = p.shot();
     p.key("Escape");  // the warning's Escape goes back to the calculator
     EXPECT_TRUE(p.wait_settings([](const Settings& s) { return s.tab == 0; }));
 
@@ -92,6 +91,18 @@ TEST_P(Window, StartsOnceFollowsKeysAndEndsCleanlyOnSignals) {
     p.key("F10");
     EXPECT_TRUE(p.wait_pixel(40, 15, [](const Px& c) { return near(c, "#7E9A7C", 12); })) << "open title in chip_on";
     p.key("Escape");
+    // Ctrl+comma opens the settings too.
+    p.key("ctrl+comma");
+    EXPECT_TRUE(p.wait_pixel(100, 600, [&](const Px& c) { return c.r + c.g + c.b < before.r + before.g + before.b - 60; }));
+    p.key("Escape");
+    // End and Home scroll the page to its ends.
+    p.key("Home");
+    usleep(kSteadyMs * 1000);
+    const auto top = p.shot();
+    p.key("End");
+    EXPECT_TRUE(wkit::wait_until([&] { return !p.shot()->same_as(*top); }, 10000)) << "End scrolls";
+    p.key("Home");
+    EXPECT_TRUE(wkit::wait_until([&] { return p.shot()->same_as(*top); }, 10000)) << "Home scrolls back";
 
     p.signal(SIGTERM);
     EXPECT_EQ(p.wait_exit(), 0);
@@ -99,7 +110,6 @@ TEST_P(Window, StartsOnceFollowsKeysAndEndsCleanlyOnSignals) {
     const Settings s = p.settings();
     EXPECT_EQ(s.disks, 7);
     EXPECT_EQ(s.level, "raid60");
-    (void)warned;
 }
 
 TEST_P(Window, SteppersHoldTypeAndTheWheel) {
@@ -141,7 +151,7 @@ TEST_P(Window, SteppersHoldTypeAndTheWheel) {
     EXPECT_TRUE(p.wait_settings([&](const Settings& s) { return s.cap_value == wheeled; })) << wheeled;
     const auto top = p.shot();
     p.wheel(700, 700, 2);
-    EXPECT_TRUE(wkit::wait_until([&] { return !p.shot()->same_as(*top); }, 3000)) << "the page scrolled";
+    EXPECT_TRUE(wkit::wait_until([&] { return !p.shot()->same_as(*top); }, 10000)) << "the page scrolled";
     p.wheel(kCapFieldX, kCapY, -1);  // the stepper has moved away: no change
     p.key("minus");
     p.key("ctrl+q");
@@ -157,7 +167,7 @@ TEST_P(Window, GeometryIsRememberedAndRepaired) {
     {
         wkit::Program p(x, u, GetParam(), {"--theme", "dark"});
         ASSERT_TRUE(p.wait_window()) << p.stderr_text();
-        EXPECT_TRUE(wkit::wait_until([&] { return p.refresh() && p.x() == 200 && p.y() == 150; }, 3000))
+        EXPECT_TRUE(wkit::wait_until([&] { return p.refresh() && p.x() == 200 && p.y() == 150; }, 10000))
             << p.x() << "," << p.y();
         EXPECT_EQ(p.w(), 1000);
         EXPECT_EQ(p.h(), 700);
@@ -174,7 +184,7 @@ TEST_P(Window, GeometryIsRememberedAndRepaired) {
     {
         wkit::Program p(x, u, GetParam(), {"--size", "900x650"});
         ASSERT_TRUE(p.wait_window());
-        EXPECT_TRUE(wkit::wait_until([&] { return p.refresh() && p.w() == 900 && p.h() == 650; }, 3000));
+        EXPECT_TRUE(wkit::wait_until([&] { return p.refresh() && p.w() == 900 && p.h() == 650; }, 10000));
         p.key("plus");
         p.key("ctrl+q");
         EXPECT_EQ(p.wait_exit(), 0);
@@ -188,7 +198,7 @@ TEST_P(Window, GeometryIsRememberedAndRepaired) {
         wkit::Program p(x, u, GetParam());
         ASSERT_TRUE(p.wait_window());
         // A place on no screen any more: centred on the one there is.
-        EXPECT_TRUE(wkit::wait_until([&] { return p.refresh() && p.x() == (1920 - 800) / 2; }, 3000)) << p.x();
+        EXPECT_TRUE(wkit::wait_until([&] { return p.refresh() && p.x() == (1920 - 800) / 2; }, 10000)) << p.x();
         EXPECT_EQ(p.y(), (1080 - 600) / 2);
         p.signal(SIGINT);
         EXPECT_EQ(p.wait_exit(), 0) << p.log() << p.stderr_text();

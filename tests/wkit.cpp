@@ -108,6 +108,8 @@ std::string User::dir() const { return config + "/zxQuenlowsRaidCalculator"; }
 
 std::vector<std::string> User::env() const {
     return {"HOME=" + home, "XDG_CONFIG_HOME=" + config, "XDG_RUNTIME_DIR=" + runtime, "TMPDIR=" + tmp,
+            // Mesa keeps its shader cache there, not in the real home.
+            "XDG_CACHE_HOME=" + home + "/cache",
             // No session bus: the desktop portal is not there unless a test brings one.
             "DBUS_SESSION_BUS_ADDRESS=unix:path=" + runtime + "/no-bus", "LANGUAGE", "LC_ALL", "LC_MESSAGES",
             "LANG=C.UTF-8", "GTK_THEME", "SDL_VIDEODRIVER"};

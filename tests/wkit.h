@@ -89,7 +89,7 @@ public:
     // The window's pixels now.
     std::unique_ptr<Canvas> shot();
     // Waits until the pixel at (x, y) satisfies `ok`.
-    bool wait_pixel(double x, double y, const std::function<bool(const Px&)>& ok, int ms = 3000);
+    bool wait_pixel(double x, double y, const std::function<bool(const Px&)>& ok, int ms = 10000);
 
     // Signals and exit: the status is the exit code, 128 + signal, or -1 on a time-out.
     void signal(int sig);
@@ -97,11 +97,11 @@ public:
     std::string stderr_text() const;
 
     std::string log() const;
-    bool wait_log(const std::string& needle, int ms = 5000) const;
+    bool wait_log(const std::string& needle, int ms = 10000) const;
     // The saved settings as the program itself reads them.
     Settings settings() const;
     // Waits for the saved settings to satisfy `ok` (saves come 700 ms after a change).
-    bool wait_settings(const std::function<bool(const Settings&)>& ok, int ms = 4000) const;
+    bool wait_settings(const std::function<bool(const Settings&)>& ok, int ms = 10000) const;
 
 private:
     std::string m_display;

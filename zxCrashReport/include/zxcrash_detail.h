@@ -74,7 +74,8 @@ std::string cpu_line();
 std::string mem_line();
 std::vector<std::string> alsa_cards();
 std::string exe_path();
-std::string from_dpkg(const std::string& path, const std::string& guess);
+// `scan_all`: search every package's file list when the guess is wrong.
+std::string from_dpkg(const std::string& path, const std::string& guess, bool scan_all = true);
 std::string from_rpm(const std::string& path);
 std::string from_pacman(const std::string& path);
 

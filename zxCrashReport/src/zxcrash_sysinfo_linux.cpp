@@ -287,7 +287,7 @@ std::string exe_path() {
     return n > 0 ? std::string(buf, static_cast<size_t>(n)) : std::string();
 }
 
-std::string from_dpkg(const std::string& path, const std::string& guess) {
+std::string from_dpkg(const std::string& path, const std::string& guess, bool scan_all) {
     std::string status;
     if (!read_file(sys_path(kDpkgStatus), status)) return "";
     const std::string info = sys_path(kDpkgInfo);
@@ -300,7 +300,7 @@ std::string from_dpkg(const std::string& path, const std::string& guess) {
             }
         }
     }
-    if (owner.empty()) {
+    if (owner.empty() && scan_all) {
         for (const auto& entry : dir_entries(info, nullptr)) {
             if (entry[0] == '.' || !ends_with(entry, ".list")) continue;
             if (list_has(info + entry, path)) {
@@ -356,7 +356,17 @@ std::string from_pacman(const std::string& path) {
 
 }  // namespace detail
 
-std::string package_line() {
+namespace {
+
+// Packages install below these; a program elsewhere (a build tree, a home
+// folder) is not worth reading thousands of package file lists for.
+bool in_system_tree(const std::string& path) {
+    for (const char* p : {"/usr/", "/opt/", "/bin/", "/sbin/", "/lib", "/app/", "/snap/"})
+        if (starts_with(path, p)) return true;
+    return false;
+}
+
+std::string find_package_line() {
     using namespace detail;
     const std::string exe = exe_path();
     const std::string kind = package_kind();
@@ -385,12 +395,22 @@ std::string package_line() {
     const char* guess = app().package ? app().package : "";
     std::string answer;
     if (!exe.empty()) {
-        answer = from_dpkg(exe, guess);
-        if (answer.empty()) answer = from_rpm(exe);
-        if (answer.empty()) answer = from_pacman(exe);
+        const bool system = in_system_tree(exe);
+        answer = from_dpkg(exe, guess, system);
+        if (answer.empty() && system) answer = from_rpm(exe);
+        if (answer.empty() && system) answer = from_pacman(exe);
     }
     if (answer.empty()) answer = "unpackaged";
     return answer + " (" + exe + ")";
+}
+
+}  // namespace
+
+// The answer cannot change while the program runs, and finding it may read
+// every package database of the system: once per process is enough.
+std::string package_line() {
+    static const std::string line = find_package_line();
+    return line;
 }
 
 // ---- System lines ----
