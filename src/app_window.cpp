@@ -139,10 +139,6 @@ int App::run() {
         m_modal = Modal::GuideWarn;
 
     loop();
-    // How often the page was painted against frames shown: animation must
-    // not repaint the base layer.
-    logger::info("frames " + std::to_string(m_frames) + ", base repaints " + std::to_string(m_base_paints) +
-                 ", overlay repaints " + std::to_string(m_over_paints));
 
     commit_edit();
     save_now();
