@@ -309,6 +309,20 @@ TEST_P(CalcPage, CopiedReportMatchesTheCommandLine) {
         return s;
     };
     EXPECT_EQ(trim(clip), trim(expected));
+
+    // Typed disk counts: letters are dropped and 0 is refused; thirteen digits
+    // end as the largest array, not as a wrapped-around number.
+    click(p, t.at("disks:field"));
+    p.key("ctrl+a");
+    p.type("abc0");
+    p.key("Return");
+    usleep(1200 * 1000);
+    EXPECT_EQ(p.settings().disks, 9);
+    click(p, t.at("disks:field"));
+    p.key("ctrl+a");
+    p.type("1234567890123");
+    p.key("Return");
+    EXPECT_TRUE(p.wait_settings([](const Settings& s) { return s.disks == 256 && s.spares == 1; }));
 }
 
 TEST_P(CalcPage, BlinkingLightsDoNotRepaintThePage) {
