@@ -138,24 +138,29 @@ TEST(CalcLayout, StepsAtTheNamedWidths) {
     const wkit::User u = wkit::new_user("steps");
     seed(u, [](Settings& s) { s.disks = 6; });
     Twin t;
-    auto at = [&](double w) {
+    // The hit `id` after painting at window width w (copied: the next paint replaces the hits).
+    auto hit = [&](double w, const char* id) {
         t.paint(u, w, 4000);
-        return [&](const char* id) { return t.at(id); };
+        return Hit(t.at(id));
+    };
+    auto same_row = [&](double w, const char* a, const char* b) {
+        const Hit first = hit(w, a);
+        return first.y == Hit(t.at(b)).y;
     };
     // Columns of the page: one up to a window of 1091, then a left column of 390 growing to 480.
-    EXPECT_DOUBLE_EQ(at(1091)("cmp:0").x, 16 + 24);
-    EXPECT_DOUBLE_EQ(at(1092)("cmp:0").x, 16 + 390 + 14 + 24);
-    EXPECT_DOUBLE_EQ(at(1444)("cmp:0").x, 16 + 480 + 14 + 24);
-    EXPECT_DOUBLE_EQ(at(1900)("cmp:0").x, 16 + 480 + 14 + 24);
+    EXPECT_DOUBLE_EQ(hit(1091, "cmp:0").x, 16 + 24);
+    EXPECT_DOUBLE_EQ(hit(1092, "cmp:0").x, 16 + 390 + 14 + 24);
+    EXPECT_DOUBLE_EQ(hit(1444, "cmp:0").x, 16 + 480 + 14 + 24);
+    EXPECT_DOUBLE_EQ(hit(1900, "cmp:0").x, 16 + 480 + 14 + 24);
     // Presets: three columns up to a content width of 380, five above.
-    EXPECT_GT(at(460)("preset:3").y, t.at("preset:0").y);
-    EXPECT_EQ(at(461)("preset:3").y, t.at("preset:0").y);
+    EXPECT_FALSE(same_row(460, "preset:3", "preset:0"));
+    EXPECT_TRUE(same_row(461, "preset:3", "preset:0"));
     // Level cards: two columns up to a content width of 330, three above.
-    EXPECT_GT(at(410)("lvl:2").y, t.at("lvl:0").y);
-    EXPECT_EQ(at(411)("lvl:2").y, t.at("lvl:0").y);
+    EXPECT_FALSE(same_row(410, "lvl:2", "lvl:0"));
+    EXPECT_TRUE(same_row(411, "lvl:2", "lvl:0"));
     // Compare rows grow by the short text from a content width of 620.
-    EXPECT_EQ(at(699)("cmp:0").h, 44);
-    EXPECT_GT(at(700)("cmp:0").h, 44);
+    EXPECT_EQ(hit(699, "cmp:0").h, 44);
+    EXPECT_GT(hit(700, "cmp:0").h, 44);
 }
 
 TEST_P(CalcPage, LevelsFromCardsRowsKeysAndSuggestions) {
