@@ -8,8 +8,11 @@
 #include "app.h"
 #include "format.h"
 #include "l10n.h"
+#include "view_main.h"
 
 namespace {
+
+using page::style;
 
 // Page composition.
 constexpr double kMargin = 16;
@@ -22,6 +25,7 @@ constexpr double kBodyTop = 50;
 constexpr double kBodyBottomPad = 22;
 constexpr double kTitleInset = 26;
 constexpr double kTitleSize = 15, kRightSize = 12.5;
+constexpr double kTitleGap = 12;
 
 // Configuration panel.
 constexpr double kInset = 24;
@@ -33,18 +37,6 @@ constexpr double kPresetColumnsWide = 5, kPresetColumnsNarrow = 3, kPresetWideFr
 constexpr double SSD[] = {256, 512, 960, 1920, 3840, 7680, 15360, 30720, 61440};
 constexpr double HDD[] = {1000, 2000, 4000, 8000, 12000, 16000, 20000, 24000, 30000};
 constexpr int kPresets = 9;
-
-gfx::TextStyle style(double size, bool bold, gfx::Align align, double max_w, bool middle, bool fit = false) {
-    gfx::TextStyle st;
-    st.size = size;
-    st.bold = bold;
-    st.tnum = true;
-    st.align = align;
-    st.max_w = max_w;
-    st.middle = middle;
-    st.fit = fit;
-    return st;
-}
 
 void caption(cairo_t* cr, const std::string& s, double x, double row_y, double max_w, const Palette& p,
              const Rgba* color = nullptr) {
@@ -65,13 +57,26 @@ double rack_section(cairo_t* cr, double x, double y, double w, const std::string
                     const Palette& p, const std::function<double(double)>& body, const std::string& right,
                     const Rgba* right_color) {
     // The content goes first into a group, so the panel knows its height.
+    // The group is as large as the clip, so the clip first shrinks to the
+    // panel's columns and what lies below its top.
+    double cx0, cy0, cx1, cy1;
+    cairo_clip_extents(cr, &cx0, &cy0, &cx1, &cy1);
+    cairo_save(cr);
+    cairo_rectangle(cr, x, y, w, std::max(0.0, cy1 - y));
+    cairo_clip(cr);
     cairo_push_group(cr);
     const double bottom = body(y + kBodyTop);
     cairo_pattern_t* content = cairo_pop_group(cr);
+    cairo_restore(cr);
     const double h = bottom - y + kBodyBottomPad;
     gfx::rack(cr, x, y, w, h, p, p.accent, false, seed, false);
+    // A long title stops short of the right-hand text instead of running under it.
+    double title_w = 0.6 * w;
+    if (!right.empty())
+        title_w = std::min(title_w, w - 2 * kTitleInset - kTitleGap -
+                                        std::min(gfx::text_width(cr, right, kRightSize, true), 0.4 * w));
     gfx::text(cr, title, x + kTitleInset, y + kTitleInset, p.text_strong,
-              style(kTitleSize, true, gfx::Align::Left, 0.6 * w, true, true));
+              style(kTitleSize, true, gfx::Align::Left, std::max(title_w, 10.0), true, true));
     if (!right.empty())
         gfx::text(cr, right, x + w - kTitleInset, y + kTitleInset, right_color ? *right_color : p.dim,
                   style(kRightSize, true, gfx::Align::Right, 0.4 * w, true, true));
@@ -111,13 +116,7 @@ void App::chip(cairo_t* cr, double x, double y, double w, double h, const std::s
     gfx::rounded(cr, x, y, w, h, 7);
     Rgba tc = p.text;
     if (on) {
-        cairo_pattern_t* g = cairo_pattern_create_linear(0, y, 0, y + h);
-        const Rgba& c = p.chip_on;
-        cairo_pattern_add_color_stop_rgba(g, 0, c.r, c.g, c.b, c.a);
-        cairo_pattern_add_color_stop_rgba(g, 1, c.r * 0.82, c.g * 0.82, c.b * 0.82, c.a);
-        cairo_set_source(cr, g);
-        cairo_fill(cr);
-        cairo_pattern_destroy(g);
+        page::fill_vertical(cr, y, y + h, p.chip_on, page::shade(p.chip_on, 0.82));
         tc = p.chip_on_text;
     } else {
         const bool hot = m_hover == id;
