@@ -24,6 +24,7 @@ namespace {
 
 constexpr int kPollMs = 40;
 constexpr int kXvfbStartMs = 10000;
+constexpr int kSettleMs = 250;
 
 using Clock = std::chrono::steady_clock;
 
@@ -181,7 +182,12 @@ bool Program::wait_window(int ms) {
             return !m_wid.empty();
         },
         ms);
-    return found && !m_wid.empty() && refresh();
+    if (!found || m_wid.empty() || !refresh()) return false;
+    // Keys sent before the first frame can be lost while the window is still
+    // taking focus; a user would not type before seeing it either.
+    if (!wait_log("first frame presented", ms)) return false;
+    sleep_ms(kSettleMs);
+    return true;
 }
 
 bool Program::refresh() {

@@ -64,7 +64,8 @@ public:
 
     pid_t pid() const { return m_pid; }
     bool running();
-    // Waits until the window is mapped and found; false on a time-out.
+    // Waits until the window is mapped, found and has shown its first frame;
+    // false on a time-out.
     bool wait_window(int ms = 15000);
     // Reads the window's position and size again (after a resize or move).
     bool refresh();
