@@ -381,7 +381,10 @@ void App::loop() {
             handle(e);
             while (m_running && SDL_PollEvent(&e)) handle(e);
         }
-        if (g_sig_quit.load()) m_running = false;
+        if (g_sig_quit.load() && m_running) {
+            logger::info("quit requested by a signal");
+            m_running = false;
+        }
         if (g_sig_raise.exchange(false) && m_win) {
             SDL_RestoreWindow(m_win);
             SDL_RaiseWindow(m_win);
@@ -489,6 +492,7 @@ void App::loop() {
 void App::handle(const SDL_Event& e) {
     switch (e.type) {
     case SDL_QUIT:
+        logger::info("quit requested by the window system");
         m_running = false;
         break;
     case SDL_WINDOWEVENT:
