@@ -9,6 +9,7 @@
 
 #include "app.h"
 #include "gpu.h"
+#include "logger.h"
 #include "raid.h"
 
 namespace {
@@ -416,6 +417,7 @@ void App::key(const SDL_Keysym& ks) {
             copy(result_text());
             m_copied_cmd = -1;
         } else if (k == SDLK_q) {
+            logger::info("quit by Ctrl+Q");
             m_running = false;
         }
         return;

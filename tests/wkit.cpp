@@ -152,6 +152,8 @@ Program::Program(const Xvfb& x, const User& u, const std::string& renderer, cons
     // the sanitizers' other checks stay on.
     if (const char* asan = std::getenv("ASAN_OPTIONS")) e.push_back(std::string("ASAN_OPTIONS=") + asan + ":detect_leaks=0");
     e.insert(e.end(), env.begin(), env.end());
+    struct stat st {};
+    if (stat(u.log_path().c_str(), &st) == 0) m_old_log = static_cast<unsigned long>(st.st_ino);
     m_pid = spawn(argv, e, m_err_path);
 }
 
@@ -185,7 +187,14 @@ bool Program::wait_window(int ms) {
     if (!found || m_wid.empty() || !refresh()) return false;
     // Keys sent before the first frame can be lost while the window is still
     // taking focus; a user would not type before seeing it either.
-    if (!wait_log("first frame presented", ms)) return false;
+    const bool shown = wait_until(
+        [this] {
+            struct stat st {};
+            return stat(m_user.log_path().c_str(), &st) == 0 && static_cast<unsigned long>(st.st_ino) != m_old_log &&
+                   log().find("first frame presented") != std::string::npos;
+        },
+        ms);
+    if (!shown) return false;
     sleep_ms(kSettleMs);
     return true;
 }

@@ -110,6 +110,9 @@ private:
     std::string m_err_path;
     pid_t m_pid = -1;
     int m_status = -1;
+    // The log left by an earlier run of the same user, which the new run
+    // moves aside: its lines must not count for this run.
+    unsigned long m_old_log = 0;
     std::string m_wid;
     int m_x = 0, m_y = 0, m_w = 0, m_h = 0;
 };
