@@ -240,6 +240,14 @@ void Program::wheel(double x, double y, int steps) {
 
 void Program::key(const std::string& keys) {
     x_run(m_display, {"xdotool", "key", "--window", m_wid, "--clearmodifiers", keys});
+    // Leave no key of the combination down in the server: a window that
+    // opens later reads the keyboard state and would see it pressed.
+    std::vector<std::string> up = {"xdotool", "keyup"};
+    size_t from = 0;
+    for (size_t plus; (plus = keys.find('+', from)) != std::string::npos; from = plus + 1)
+        up.push_back(keys.substr(from, plus - from));
+    up.push_back(keys.substr(from));
+    x_run(m_display, up);
 }
 
 void Program::type(const std::string& text) {
