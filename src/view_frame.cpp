@@ -9,6 +9,7 @@
 #include "format.h"
 #include "l10n.h"
 #include "version.h"
+#include "view_main.h"
 
 namespace {
 
@@ -34,17 +35,10 @@ Rgba bar_fill(bool dark) { return hex(dark ? "#0D0D0E" : "#E9E8E4"); }
 
 bool has_guide(raid::Level l) { return l != raid::Level::Jbod && l != raid::Level::Tp; }
 
+// Frame texts are vertically centred on the y they are given.
 gfx::TextStyle style(double size, bool bold, gfx::Align align = gfx::Align::Left, double max_w = 0,
                      bool fit = false) {
-    gfx::TextStyle st;
-    st.size = size;
-    st.bold = bold;
-    st.tnum = true;
-    st.align = align;
-    st.max_w = max_w;
-    st.fit = fit;
-    st.middle = true;
-    return st;
+    return page::style(size, bold, align, max_w, true, fit);
 }
 
 }  // namespace
