@@ -106,7 +106,8 @@ TEST_P(Overlays, TabsLanguagesAndReset) {
     }
     // One wheel step down the list brings Deutsch where the click lands;
     // then Arabic, whose panel reads from the right.
-    for (const auto& [code, steps] : {std::pair<std::string, int>{"de", 1}, {"ar", 0}}) {
+    for (const auto& [lang, steps] : {std::pair<std::string, int>{"de", 1}, {"ar", 0}}) {
+        const std::string code = lang;
         click(*p, a, "set:lang");
         a.m_modal = App::Modal::Languages;
         p->wheel(kW / 2, kH / 2, steps);
