@@ -63,6 +63,9 @@ struct Mirror {
 double rack_section(cairo_t* cr, double x, double y, double w, const std::string& title, int seed,
                     const Palette& p, const std::function<double(double)>& body,
                     const std::string& right, const Rgba* right_color);
+// True once after a panel painted straight onto the page came out with another
+// height than its rack: the page must then be painted again.
+bool take_relayout();
 
 class App {
 public:
@@ -144,6 +147,7 @@ public:
     void set_icon();
     void paint_layer(Layer& layer, bool opaque, void (App::*paint)(cairo_t*));
     void paint_base(cairo_t* cr);
+    void paint_base_once(cairo_t* cr);
     void paint_over(cairo_t* cr);
     void compose();
     SDL_Rect work_area(int x, int y, bool* found) const;

@@ -55,6 +55,7 @@ constexpr double kDefaultWidthShare = 0.56;
 constexpr int kDefaultMinW = 1100, kDefaultMaxW = 1760;
 constexpr int kVerticalChrome = 80;
 constexpr double kScrollbarMinThumb = 30;
+constexpr int kPaintPasses = 2;
 
 bool ticks_passed(uint32_t at, uint32_t now) { return at != 0 && static_cast<int32_t>(now - at) >= 0; }
 
@@ -598,10 +599,13 @@ void App::paint_layer(Layer& layer, bool opaque, void (App::*paint)(cairo_t*)) {
     }
     cairo_surface_set_device_scale(layer.surf, m_k, m_k);
     cairo_t* cr = cairo_create(layer.surf);
-    cairo_save(cr);
-    cairo_set_operator(cr, CAIRO_OPERATOR_CLEAR);
-    cairo_paint(cr);
-    cairo_restore(cr);
+    // The base starts with the window's background, which covers every pixel.
+    if (!opaque) {
+        cairo_save(cr);
+        cairo_set_operator(cr, CAIRO_OPERATOR_CLEAR);
+        cairo_paint(cr);
+        cairo_restore(cr);
+    }
     (this->*paint)(cr);
     cairo_destroy(cr);
     cairo_surface_flush(layer.surf);
@@ -611,6 +615,15 @@ void App::paint_layer(Layer& layer, bool opaque, void (App::*paint)(cairo_t*)) {
 }
 
 void App::paint_base(cairo_t* cr) {
+    gfx::begin_frame();
+    // A panel whose height changed since the last frame asks for one more pass.
+    for (int pass = 0; pass < kPaintPasses; ++pass) {
+        paint_base_once(cr);
+        if (!take_relayout()) break;
+    }
+}
+
+void App::paint_base_once(cairo_t* cr) {
     m_hits.clear();
     gfx::window_bg(cr, m_W, m_H, m_pal);
 

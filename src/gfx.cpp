@@ -199,6 +199,9 @@ struct CacheEntry {
 };
 
 bool g_keep_bitmaps = true;
+// Uses of kept bitmaps are stamped with a running count; a frame starts at a stamp.
+uint64_t g_clock = 0;
+uint64_t g_frame_start = 0;
 
 // The window draws from one thread, so the cache needs no lock.
 std::vector<CacheEntry>& bitmap_cache() {
@@ -253,12 +256,42 @@ void paint_cached(cairo_t* cr, const char* family, size_t keep, const std::strin
                   dy0 - iy0, dw, dh, solid ? 1 : 0);
     const std::string full = std::string(family) + key + geometry;
 
-    static uint64_t clock = 0;
     auto& cache = bitmap_cache();
     CacheEntry* hit = nullptr;
     for (auto& e : cache)
         if (e.key == full) hit = &e;
     if (!hit) {
+        // Room comes only from bitmaps the current frame has not used: taking
+        // one it still needs would only be drawn again further down the
+        // frame, and so on every frame. What does not fit is drawn directly.
+        const size_t bytes = size_t(dw) * size_t(dh) * kBytesPerPixel;
+        auto evict_stale = [&cache](const char* only) {
+            auto oldest = cache.end();
+            for (auto it = cache.begin(); it != cache.end(); ++it)
+                if (it->used < g_frame_start && (!only || it->family == only) &&
+                    (oldest == cache.end() || it->used < oldest->used))
+                    oldest = it;
+            if (oldest == cache.end()) return false;
+            cache.erase(oldest);
+            return true;
+        };
+        auto of_family = [&cache, family] {
+            return size_t(std::count_if(cache.begin(), cache.end(),
+                                        [family](const CacheEntry& e) { return e.family == family; }));
+        };
+        auto total = [&cache]() {
+            size_t t = 0;
+            for (const auto& e : cache) t += e.bytes;
+            return t;
+        };
+        while (of_family() >= keep && evict_stale(family)) {
+        }
+        while ((cache.size() >= kCacheEntries || total() + bytes > kCacheBytes) && evict_stale(nullptr)) {
+        }
+        if (of_family() >= keep || cache.size() >= kCacheEntries || total() + bytes > kCacheBytes) {
+            draw(cr, false);
+            return;
+        }
         cairo_surface_t* img =
             cairo_image_surface_create(solid ? CAIRO_FORMAT_RGB24 : CAIRO_FORMAT_ARGB32, dw, dh);
         if (cairo_surface_status(img) != CAIRO_STATUS_SUCCESS) {
@@ -273,30 +306,11 @@ void paint_cached(cairo_t* cr, const char* family, size_t keep, const std::strin
         cairo_destroy(c);
         cairo_surface_flush(img);
 
-        const size_t bytes = size_t(cairo_image_surface_get_stride(img)) * size_t(dh);
-        auto evict_oldest = [&cache](const char* only) {
-            auto oldest = cache.end();
-            for (auto it = cache.begin(); it != cache.end(); ++it)
-                if ((!only || it->family == only) && (oldest == cache.end() || it->used < oldest->used))
-                    oldest = it;
-            if (oldest != cache.end()) cache.erase(oldest);
-        };
-        while (std::count_if(cache.begin(), cache.end(),
-                             [family](const CacheEntry& e) { return e.family == family; }) >=
-               std::ptrdiff_t(keep))
-            evict_oldest(family);
-        auto total = [&cache]() {
-            size_t t = 0;
-            for (const auto& e : cache) t += e.bytes;
-            return t;
-        };
-        while (!cache.empty() && (cache.size() >= kCacheEntries || total() + bytes > kCacheBytes))
-            evict_oldest(nullptr);
         cache.push_back(CacheEntry{family, full, std::unique_ptr<cairo_surface_t, SurfaceFree>(img),
-                                   bytes, 0});
+                                   size_t(cairo_image_surface_get_stride(img)) * size_t(dh), 0});
         hit = &cache.back();
     }
-    hit->used = ++clock;
+    hit->used = ++g_clock;
 
     // One user unit per device pixel: the copy lands on whole pixels, unfiltered.
     cairo_save(cr);
@@ -325,6 +339,10 @@ std::string key_of(const char* name, std::initializer_list<double> values) {
 void keep_bitmaps(bool on) {
     g_keep_bitmaps = on;
     if (!on) bitmap_cache().clear();
+}
+
+void begin_frame() {
+    g_frame_start = g_clock + 1;
 }
 
 size_t kept_bitmap_bytes() {

@@ -84,6 +84,10 @@ double graffiti(cairo_t* cr, const std::string& s, double x, double cy, double s
 // bays, wall, lettering); bounded whatever sizes and scales the window goes
 // through.
 size_t kept_bitmap_bytes();
+// Marks the start of a frame: only bitmaps it has not used yet may make room
+// for new ones. Without it nothing kept is given up, and what does not fit is
+// drawn directly.
+void begin_frame();
 // On by default; off lets every drawing go afresh and drops what is kept
 // (for comparisons and measurements).
 void keep_bitmaps(bool on);

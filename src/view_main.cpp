@@ -3,6 +3,7 @@
 // the configuration panel. Painting only reads state and registers hits.
 #include <algorithm>
 #include <cmath>
+#include <utility>
 #include <pango/pangocairo.h>
 
 #include "app.h"
@@ -49,27 +50,53 @@ Rgba lift(const Rgba& c, double d) {
 
 bool ssd_like(const std::string& type) { return type == "ssd" || type.rfind("nvme", 0) == 0; }
 
+// ---- Panel frame ----
+
+// The last frame of each panel. A panel's height is known only once its body
+// has been laid out, but its rack lies under the body: the height seen last
+// time lets the rack go first and the body straight onto the page. A panel
+// that is new or moved goes through a group instead; one whose height changed
+// asks for the page to be painted again.
+struct Frame {
+    double x = -1, w = -1, h = -1;
+};
+constexpr int kFrames = 8;
+Frame g_frames[kFrames];
+bool g_relayout = false;
+
 }  // namespace
 
-// ---- Panel frame ----
+bool take_relayout() {
+    return std::exchange(g_relayout, false);
+}
 
 double rack_section(cairo_t* cr, double x, double y, double w, const std::string& title, int seed,
                     const Palette& p, const std::function<double(double)>& body, const std::string& right,
                     const Rgba* right_color) {
-    // The content goes first into a group, so the panel knows its height.
-    // The group is as large as the clip, so the clip first shrinks to the
-    // panel's columns and what lies below its top.
+    Frame spare;
+    Frame& last = seed >= 0 && seed < kFrames ? g_frames[seed] : spare;
+    const bool known = last.x == x && last.w == w && last.h > 0;
     double cx0, cy0, cx1, cy1;
     cairo_clip_extents(cr, &cx0, &cy0, &cx1, &cy1);
-    cairo_save(cr);
-    cairo_rectangle(cr, x, y, w, std::max(0.0, cy1 - y));
-    cairo_clip(cr);
-    cairo_push_group(cr);
-    const double bottom = body(y + kBodyTop);
-    cairo_pattern_t* content = cairo_pop_group(cr);
-    cairo_restore(cr);
-    const double h = bottom - y + kBodyBottomPad;
-    gfx::rack(cr, x, y, w, h, p, p.accent, false, seed, false);
+    auto clip_to_columns = [&] {
+        cairo_save(cr);
+        cairo_rectangle(cr, x, y, w, std::max(0.0, cy1 - y));
+        cairo_clip(cr);
+    };
+    cairo_pattern_t* content = nullptr;
+    double h = last.h;
+    if (known) {
+        gfx::rack(cr, x, y, w, h, p, p.accent, false, seed, false);
+    } else {
+        // The group is as large as the clip, so the clip first shrinks to
+        // the panel's columns and what lies below its top.
+        clip_to_columns();
+        cairo_push_group(cr);
+        h = body(y + kBodyTop) - y + kBodyBottomPad;
+        content = cairo_pop_group(cr);
+        cairo_restore(cr);
+        gfx::rack(cr, x, y, w, h, p, p.accent, false, seed, false);
+    }
     // A long title stops short of the right-hand text instead of running under it.
     double title_w = 0.6 * w;
     if (!right.empty())
@@ -80,9 +107,18 @@ double rack_section(cairo_t* cr, double x, double y, double w, const std::string
     if (!right.empty())
         gfx::text(cr, right, x + w - kTitleInset, y + kTitleInset, right_color ? *right_color : p.dim,
                   style(kRightSize, true, gfx::Align::Right, 0.4 * w, true, true));
-    cairo_set_source(cr, content);
-    cairo_paint(cr);
-    cairo_pattern_destroy(content);
+    if (content) {
+        cairo_set_source(cr, content);
+        cairo_paint(cr);
+        cairo_pattern_destroy(content);
+    } else {
+        clip_to_columns();
+        const double drawn = body(y + kBodyTop) - y + kBodyBottomPad;
+        cairo_restore(cr);
+        if (drawn != h) g_relayout = true;
+        h = drawn;
+    }
+    last = Frame{x, w, h};
     return y + h;
 }
 

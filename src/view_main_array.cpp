@@ -226,7 +226,9 @@ double App::paint_array(cairo_t* cr, double x, double y, double w) {
             lowest = std::max(lowest, dy + dh);
 
             gfx::drive(cr, dx, dy, cw, dh, p, failed, spare, m_hover == id);
-            gfx::text(cr, spare ? "S" + std::to_string(idx + 1) : std::to_string(idx + 1), dx + kLabelX, dy + kLightY,
+            std::string label = spare ? "S" : "";
+            label += std::to_string(idx + 1);
+            gfx::text(cr, label, dx + kLabelX, dy + kLightY,
                       failed ? p.err : p.dim, style(kLabelSize, true, gfx::Align::Left, cw - kLabelRoom, true, true));
 
             Rgba light = p.ok;
