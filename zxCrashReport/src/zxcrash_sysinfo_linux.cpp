@@ -288,8 +288,6 @@ std::string exe_path() {
 }
 
 std::string from_dpkg(const std::string& path, const std::string& guess, bool scan_all) {
-    std::string status;
-    if (!read_file(sys_path(kDpkgStatus), status)) return "";
     const std::string info = sys_path(kDpkgInfo);
     std::string owner;  // as the list file names it, perhaps "name:arch"
     if (!guess.empty()) {
@@ -309,7 +307,9 @@ std::string from_dpkg(const std::string& path, const std::string& guess, bool sc
             }
         }
     }
-    if (owner.empty()) return "";
+    // The status database is large: it is read only for a program dpkg owns.
+    std::string status;
+    if (owner.empty() || !read_file(sys_path(kDpkgStatus), status)) return "";
     const size_t colon = owner.find(':');
     const std::string name = owner.substr(0, colon);
     const std::string arch = colon == std::string::npos ? "" : owner.substr(colon + 1);
