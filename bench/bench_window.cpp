@@ -24,6 +24,8 @@ namespace {
 constexpr int kStarts = 10;
 constexpr int kIdleSeconds = 10;
 constexpr int kSettleMs = 2500;
+constexpr int kClicks = 20;
+constexpr int kClickGapMs = 250;
 
 using Clock = std::chrono::steady_clock;
 
@@ -93,6 +95,56 @@ void BM_BaseRepaint1080(benchmark::State& state) {
     state.SetLabel("device scale " + std::to_string(int(scale)));
 }
 BENCHMARK(BM_BaseRepaint1080)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+
+// A click on a drive fails it, and again replaces it: each click repaints the
+// page. The program measures from the click's event to the presented frame
+// that shows it, and logs the slowest at exit.
+void BM_ClickToFrame(benchmark::State& state) {
+    const std::string renderer = state.range(0) ? "opengl" : "software";
+    for (auto _ : state) {
+        const wkit::User u = wkit::new_user("click");
+        wkit::Program p(display(), u, renderer, {"--size", "1900x1040"});
+        if (!p.wait_window()) {
+            state.SkipWithError("no window");
+            return;
+        }
+        App twin;
+        twin.load_state(u.dir());
+        twin.m_pal = Palette::make(false);
+        // The array is the last panel: scrolled into view as the End key does.
+        p.key("End");
+        twin.snapshot(p.w(), p.h(), 1, "", "");
+        twin.scroll_to(twin.m_content_h[0]);
+        twin.snapshot(p.w(), p.h(), 1, "", "");
+        const Hit* disk = nullptr;
+        for (const Hit& h : twin.m_hits)
+            if (h.id == "disk:0") disk = &h;
+        if (!disk) {
+            state.SkipWithError("no drive on the page");
+            return;
+        }
+        for (int i = 0; i < kClicks; ++i) {
+            p.click(disk->x + disk->w / 2, disk->y + disk->h / 2);
+            std::this_thread::sleep_for(std::chrono::milliseconds(kClickGapMs));
+        }
+        p.signal(SIGTERM);
+        p.wait_exit();
+        const std::string log = p.log();
+        const size_t at = log.find("inputs shown ");
+        unsigned long long shown = 0, worst = 0, mean = 0;
+        if (at == std::string::npos ||
+            std::sscanf(log.c_str() + at, "inputs shown %llu, slowest input to frame %llu ms, mean %llu", &shown,
+                        &worst, &mean) != 3) {
+            state.SkipWithError("no input figures in the log");
+            return;
+        }
+        state.counters["inputs_shown"] = double(shown);
+        state.counters["slowest_ms"] = double(worst);
+        state.counters["mean_ms"] = double(mean);
+    }
+    state.SetLabel(renderer);
+}
+BENCHMARK(BM_ClickToFrame)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kSecond);
 
 void BM_IdleWindow(benchmark::State& state) {
     for (auto _ : state) {

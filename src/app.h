@@ -306,4 +306,7 @@ public:
     bool m_keep_file = false;
     // Counters for the tests and benchmarks: repaints of each layer.
     uint64_t m_base_paints = 0, m_over_paints = 0, m_frames = 0;
+    // From a click, key or wheel step to the frame that shows its effect.
+    uint32_t m_input_at = 0, m_input_worst_ms = 0;
+    uint64_t m_inputs_shown = 0, m_input_total_ms = 0;
 };

@@ -149,7 +149,9 @@ int App::run() {
     L10n::cleanExit();
     shutdown_window();
     logger::info("frames " + std::to_string(m_frames) + ", base repaints " + std::to_string(m_base_paints) +
-                 ", overlay repaints " + std::to_string(m_over_paints));
+                 ", overlay repaints " + std::to_string(m_over_paints) + ", inputs shown " +
+                 std::to_string(m_inputs_shown) + ", slowest input to frame " + std::to_string(m_input_worst_ms) +
+                 " ms, mean " + std::to_string(m_inputs_shown ? m_input_total_ms / m_inputs_shown : 0) + " ms");
     logger::info("clean exit");
     return 0;
 }
@@ -466,6 +468,9 @@ void App::loop() {
         uint32_t interval = kFrameSoftwareMs;
         if (!m_software) interval = m_focus ? (lights && !moving ? kFrameLightsMs : kFrameMs) : kFrameUnfocusedMs;
         if (now - m_last_present < interval) continue;
+        // Input that changed nothing has no frame to wait for.
+        const bool input_shown = m_input_at != 0 && (m_dirty || m_over_dirty);
+        if (!input_shown) m_input_at = 0;
 
         bool painted = false;
         if (m_dirty) {
@@ -487,10 +492,20 @@ void App::loop() {
         compose();
         m_last_present = now;
         m_last_step = now;
+        if (input_shown) {
+            const uint32_t ms = SDL_GetTicks() - m_input_at;
+            m_input_worst_ms = std::max(m_input_worst_ms, ms);
+            m_input_total_ms += ms;
+            ++m_inputs_shown;
+            m_input_at = 0;
+        }
     }
 }
 
 void App::handle(const SDL_Event& e) {
+    const bool input = e.type == SDL_MOUSEBUTTONDOWN || e.type == SDL_MOUSEWHEEL || e.type == SDL_KEYDOWN ||
+                       e.type == SDL_TEXTINPUT;
+    if (input && m_input_at == 0) m_input_at = std::max<Uint32>(e.common.timestamp, 1);
     switch (e.type) {
     case SDL_QUIT:
         logger::info("quit requested by the window system");
@@ -699,9 +714,13 @@ void App::paint_over(cairo_t* cr) {
 }
 
 void App::compose() {
-    SDL_SetRenderDrawColor(m_ren, 0, 0, 0, 255);
-    SDL_RenderClear(m_ren);
-    if (m_base.tex) SDL_RenderCopy(m_ren, m_base.tex, nullptr, nullptr);
+    // The opaque base covers the whole window; a clear is needed only without it.
+    if (m_base.tex) {
+        SDL_RenderCopy(m_ren, m_base.tex, nullptr, nullptr);
+    } else {
+        SDL_SetRenderDrawColor(m_ren, 0, 0, 0, 255);
+        SDL_RenderClear(m_ren);
+    }
     const double top = top_band();
     const SDL_Rect clip{0, static_cast<int>(std::lround(m_k * top)), static_cast<int>(std::lround(m_k * m_W)),
                         static_cast<int>(std::lround(m_k * (m_H - kStatusBar - top)))};
