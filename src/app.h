@@ -43,6 +43,10 @@ void install_signal_handlers();
 void x11_plain_title(SDL_Window* w, const char* title);
 
 // Shared dialog and page widgets that need no App state.
+// Darkens the whole window under an overlay.
+void dim_window(cairo_t* cr, double W, double H, double alpha);
+// One line of overlay text, centred on its row and shrunk to max_w when given.
+gfx::TextStyle line_style(double size, bool bold, double max_w, gfx::Align align = gfx::Align::Left);
 void modal_panel(cairo_t* cr, double x, double y, double w, double h, const Palette& p);
 void button(cairo_t* cr, double x, double y, double w, double h, const std::string& label,
             bool primary, bool hot, const Palette& p);

@@ -38,23 +38,6 @@ constexpr const char* kLinuxSection = "#linux-zxquenlowsraidcalculator";
 
 bool starts_with(const std::string& s, const char* p) { return s.rfind(p, 0) == 0; }
 
-void dim(cairo_t* cr, double W, double H, double alpha) {
-    cairo_rectangle(cr, 0, 0, W, H);
-    cairo_set_source_rgba(cr, 0, 0, 0, alpha);
-    cairo_fill(cr);
-}
-
-gfx::TextStyle line_style(double size, bool bold, double max_w, gfx::Align align = gfx::Align::Left) {
-    gfx::TextStyle st;
-    st.size = size;
-    st.bold = bold;
-    st.align = align;
-    st.max_w = max_w;
-    st.fit = max_w > 0;
-    st.middle = true;
-    return st;
-}
-
 // The index after `prefix` when the hovered id starts with it, else -1.
 int hovered_index(const std::string& hover, const char* prefix) {
     if (!starts_with(hover, prefix)) return -1;
@@ -110,7 +93,7 @@ void App::open_settings(int tab) {
 
 void App::paint_settings(cairo_t* cr, double W, double H) {
     const Palette& p = m_pal;
-    dim(cr, W, H, kDim);
+    dim_window(cr, W, H, kDim);
     const double pw = std::min(W - kPanelMargin, kPanelMaxW), ph = std::min(H - kPanelMargin, kPanelMaxH);
     const double px = (W - pw) / 2, py = (H - ph) / 2;
     modal_panel(cr, px, py, pw, ph, p);
@@ -368,7 +351,7 @@ void App::paint_languages(cairo_t* cr, double W, double H) {
     // The settings panel beneath is only a backdrop: none of its controls
     // may react while the list is open.
     m_over_hits.clear();
-    dim(cr, W, H, kLangDim);
+    dim_window(cr, W, H, kLangDim);
     const double pw = std::min(W - kLangMargin, kLangMaxW), ph = std::min(H - kLangMargin, kLangMaxH);
     const double px = (W - pw) / 2, py = (H - ph) / 2;
     modal_panel(cr, px, py, pw, ph, p);

@@ -17,23 +17,6 @@ constexpr double kButtonH = 38, kWarnButtonH = 40;
 constexpr double kMenuMinW = 180, kMenuRow = 28, kMenuSep = 9, kMenuPad = 8;
 constexpr double kTipWrap = 380, kTipSize = 12;
 
-void dim(cairo_t* cr, double W, double H, double alpha) {
-    cairo_rectangle(cr, 0, 0, W, H);
-    cairo_set_source_rgba(cr, 0, 0, 0, alpha);
-    cairo_fill(cr);
-}
-
-gfx::TextStyle centred(double size, bool bold, double max_w, gfx::Align align = gfx::Align::Left) {
-    gfx::TextStyle st;
-    st.size = size;
-    st.bold = bold;
-    st.align = align;
-    st.max_w = max_w;
-    st.fit = max_w > 0;
-    st.middle = true;
-    return st;
-}
-
 // Two buttons side by side, 10 apart, squeezed in proportion when their
 // labels would push them out of the panel.
 void fit_pair(double* a, double* b, double room) {
@@ -47,6 +30,23 @@ void fit_pair(double* a, double* b, double room) {
 }  // namespace
 
 // ---- Shared dialog widgets ----
+
+void dim_window(cairo_t* cr, double W, double H, double alpha) {
+    cairo_rectangle(cr, 0, 0, W, H);
+    cairo_set_source_rgba(cr, 0, 0, 0, alpha);
+    cairo_fill(cr);
+}
+
+gfx::TextStyle line_style(double size, bool bold, double max_w, gfx::Align align) {
+    gfx::TextStyle st;
+    st.size = size;
+    st.bold = bold;
+    st.align = align;
+    st.max_w = max_w;
+    st.fit = max_w > 0;
+    st.middle = true;
+    return st;
+}
 
 void modal_panel(cairo_t* cr, double x, double y, double w, double h, const Palette& p) {
     gfx::rounded(cr, x, y + 6, w, h, 16);
@@ -81,7 +81,7 @@ void button(cairo_t* cr, double x, double y, double w, double h, const std::stri
         cairo_set_line_width(cr, 1);
         cairo_stroke(cr);
     }
-    gfx::text(cr, label, x + w / 2, y + h / 2, tc, centred(12.5, true, w - 12, gfx::Align::Center));
+    gfx::text(cr, label, x + w / 2, y + h / 2, tc, line_style(12.5, true, w - 12, gfx::Align::Center));
 }
 
 // ---- Confirmation ----
@@ -98,7 +98,7 @@ void App::confirm(const std::string& text, const std::string& ok, std::function<
 
 void App::paint_confirm(cairo_t* cr, double W, double H, bool crash) {
     const Palette& p = m_pal;
-    dim(cr, W, H, kDim);
+    dim_window(cr, W, H, kDim);
     const double pw = std::min(W - 40, kConfirmMaxW), x = (W - pw) / 2, c = pw - 2 * kMargin;
     const std::string title = crash ? L10n::tr("crash.title") : m_confirm_text;
     const std::string body = crash ? L10n::tr("crash.text") : "";
@@ -130,7 +130,7 @@ void App::paint_confirm(cairo_t* cr, double W, double H, bool crash) {
 
 void App::paint_guide_warn(cairo_t* cr, double W, double H) {
     const Palette& p = m_pal;
-    dim(cr, W, H, kDim);
+    dim_window(cr, W, H, kDim);
     const double pw = std::min(W - 40, kWarnMaxW), x = (W - pw) / 2, c = pw - 2 * kMargin;
     const std::string title = L10n::tr("g.warn.title"), t1 = L10n::tr("g.warn.text"), t2 = L10n::tr("g.warn.text2");
     const double th = gfx::wrapped(cr, title, 0, 0, c - 56, 17, p.text_strong, gfx::Align::Left, true, false);
@@ -184,7 +184,7 @@ void App::paint_guide_warn(cairo_t* cr, double W, double H) {
     cairo_stroke(cr);
     if (ticked) gfx::check(cr, box + 10, ty + 10, 5, p.chip_on_text, 2);
     const std::string again = L10n::tr("g.warn.again");
-    const double aw = gfx::text(cr, again, m.text_x(x + kMargin + 30), ty + 10, p.text, centred(13, false, c - 30, m.start()));
+    const double aw = gfx::text(cr, again, m.text_x(x + kMargin + 30), ty + 10, p.text, line_style(13, false, c - 30, m.start()));
     m_over_hits.push_back(Hit{m.x(x + kMargin, 30 + aw), ty - 4, 30 + aw, 28, "gw:again", 0, ""});
 
     const double by = y + ph - 22 - kWarnButtonH;
@@ -258,10 +258,10 @@ void App::paint_menu(cairo_t* cr) {
         const double cy = row + kMenuRow / 2;
         if (it.checked) gfx::check(cr, x + 19, cy, 5, hot ? p.chip_on_text : p.accent, 1.8);
         const double sw = it.shortcut.empty() ? 0 : gfx::text_width(cr, it.shortcut, 12, false) + 24;
-        gfx::text(cr, it.label, x + 34, cy, hot ? p.chip_on_text : p.text, centred(13, false, w - 48 - sw));
+        gfx::text(cr, it.label, x + 34, cy, hot ? p.chip_on_text : p.text, line_style(13, false, w - 48 - sw));
         if (!it.shortcut.empty())
             gfx::text(cr, it.shortcut, x + w - 14, cy, hot ? p.chip_on_text : p.dim,
-                      centred(12, false, 0, gfx::Align::Right));
+                      line_style(12, false, 0, gfx::Align::Right));
         m_over_hits.push_back(Hit{x, row, w, kMenuRow, id, i, ""});
         row += kMenuRow;
     }
