@@ -13,6 +13,7 @@
 
 namespace {
 
+using page::lift;
 using page::style;
 
 // Page composition.
@@ -42,10 +43,6 @@ constexpr int kPresets = 9;
 void caption(cairo_t* cr, const std::string& s, double x, double row_y, double max_w, const Palette& p,
              const Rgba* color = nullptr) {
     gfx::text(cr, s, x, row_y + 6, color ? *color : p.dim, style(kCaption, true, gfx::Align::Left, max_w, true, true));
-}
-
-Rgba lift(const Rgba& c, double d) {
-    return Rgba{std::min(1.0, c.r + d), std::min(1.0, c.g + d), std::min(1.0, c.b + d), c.a};
 }
 
 bool ssd_like(const std::string& type) { return type == "ssd" || type.rfind("nvme", 0) == 0; }

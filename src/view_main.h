@@ -4,6 +4,8 @@
 
 #include <cairo.h>
 
+#include <algorithm>
+
 #include "gfx.h"
 
 namespace page {
@@ -25,6 +27,11 @@ inline gfx::TextStyle style(double size, bool bold, gfx::Align align, double max
 // Each channel moved towards white by f; alpha kept.
 inline Rgba lighten(const Rgba& c, double f) {
     return Rgba{c.r + (1 - c.r) * f, c.g + (1 - c.g) * f, c.b + (1 - c.b) * f, c.a};
+}
+
+// Each channel raised by d, at most to 1; alpha kept (hover highlights).
+inline Rgba lift(const Rgba& c, double d) {
+    return Rgba{std::min(1.0, c.r + d), std::min(1.0, c.g + d), std::min(1.0, c.b + d), c.a};
 }
 
 // Each channel multiplied by k; alpha kept.

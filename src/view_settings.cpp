@@ -8,6 +8,7 @@
 
 #include "app.h"
 #include "l10n.h"
+#include "view_main.h"
 #include "logger.h"
 #include "version.h"
 #include "zxcrash.h"
@@ -15,6 +16,7 @@
 namespace {
 
 constexpr double kDim = 0.45, kLangDim = 0.35;
+constexpr double kHoverLift = 0.08;
 constexpr double kPanelMaxW = 860, kPanelMaxH = 660, kPanelMargin = 40;
 constexpr double kLangMaxW = 860, kLangMaxH = 600, kLangMargin = 60;
 constexpr double kInset = 28;
@@ -154,8 +156,7 @@ double App::settings_switch(cairo_t* cr, const std::string& id, const std::strin
     const Palette& p = m_pal;
     Rgba track = on ? p.ok : hex(p.dark ? "#4A4846" : "#A5A29C");
     if (m_over_hover == id)
-        track = Rgba{std::min(1.0, track.r + 0.08), std::min(1.0, track.g + 0.08), std::min(1.0, track.b + 0.08),
-                     track.a};
+        track = page::lift(track, kHoverLift);
     const Mirror m{x, x + w, L10n::isRTL()};
     gfx::rounded(cr, m.x(x, 40), y, 40, 22, 11);
     gfx::set(cr, track);

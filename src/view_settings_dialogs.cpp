@@ -7,10 +7,12 @@
 
 #include "app.h"
 #include "l10n.h"
+#include "view_main.h"
 
 namespace {
 
 constexpr double kDim = 0.45;
+constexpr double kHoverLift = 0.08;
 constexpr double kConfirmMaxW = 520, kWarnMaxW = 600;
 constexpr double kMargin = 28;
 constexpr double kButtonH = 38, kWarnButtonH = 40;
@@ -70,7 +72,7 @@ void button(cairo_t* cr, double x, double y, double w, double h, const std::stri
     Rgba tc = p.text;
     if (primary) {
         Rgba c = p.chip_on;
-        if (hot) c = Rgba{std::min(1.0, c.r + 0.08), std::min(1.0, c.g + 0.08), std::min(1.0, c.b + 0.08), c.a};
+        if (hot) c = page::lift(c, kHoverLift);
         gfx::set(cr, c);
         cairo_fill(cr);
         tc = p.chip_on_text;
