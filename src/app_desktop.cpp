@@ -3,6 +3,7 @@
 // is "auto", opening links, and the clipboard. Every service may be missing;
 // then the program quietly keeps its fallback.
 #include <dlfcn.h>
+#include <sys/stat.h>
 #include <gio/gio.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -51,8 +52,18 @@ int scheme_of(GVariant* reply) {
     return answer;
 }
 
+// Without an address or the user bus socket GLib would "autolaunch" a bus
+// daemon of its own: a calculator must not leave one behind to read a theme.
+bool session_bus_exists() {
+    if (const char* a = std::getenv("DBUS_SESSION_BUS_ADDRESS"); a && *a) return true;
+    const char* run = std::getenv("XDG_RUNTIME_DIR");
+    struct stat st {};
+    return run && *run && stat((std::string(run) + "/bus").c_str(), &st) == 0 && S_ISSOCK(st.st_mode);
+}
+
 GDBusConnection* session_bus() {
     static GDBusConnection* bus = [] {
+        if (!session_bus_exists()) return static_cast<GDBusConnection*>(nullptr);
         GDBusConnection* b = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
         // A bus that goes away takes the theme signal with it, not the program.
         if (b) g_dbus_connection_set_exit_on_close(b, FALSE);
