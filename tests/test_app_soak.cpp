@@ -31,6 +31,12 @@ constexpr int kTinyW = 100, kTinyH = 60;  // below it: no window manager stops x
 constexpr int kDefaultSeconds = 45;
 constexpr int kDefaultKills = 20;
 constexpr int kBurstEvents = 40;
+// How often each kind of event comes, in this order.
+enum class Event { Click, Drag, Wheel, Key, Type, Resize, Move };
+constexpr double kEventWeights[] = {30, 8, 10, 32, 12, 6, 2};
+constexpr int kRightClickOdds = 6;       // one click in this many is a right click
+constexpr int kMaxWheel = 4;
+constexpr int kResizeSettleMs = 100;
 constexpr int kSwitchEvery = 3;          // bursts between deliberate tab, theme and language switches
 constexpr int kAnswerMs = 10000;         // the sanitizer build answers slowly
 constexpr int kMaxKillDelayMs = 1500;    // past the save delay and the save itself
@@ -156,10 +162,15 @@ std::string out_of_limits(const std::string& plain) {
     return "";
 }
 
+// A hit whose middle is inside the window and on the screen (a moved window
+// may hang over its edge), so a click there reaches it.
 const Hit* visible_hit(const std::vector<Hit>& hits, const std::string& id, const wkit::Program& p) {
-    for (auto it = hits.rbegin(); it != hits.rend(); ++it)
-        if (it->id == id && it->w > 4 && it->h > 4 && it->y + it->h / 2 < p.h() && it->x + it->w / 2 < p.w())
+    for (auto it = hits.rbegin(); it != hits.rend(); ++it) {
+        const double mx = it->x + it->w / 2, my = it->y + it->h / 2;
+        if (it->id == id && it->w > 4 && it->h > 4 && mx < std::min(p.w(), kScreenW - p.x()) &&
+            my < std::min(p.h(), kScreenH - p.y()))
             return &*it;
+    }
     return nullptr;
 }
 
@@ -187,37 +198,46 @@ protected:
     void random_event(wkit::Program& p) {
         auto rx = [&] { return pick(rng, 0, std::max(1, p.w() - 1)); };
         auto ry = [&] { return pick(rng, 0, std::max(1, p.h() - 1)); };
-        const int kind = pick(rng, 0, 99);
-        if (kind < 30) {
-            p.click(rx(), ry(), pick(rng, 0, 5) == 0 ? 3 : 1);
+        std::discrete_distribution<int> kinds(std::begin(kEventWeights), std::end(kEventWeights));
+        switch (static_cast<Event>(kinds(rng))) {
+        case Event::Click:
+            p.click(rx(), ry(), pick(rng, 1, kRightClickOdds) == 1 ? 3 : 1);
             ++count["clicks"];
-        } else if (kind < 38) {
+            break;
+        case Event::Drag:
             p.press(rx(), ry());
             p.move(rx(), ry());
             p.release();
             ++count["drags"];
-        } else if (kind < 48) {
-            p.wheel(rx(), ry(), pick(rng, 0, 1) ? pick(rng, 1, 4) : -pick(rng, 1, 4));
+            break;
+        case Event::Wheel:
+            p.wheel(rx(), ry(), pick(rng, 0, 1) ? pick(rng, 1, kMaxWheel) : -pick(rng, 1, kMaxWheel));
             ++count["wheels"];
-        } else if (kind < 80) {
-            p.key(kKeys[pick(rng, 0, std::size(kKeys) - 1)]);
+            break;
+        case Event::Key:
+            p.key(kKeys[pick(rng, 0, static_cast<int>(std::size(kKeys)) - 1)]);
             ++count["keys"];
-        } else if (kind < 92) {
-            p.type(kTyped[pick(rng, 0, std::size(kTyped) - 1)]);
+            break;
+        case Event::Type:
+            p.type(kTyped[pick(rng, 0, static_cast<int>(std::size(kTyped)) - 1)]);
             ++count["typed"];
-        } else if (kind < 98) {
-            const int size = pick(rng, 0, 3);
-            if (size == 0) p.resize(kMinW, kMinH);
-            if (size == 1) p.resize(kScreenW, kScreenH);
-            if (size == 2) p.resize(pick(rng, kTinyW, kScreenW), pick(rng, kTinyH, kScreenH));
-            if (size == 3) p.resize(kTinyW, kTinyH);
-            sleep_ms(100);
+            break;
+        case Event::Resize:
+            switch (pick(rng, 0, 3)) {
+            case 0: p.resize(kMinW, kMinH); break;
+            case 1: p.resize(kScreenW, kScreenH); break;
+            case 2: p.resize(pick(rng, kTinyW, kScreenW), pick(rng, kTinyH, kScreenH)); break;
+            default: p.resize(kTinyW, kTinyH); break;
+            }
+            sleep_ms(kResizeSettleMs);
             p.refresh();
             ++count["resizes"];
-        } else {
+            break;
+        case Event::Move:
             p.move_window(pick(rng, 0, kScreenW / 2), pick(rng, 0, kScreenH / 2));
             p.refresh();
             ++count["moves"];
+            break;
         }
     }
 
@@ -337,7 +357,8 @@ TEST_P(Soak, RandomUseKeepsItAliveCleanAndWithinLimits) {
         if (burst % kSwitchEvery == kSwitchEvery - 1) {
             EXPECT_TRUE(switch_theme(*p)) << "burst " << burst;
             const auto switched = switch_language(*p, u);
-            EXPECT_TRUE(switched.value_or(true)) << "burst " << burst;
+            EXPECT_TRUE(switched.value_or(true)) << "burst " << burst << ", window " << p->w() << "x" << p->h()
+                                                 << " at " << p->x() << "," << p->y();
             p->key("ctrl+Tab");
             ++count["tabs"];
         }
