@@ -404,6 +404,8 @@ TEST_P(Soak, KilledAtRandomMomentsLeavesOldOrNewSettings) {
 
     for (int i = 0; i < kills; ++i) {
         SCOPED_TRACE("kill " + std::to_string(i));
+        const std::string tmp = u.settings_path() + sealed::kTempSuffix;
+        const bool tmp_before = exists(tmp);
         wkit::Program p(x, u, GetParam());
         const bool early = pick(rng, 1, kEarlyKillShare) == 1;
         int dir = 0;
@@ -423,7 +425,7 @@ TEST_P(Soak, KilledAtRandomMomentsLeavesOldOrNewSettings) {
         ASSERT_FALSE(exists(u.settings_path() + sealed::kBrokenSuffix));
         ASSERT_FALSE(exists(u.dir() + kReportName)) << "a kill is no crash";
         // Killed between writing the temporary file and renaming it.
-        if (exists(u.settings_path() + sealed::kTempSuffix)) ++count["inside the save"];
+        if (!tmp_before && exists(tmp)) ++count["inside the save"];
         Settings now;
         now.read_text(plain);
         if (early) {
