@@ -29,7 +29,7 @@ constexpr int kScreenW = 1920, kScreenH = 1080;
 constexpr int kMinW = 720, kMinH = 520;  // the window's minimum on this screen
 constexpr int kTinyW = 100, kTinyH = 60;  // below it: no window manager stops xdotool
 constexpr int kDefaultSeconds = 45;
-constexpr int kDefaultKills = 20;
+constexpr int kDefaultKills = 15;
 constexpr int kBurstEvents = 40;
 // How often each kind of event comes, in this order.
 enum class Event { Click, Drag, Wheel, Key, Type, Resize, Move };
