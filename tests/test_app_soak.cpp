@@ -27,7 +27,7 @@ namespace {
 
 constexpr int kScreenW = 1920, kScreenH = 1080;
 constexpr int kMinW = 720, kMinH = 520;  // the window's minimum on this screen
-constexpr int kTinyW = 100, kTinyH = 60;  // below it: no window manager stops xdotool
+constexpr int kTinyW = 100, kTinyH = 60;  // below it: without a window manager nothing stops a resize
 constexpr int kDefaultSeconds = 45;
 constexpr int kDefaultKills = 15;
 constexpr int kBurstEvents = 40;
@@ -47,6 +47,9 @@ constexpr int kSaveDelayMs = 700;
 constexpr int kCalmMs = 900;             // longer than the save delay
 constexpr long kMaxGrowthKb = 150 * 1024;
 constexpr int kLevelCount = 9;
+// What the window lets a user set: speeds are typed or stepped up to this,
+// operations per second only come from the disk types.
+constexpr double kMaxMbs = 100000, kMaxIops = 1e9;
 constexpr int kMinutesSampled[] = {1, 10, 30};
 const char* const kReportName = "/crash_report.txt";
 
@@ -132,10 +135,10 @@ std::string out_of_limits(const std::string& plain) {
         {"disks", within("disks", 1, 256)},
         {"spares", within("spares", 0, disks - 1)},
         {"disk_type", kv.count("disk_type") && !kv["disk_type"].empty()},
-        {"read_mbs", within("read_mbs", 1, 100000)},
-        {"write_mbs", within("write_mbs", 1, 100000)},
-        {"read_iops", within("read_iops", 1, 100000)},
-        {"write_iops", within("write_iops", 1, 100000)},
+        {"read_mbs", within("read_mbs", 1, kMaxMbs)},
+        {"write_mbs", within("write_mbs", 1, kMaxMbs)},
+        {"read_iops", within("read_iops", 1, kMaxIops)},
+        {"write_iops", within("write_iops", 1, kMaxIops)},
         {"level", level_ok},
         {"mirror", within("mirror", 2, 3)},
         {"groups", within("groups", 2, 32)},
