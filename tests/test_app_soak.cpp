@@ -294,6 +294,8 @@ protected:
     // process paints it for the same state and window size. Nothing when the
     // window is too small to show the list; false when the click changed nothing.
     std::optional<bool> switch_language(wkit::Program& p, const wkit::User& u) {
+        // The whole list on the screen, wherever random moves left the window.
+        p.move_window(0, 0);
         calm(p);
         const std::string dir = kit::scratch_dir("mirror");
         kit::write_file(dir + "/settings.dat", kit::read_file(u.settings_path()));
