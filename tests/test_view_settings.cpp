@@ -258,7 +258,14 @@ TEST_P(Overlays, CrashDialogSendsOrDiscardsOnce) {
         p->signal(SIGSEGV);
         EXPECT_EQ(p->wait_exit(), 128 + SIGSEGV);
         const std::string crashed_log = p->log();
-        ASSERT_NE(kit::read_file(report).find("Signal: SIGSEGV"), std::string::npos);
+        // Complete: from its heading to its end line, with the window's
+        // graphics, the system and the crashed run's log in between.
+        const std::string text = kit::read_file(report);
+        ASSERT_NE(text.find("Signal: SIGSEGV"), std::string::npos);
+        EXPECT_EQ(text.rfind("=== zxQuenlowsRaidCalculator crash report ===\n", 0), 0u) << text;
+        for (const char* part : {"\n--- Graphics ---\n", "\n--- System ---\n", "first frame presented"})
+            EXPECT_NE(text.find(part), std::string::npos) << part;
+        EXPECT_TRUE(text.ends_with("\n=== end of report ===\n")) << text;
 
         p = start(u, env);
         App a;
