@@ -271,9 +271,18 @@ SDL_Renderer* App::create_renderer() {
         names += info.name ? info.name : "?";
     }
     logger::info("render drivers: " + names);
+    // SDL shows a software renderer's picture through an OpenGL texture of its
+    // own when it can: without a GPU that starts the whole CPU OpenGL stack
+    // (a fifth of a second and some 50 MB) only to copy one bitmap, which the
+    // window system does directly. A hint from the environment still wins.
+    const char* driver = SDL_GetHint(SDL_HINT_RENDER_DRIVER);
+    auto plain_framebuffer = [] { SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0"); };
+    if (driver && SDL_strcasecmp(driver, "software") == 0) plain_framebuffer();
     for (Uint32 flags : {Uint32(SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC),
-                         Uint32(SDL_RENDERER_ACCELERATED), Uint32(SDL_RENDERER_SOFTWARE)})
+                         Uint32(SDL_RENDERER_ACCELERATED), Uint32(SDL_RENDERER_SOFTWARE)}) {
+        if (flags == SDL_RENDERER_SOFTWARE) plain_framebuffer();
         if (SDL_Renderer* r = SDL_CreateRenderer(m_win, -1, flags)) return r;
+    }
     return nullptr;
 }
 

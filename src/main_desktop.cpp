@@ -2,6 +2,7 @@
 // raises the first window and leaves), the log with the previous run kept
 // for crash reports, system information, the language guard, then App.
 #include <fcntl.h>
+#include <malloc.h>
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -23,6 +24,7 @@
 namespace {
 
 constexpr size_t kPidText = 31;
+constexpr int kOwnPagesFrom = 256 * 1024;  // bytes; bitmaps this large get pages of their own
 constexpr size_t kLinkMax = 4096;
 constexpr size_t kCommMax = 15;  // the kernel keeps this much of a program's name
 
@@ -64,6 +66,11 @@ int run_desktop(const std::string& theme, int width, int height) {
     // Before the lock: a second start's SIGUSR1, or a SIGTERM during start-up,
     // must reach the flags, not end this process unsaved.
     install_signal_handlers();
+    // A window lives for hours and makes and drops bitmaps of many sizes.
+    // Left to itself the allocator soon serves them from its heap, which
+    // fragments and never shrinks; with pages of their own a dropped bitmap
+    // goes back to the system at once.
+    mallopt(M_MMAP_THRESHOLD, kOwnPagesFrom);
 
     const std::string dir = paths::config_dir();
     const std::string lock = dir + "/" + product::kName + ".lock";
