@@ -87,16 +87,6 @@ constexpr int kPms = 4, kDevs = 3;
 
 // ---- Helpers ----
 
-gfx::TextStyle line_style(double size, bool bold, double max_w = 0, bool fit = false) {
-    gfx::TextStyle st;
-    st.size = size;
-    st.bold = bold;
-    st.middle = true;
-    st.max_w = max_w;
-    st.fit = fit;
-    return st;
-}
-
 const PangoFontDescription* mono_font() {
     static PangoFontDescription* d = [] {
         PangoFontDescription* f = pango_font_description_new();
@@ -170,11 +160,11 @@ double selector_row(cairo_t* cr, double x, double y, double row_w, const std::st
     double sx = x + col, sy = y + (kRowH - kSwitchH) / 2;
     if (stacked) {
         // Too narrow for both on one line: the label gets a line of its own.
-        gfx::text(cr, label, x, y + kStackedLabelH / 2, p.dim, line_style(kLabelSize, true, row_w, true));
+        gfx::text(cr, label, x, y + kStackedLabelH / 2, p.dim, line_style(kLabelSize, true, row_w));
         sx = x;
         sy = y + kStackedLabelH;
     } else {
-        gfx::text(cr, label, x, y + kRowH / 2, p.dim, line_style(kLabelSize, true, col - kLabelPad, true));
+        gfx::text(cr, label, x, y + kRowH / 2, p.dim, line_style(kLabelSize, true, col - kLabelPad));
     }
     segmented_bar(cr, sx, sy, kSwitchH, segments, active, hover, p, size, hits, prefix);
     return y + kRowH + (stacked ? kStackedLabelH : 0);
@@ -243,7 +233,7 @@ double App::paint_guide(cairo_t* cr, double W) {
     const double hw = W - 2 * kHeadX;
     double y = panel(kPanelTop, [&](bool record) {
         gfx::text(cr, L10n::tr("g.title"), kHeadX, kHeadTitleY, p.text_strong,
-                  line_style(kHeadTitleSize, true, hw, true));
+                  line_style(kHeadTitleSize, true, hw));
         double ry = kHeadTitleY + kIntroGap;
         ry += para(cr, L10n::tr("g.intro", summary.c_str()), kHeadX, ry, hw, kIntroSize, p.text) + kRowsGap;
 
@@ -282,11 +272,11 @@ double App::paint_guide(cairo_t* cr, double W) {
             cairo_arc(cr, kBadgeX, sy + kTitleDy, kBadgeR, 0, 2 * M_PI);
             gfx::set(cr, s.warn ? p.err : p.chip_on);
             cairo_fill(cr);
-            gfx::TextStyle num = line_style(kBadgeSize, true);
+            gfx::TextStyle num = line_style(kBadgeSize, true, 0);
             num.align = gfx::Align::Center;
             num.tnum = true;
             gfx::text(cr, std::to_string(si + 1), kBadgeX, sy + kTitleDy, s.warn ? Rgba{1, 1, 1, 1} : p.chip_on_text, num);
-            gfx::text(cr, s.title, kStepX, sy + kTitleDy, p.text, line_style(kStepTitleSize, true, cw, true));
+            gfx::text(cr, s.title, kStepX, sy + kTitleDy, p.text, line_style(kStepTitleSize, true, cw));
             sy += kTextTop;
             sy += para(cr, s.text, kStepX, sy, cw, kTextSize, s.warn ? p.err : p.text, s.warn) + kTextGap;
 
@@ -326,7 +316,7 @@ double App::paint_guide(cairo_t* cr, double W) {
                     gfx::icon_copy(cr, bx + kCopyIconDx, by + kCopyH / 2, kCopyIconR, hot ? p.accent : p.dim);
                 gfx::text(cr, copied ? copied_label : copy_label, bx + kCopyTextDx, by + kCopyH / 2,
                           copied ? p.chip_on_text : p.text,
-                          line_style(kCopySize, true, copy_w - kCopyTextDx - kCopyInset, true));
+                          line_style(kCopySize, true, copy_w - kCopyTextDx - kCopyInset));
                 if (record) m_hits.push_back(Hit{bx, by, copy_w, kCopyH, id, index, copy_tip});
                 sy += bh + kCmdGap;
 
@@ -334,7 +324,7 @@ double App::paint_guide(cairo_t* cr, double W) {
 
                 // Example output, then the points to check.
                 gfx::text(cr, s.example_title, kStepX, sy + kExTitleDy, p.dim,
-                          line_style(kExTitleSize, true, cw, true));
+                          line_style(kExTitleSize, true, cw));
                 const double box = sy + kExTitleDy + kExBoxDy;
                 double widest = 0;
                 for (const guide::ExampleLine& l : s.example) widest = std::max(widest, mono_width(cr, l.text));
@@ -375,7 +365,7 @@ double App::paint_guide(cairo_t* cr, double W) {
                     cairo_line_to(cr, ax + kArrowHead, ay + kArrowHead);
                     cairo_stroke(cr);
                     const double rw = kStepX + cw - kBoxInnerPad - (ax + kRemarkArrow);
-                    gfx::text(cr, l.remark, ax + kRemarkArrow, ay, bar, line_style(kRemarkSize, false, rw, true));
+                    gfx::text(cr, l.remark, ax + kRemarkArrow, ay, bar, line_style(kRemarkSize, false, rw));
                 }
                 sy = box + kExPad + kExLine * rows + kExBottom;
 
