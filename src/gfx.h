@@ -43,6 +43,10 @@ Rgba mix(const Rgba& a, const Rgba& b, double t);  // a + (b - a) * t, alpha inc
 // A closed rounded-rectangle sub-path; the radius is capped at half the
 // shorter side, so large radii give a stadium or a circle.
 void rounded(cairo_t* cr, double x, double y, double w, double h, double r);
+// A rounded rectangle filled with a vertical gradient, kept as a bitmap
+// between frames: the still form of an animated bar.
+void gradient_bar(cairo_t* cr, double x, double y, double w, double h, double r, const Rgba& top,
+                  const Rgba& bottom);
 
 void window_bg(cairo_t* cr, double w, double h, const Palette& p);
 void screw(cairo_t* cr, double cx, double cy, double rot, const Palette& p);  // rot in degrees

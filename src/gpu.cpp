@@ -201,14 +201,7 @@ void draw_bar(cairo_t* cr, const Bar& b) {
     const double len = b.w * std::clamp(finite_or(b.frac, 0), 0.0, 1.0 - s);
     if (!(len > kMinFill)) return;
     cairo_save(cr);
-    cairo_new_path(cr);
-    gfx::rounded(cr, b.x + b.w * s, b.y, len, b.h, b.radius);
-    cairo_pattern_t* grad = cairo_pattern_create_linear(0, b.y, 0, b.y + b.h);
-    cairo_pattern_add_color_stop_rgba(grad, 0, b.a.r, b.a.g, b.a.b, b.a.a);
-    cairo_pattern_add_color_stop_rgba(grad, 1, b.b.r, b.b.g, b.b.b, b.b.a);
-    cairo_set_source(cr, grad);
-    cairo_fill(cr);
-    cairo_pattern_destroy(grad);
+    gfx::gradient_bar(cr, b.x + b.w * s, b.y, len, b.h, b.radius, b.a, b.b);
     cairo_restore(cr);
 }
 

@@ -196,7 +196,7 @@ TEST(KeptBitmaps, HighDensityCopyIsTheFreshDrawing) {
     }
 }
 
-TEST(KeptBitmaps, PanelsWellsAndBaysLookAsDrawnAfresh) {
+TEST(KeptBitmaps, PanelsWellsBaysAndBarsLookAsDrawnAfresh) {
     // A kept bitmap is blended onto the page in one step, so a pixel the
     // shape covers only partly may round one level differently; nothing more.
     // On a high-density surface it is as fine as a drawing scaled by the
@@ -209,6 +209,9 @@ TEST(KeptBitmaps, PanelsWellsAndBaysLookAsDrawnAfresh) {
         gfx::display(cr, 30, 40.5, 120, 50, p, true);
         gfx::drive(cr, 160.75, 20, 30, 70, p, true, false, false);
         gfx::drive(cr, 200, 20, 30, 70, p, false, true, false);
+        // Same size, other colours: a kept bar is known by its colours too.
+        gfx::gradient_bar(cr, 12.25, 100.5, 150.4, 11, 4, hex("#30c0ff", 0.8), hex("#1060a0"));
+        gfx::gradient_bar(cr, 40.25, 120.5, 150.4, 11, 4, hex("#e04030"), hex("#802010"));
     };
     for (int scale : {1, 2}) {
         Canvas kept(240, 140, scale), again(240, 140, scale), ref(240 * scale, 140 * scale);
