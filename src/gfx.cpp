@@ -22,6 +22,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <deque>
 #include <memory>
 #include <vector>
 
@@ -68,6 +69,7 @@ constexpr int kRainbowWeight = 700;
 
 // Finished bitmaps kept between frames.
 constexpr size_t kCacheEntries = 160;
+constexpr size_t kSeenOnce = 256;     // drawings asked for once, remembered by key
 constexpr size_t kCacheBytes = size_t(96) << 20;
 constexpr size_t kKeepBackgrounds = 1;
 constexpr size_t kKeepWalls = 2;
@@ -213,6 +215,21 @@ std::vector<CacheEntry>& bitmap_cache() {
 
 bool whole(double v) { return std::fabs(v - std::round(v)) < 1e-9; }
 
+// Window backgrounds are kept from their second request on: a resize asks
+// for one of every size it passes through, and the first frame is quicker
+// drawn straight than into a window-sized bitmap of fresh memory and copied.
+bool first_sight(size_t hash) {
+    static std::deque<size_t> seen;
+    const auto it = std::find(seen.begin(), seen.end(), hash);
+    if (it != seen.end()) {
+        seen.erase(it);
+        return false;
+    }
+    if (seen.size() >= kSeenOnce) seen.pop_front();
+    seen.push_back(hash);
+    return true;
+}
+
 // Paints what `draw` draws inside the user-space box (x, y, w, h), from a
 // bitmap kept for `key`. The bitmap matches the device pixel grid exactly: the
 // key carries the full user-to-device scale (the context's and the surface's
@@ -222,10 +239,11 @@ bool whole(double v) { return std::fabs(v - std::round(v)) < 1e-9; }
 // vector surfaces are drawn directly. `draw` learns whether it draws into an
 // opaque bitmap whose box is exactly its pixel grid.
 // `keep` limits the bitmaps of one primitive: a window background of an old
-// size is of no more use once the window has a new one.
+// size is of no more use once the window has a new one. With `second_use`
+// the first request of a key is drawn directly and only a repeat keeps it.
 template <class Draw>
 void paint_cached(cairo_t* cr, const char* family, size_t keep, const std::string& key, double x,
-                  double y, double w, double h, bool opaque, Draw&& draw) {
+                  double y, double w, double h, bool opaque, bool second_use, Draw&& draw) {
     cairo_matrix_t m;
     cairo_get_matrix(cr, &m);
     cairo_surface_t* target = cairo_get_group_target(cr);
@@ -263,6 +281,10 @@ void paint_cached(cairo_t* cr, const char* family, size_t keep, const std::strin
     CacheEntry* hit = nullptr;
     for (auto& e : cache)
         if (e.hash == hash && e.key == full) hit = &e;
+    if (!hit && second_use && first_sight(hash)) {
+        draw(cr, false);
+        return;
+    }
     if (!hit) {
         // Room comes only from bitmaps the current frame has not used: taking
         // one it still needs would only be drawn again further down the
@@ -414,7 +436,7 @@ void window_bg(cairo_t* cr, double w, double h, const Palette& p) {
     paint_cached(cr, "window_bg", kKeepBackgrounds,
                  key_of("", {w, h, t.r, t.g, t.b, t.a, b.r, b.g, b.b, b.a}), 0, 0, w, h,
                  t.a >= 1 && b.a >= 1,
-                 [&](cairo_t* c, bool exact) { draw_window_bg(c, w, h, t, b, exact); });
+                 true, [&](cairo_t* c, bool exact) { draw_window_bg(c, w, h, t, b, exact); });
 }
 
 void screw(cairo_t* cr, double cx, double cy, double rot, const Palette& p) {
@@ -517,7 +539,7 @@ void rack(cairo_t* cr, double x, double y, double w, double h, const Palette& p,
                              lit ? 1.0 : 0.0, double(seed), hot ? 1.0 : 0.0}),
                  x - kStrokeReach, y - kStrokeReach, w + 2 * kStrokeReach,
                  h + kRackShadowDrop + 2 * kStrokeReach, false,
-                 [&](cairo_t* c, bool) { draw_rack(c, x, y, w, h, p, strip, lit, seed, hot); });
+                 false, [&](cairo_t* c, bool) { draw_rack(c, x, y, w, h, p, strip, lit, seed, hot); });
 }
 
 void gradient_bar(cairo_t* cr, double x, double y, double w, double h, double r, const Rgba& top,
@@ -527,7 +549,7 @@ void gradient_bar(cairo_t* cr, double x, double y, double w, double h, double r,
     // that way. A kept bitmap is copied at a few instructions per pixel.
     paint_cached(cr, "bar", kKeepBars,
                  key_of("", {w, h, r, top.r, top.g, top.b, top.a, bottom.r, bottom.g, bottom.b, bottom.a}), x, y,
-                 w, h, false, [&](cairo_t* c, bool) {
+                 w, h, false, false, [&](cairo_t* c, bool) {
                      cairo_new_path(c);
                      rounded(c, x, y, w, h, r);
                      fill_vertical(c, y, y + h, top, bottom);
@@ -578,7 +600,7 @@ void display(cairo_t* cr, double x, double y, double w, double h, const Palette&
                  key_of("", {w, h, p.dark ? 1.0 : 0.0, s.r, s.g, s.b, s.a, e.r, e.g, e.b, e.a,
                              grid ? 1.0 : 0.0}),
                  x - kStrokeReach, y - kStrokeReach, w + 2 * kStrokeReach, h + 2 * kStrokeReach, false,
-                 [&](cairo_t* c, bool) { draw_display(c, x, y, w, h, p, grid); });
+                 false, [&](cairo_t* c, bool) { draw_display(c, x, y, w, h, p, grid); });
 }
 
 Rgba vu_color(double f, const Palette& p) {
@@ -813,7 +835,7 @@ void drive(cairo_t* cr, double x, double y, double w, double h, const Palette& p
                              spare ? 1.0 : 0.0, hot ? 1.0 : 0.0}),
                  x - kStrokeReach, y - kStrokeReach, w + 2 * kStrokeReach,
                  h + kDriveShadowDrop + 2 * kStrokeReach, false,
-                 [&](cairo_t* c, bool) { draw_drive(c, x, y, w, h, p, failed, spare, hot); });
+                 false, [&](cairo_t* c, bool) { draw_drive(c, x, y, w, h, p, failed, spare, hot); });
 }
 
 // ---- Wall and lettering ----
@@ -862,7 +884,7 @@ void wall(cairo_t* cr, double x, double y, double w, double h, bool dark) {
     // The joints snap to whole user units, so the fractions of x and y belong to the key.
     paint_cached(cr, "wall", kKeepWalls,
                  key_of("", {w, h, x - std::floor(x), y - std::floor(y), dark ? 1.0 : 0.0}), x, y, w,
-                 h, true, [&](cairo_t* c, bool) { draw_wall(c, x, y, w, h, dark); });
+                 h, true, false, [&](cairo_t* c, bool) { draw_wall(c, x, y, w, h, dark); });
 }
 
 namespace {
@@ -1017,7 +1039,7 @@ double graffiti(cairo_t* cr, const std::string& s, double x, double cy, double s
     key += '|';
     key += s;
     paint_cached(cr, "graffiti", kKeepLettering, key, bx0, by0, bx1 - bx0, by1 - by0, false,
-                 [&](cairo_t* c, bool) { draw_graffiti(c, L, x, cy, dark); });
+                 false, [&](cairo_t* c, bool) { draw_graffiti(c, L, x, cy, dark); });
     g_object_unref(L.lay);
     return L.k * L.total;
 }

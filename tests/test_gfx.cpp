@@ -252,11 +252,20 @@ TEST(KeptBitmaps, HighDensityLetteringFollowsDevicePixels) {
 TEST(KeptBitmaps, ResizingKeepsOneBackgroundAtDeviceResolution) {
     const Palette p = Palette::make(true);
     Canvas c(440, 300, 2);
+    // Kept from the second request on: the first frame has no bitmap to fill.
+    const size_t before = gfx::kept_bitmap_bytes();
+    gfx::window_bg(c.cr, 400, 300, p);
+    EXPECT_EQ(gfx::kept_bitmap_bytes(), before);
     gfx::window_bg(c.cr, 400, 300, p);
     const size_t one = gfx::kept_bitmap_bytes();
-    EXPECT_GE(one, size_t(800) * 600 * 4);
-    // Each new width replaces the old background: only the 80 new columns add up.
+    EXPECT_GE(one, before + size_t(800) * 600 * 4);
+    // A resize passes each width once: none of them is kept.
     for (int w = 401; w <= 440; ++w) gfx::window_bg(c.cr, w, 300, p);
+    EXPECT_EQ(gfx::kept_bitmap_bytes(), one);
+    // Settling on a size keeps that one in place of the old.
+    gfx::begin_frame();
+    gfx::window_bg(c.cr, 440, 300, p);
+    EXPECT_GT(gfx::kept_bitmap_bytes(), one);
     EXPECT_LE(gfx::kept_bitmap_bytes(), one + size_t(80) * 600 * 4);
     // A bitmap beyond the whole budget is drawn, not kept.
     Canvas huge(1, 1, 1);
