@@ -15,6 +15,7 @@
 #include <functional>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "gfx.h"
@@ -149,10 +150,14 @@ public:
     void handle(const SDL_Event& e);
     void update_scale();
     void set_icon();
+    static cairo_surface_t* render_icon();
+    void start_warmup();
+    void finish_warmup();
     void paint_layer(Layer& layer, bool opaque, void (App::*paint)(cairo_t*));
     void paint_base(cairo_t* cr);
     void paint_base_once(cairo_t* cr);
     void paint_over(cairo_t* cr);
+    bool has_overlay() const;  // a modal, a menu or a tooltip is up
     void compose();
     SDL_Rect work_area(int x, int y, bool* found) const;
     void frame_extents(int* top, int* left, int* bottom, int* right) const;
@@ -310,6 +315,10 @@ public:
     bool m_keep_file = false;
     // Counters for the tests and benchmarks: repaints of each layer.
     uint64_t m_base_paints = 0, m_over_paints = 0, m_frames = 0;
+    // Start-up preparation on a second thread (app_warm.cpp).
+    std::jthread m_warm;
+    struct _PangoFontMap* m_warm_fonts = nullptr;
+    cairo_surface_t* m_warm_icon = nullptr;
     // From a click, key or wheel step to the frame that shows its effect.
     uint32_t m_input_at = 0, m_input_worst_ms = 0;
     uint64_t m_inputs_shown = 0, m_input_total_ms = 0;

@@ -16,6 +16,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
+
 #include <glib.h>
 
 #include "app.h"
@@ -115,6 +117,7 @@ void install_signal_handlers() {
 int App::run() {
     install_signal_handlers();
     load_state(paths::config_dir());
+    start_warmup();
     logger::info("language " + L10n::currentLanguage() + ", theme " + m_settings.theme + ", " +
                  raid::name(m_cfg.level) + " " + std::to_string(m_cfg.disks) + " x " +
                  fmt::bytes(m_cfg.disk_bytes));
@@ -122,6 +125,8 @@ int App::run() {
     if (!init_window()) {
         std::fprintf(stderr, "%s: cannot open a window (no display?); see the log in %s\n", product::kName,
                      m_config_dir.c_str());
+        finish_warmup();
+        if (m_warm_icon) cairo_surface_destroy(std::exchange(m_warm_icon, nullptr));
         shutdown_window();
         // Nothing started, so the language did not fail: the next start
         // must not fall back to English over a missing display.
@@ -130,6 +135,7 @@ int App::run() {
     }
     apply_theme();
     watch_system_theme();
+    finish_warmup();
     set_icon();
     apply_geometry();
     SDL_ShowWindow(m_win);
@@ -347,13 +353,18 @@ void App::update_scale() {
     m_H = wh;
 }
 
-void App::set_icon() {
+cairo_surface_t* App::render_icon() {
     cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, kIconPx, kIconPx);
     cairo_t* cr = cairo_create(s);
     cairo_scale(cr, kIconPx / kIconDesign, kIconPx / kIconDesign);
     draw_store_icon(cr, kIconDesign);
     cairo_destroy(cr);
     cairo_surface_flush(s);
+    return s;
+}
+
+void App::set_icon() {
+    cairo_surface_t* s = m_warm_icon ? std::exchange(m_warm_icon, nullptr) : render_icon();
     // Window icons take straight alpha; cairo keeps it premultiplied.
     unsigned char* px = cairo_image_surface_get_data(s);
     const int stride = cairo_image_surface_get_stride(s);
@@ -489,7 +500,14 @@ void App::loop() {
         }
         if (m_over_dirty) {
             m_over_dirty = false;
-            paint_layer(m_over, false, &App::paint_over);
+            // Most of the time nothing floats over the page: no layer to
+            // clear, paint and upload, and none to blend at every frame.
+            if (has_overlay()) {
+                paint_layer(m_over, false, &App::paint_over);
+            } else {
+                m_over_hits.clear();
+                m_has_over = false;
+            }
             painted = true;
         }
         if (!painted && !lights && !moving) {
@@ -697,6 +715,8 @@ void App::paint_base_once(cairo_t* cr) {
     paint_header(cr, m_W);
     paint_statusbar(cr, m_W, m_H - kStatusBar);
 }
+
+bool App::has_overlay() const { return m_modal != Modal::None || m_menu.open || m_tip_shown; }
 
 void App::paint_over(cairo_t* cr) {
     m_over_hits.clear();
