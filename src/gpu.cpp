@@ -277,7 +277,15 @@ void led(cairo_t* cr, const Led& l) {
         return;
     }
     Led t = l;
-    if (cr) cairo_user_to_device(cr, &t.x, &t.y);
+    if (cr) {
+        // A light outside the page area is never seen, and a flickering one
+        // would keep the window painting frames for nothing.
+        double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+        cairo_clip_extents(cr, &x0, &y0, &x1, &y1);
+        const double reach = kGlowRadius * std::fabs(l.r);
+        if (l.x + reach <= x0 || l.x - reach >= x1 || l.y + reach <= y0 || l.y - reach >= y1) return;
+        cairo_user_to_device(cr, &t.x, &t.y);
+    }
     g_leds.push_back(std::move(t));
 }
 

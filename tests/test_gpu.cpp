@@ -47,11 +47,15 @@ protected:
         SDL_RenderClear(m_ren);
     }
 
-    // One base-layer paint as the window does it: device scale k, page offset.
-    void paint(const std::function<void(cairo_t*)>& f, double k = 1, double tx = 0, double ty = 0) {
-        cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 4, 4);
+    // One base-layer paint as the window does it: device scale k, the page
+    // area as the clip (the whole layer by default), page offset.
+    void paint(const std::function<void(cairo_t*)>& f, double k = 1, double tx = 0, double ty = 0,
+               SDL_Rect page = {0, 0, kW, kH}) {
+        cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, int(kW * k), int(kH * k));
         cairo_surface_set_device_scale(s, k, k);
         cairo_t* cr = cairo_create(s);
+        cairo_rectangle(cr, page.x, page.y, page.w, page.h);
+        cairo_clip(cr);
         cairo_translate(cr, tx, ty);
         gpu::begin(cr);
         f(cr);
@@ -215,6 +219,18 @@ TEST_F(Gpu, ClipKeepsBarsAndLightsInsideThePage) {
 }
 
 // ---- Lights ----
+
+TEST_F(Gpu, OnlyLightsThatReachThePageKeepFramesComing) {
+    // The page area is y 0 to 50 of the window; its content sits 20 units lower.
+    const SDL_Rect page{0, 0, kW, 50};
+    paint([](cairo_t* cr) { gpu::led(cr, gpu::Led{"below", 100, 75, 6, kRed, gpu::kActivity}); }, 1, 0, 20, page);
+    EXPECT_FALSE(gpu::has_lights()) << "wholly below the page, glow included";
+    paint([](cairo_t* cr) { gpu::led(cr, gpu::Led{"edge", 100, 45, 6, kRed, gpu::kBlink}); }, 1, 0, 20, page);
+    EXPECT_TRUE(gpu::has_lights()) << "its glow reaches into the page";
+    gpu::step(0.1, true);
+    render(1, page);
+    EXPECT_GT(at(100, 49).r, 0);
+}
 
 TEST_F(Gpu, LightsAreSteadyWithoutAnimation) {
     paint([](cairo_t* cr) {
