@@ -1,7 +1,9 @@
 // The window's costs as a user feels them: time from process start to the
-// first presented frame, a full repaint of the base layer at 1920 x 1080
-// (also at double density), CPU use of the idle window, and its resident
-// memory beside a bare SDL window on the same X server.
+// first presented frame (beside a bare SDL program that only presents one
+// blank frame of the same size through the same renderer), a full repaint
+// of the base layer at 1920 x 1080 (also at double density), CPU use of the
+// idle window, and its resident memory beside a bare SDL window on the same
+// X server.
 #include <benchmark/benchmark.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -10,10 +12,13 @@
 #include <SDL.h>
 
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "app.h"
 #include "kit.h"
@@ -26,6 +31,9 @@ constexpr int kIdleSeconds = 10;
 constexpr int kSettleMs = 2500;
 constexpr int kClicks = 20;
 constexpr int kClickGapMs = 250;
+// The window's first size on the benchmark's 1920 x 1080 screen.
+constexpr int kFirstW = 1100, kFirstH = 687;
+constexpr const char* kBareFlag = "--bare-first-frame";
 
 using Clock = std::chrono::steady_clock;
 
@@ -73,6 +81,46 @@ void BM_StartToFirstFrame(benchmark::State& state) {
     state.SetLabel(renderer);
 }
 BENCHMARK(BM_StartToFirstFrame)->Arg(0)->Arg(1)->UseManualTime()->Iterations(1)->Repetitions(kStarts)
+    ->ReportAggregatesOnly(true)->Unit(benchmark::kMillisecond);
+
+// What any SDL program pays before its first frame here: loading, video
+// start, window, renderer, one full-window texture upload and the present.
+int bare_first_frame(const char* renderer) {
+    SDL_SetHint("SDL_RENDER_DRIVER", renderer);
+    if (std::strcmp(renderer, "software") == 0) SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    if (SDL_Init(SDL_INIT_VIDEO) != 0) return 1;
+    SDL_Window* w = SDL_CreateWindow("bare", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, kFirstW, kFirstH,
+                                     SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE);
+    SDL_Renderer* r = w ? SDL_CreateRenderer(w, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC) : nullptr;
+    if (!r && w) r = SDL_CreateRenderer(w, -1, 0);
+    if (!r) return 1;
+    SDL_ShowWindow(w);
+    SDL_Texture* t = SDL_CreateTexture(r, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, kFirstW, kFirstH);
+    std::vector<uint32_t> px(size_t(kFirstW) * kFirstH, 0xFF202020);
+    SDL_UpdateTexture(t, nullptr, px.data(), kFirstW * 4);
+    SDL_RenderCopy(r, t, nullptr, nullptr);
+    SDL_RenderPresent(r);
+    return 0;
+}
+
+void BM_StartToFirstFrameBareSdl(benchmark::State& state) {
+    const std::string renderer = state.range(0) ? "opengl" : "software";
+    for (auto _ : state) {
+        const auto t0 = Clock::now();
+        const pid_t pid = fork();
+        if (pid == 0) {
+            setenv("DISPLAY", display().display().c_str(), 1);
+            execl("/proc/self/exe", "bench_window", kBareFlag, renderer.c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        int status = 0;
+        waitpid(pid, &status, 0);
+        state.SetIterationTime(std::chrono::duration<double>(Clock::now() - t0).count());
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) state.SkipWithError("the bare program failed");
+    }
+    state.SetLabel(renderer);
+}
+BENCHMARK(BM_StartToFirstFrameBareSdl)->Arg(0)->Arg(1)->UseManualTime()->Iterations(1)->Repetitions(kStarts)
     ->ReportAggregatesOnly(true)->Unit(benchmark::kMillisecond);
 
 void BM_BaseRepaint1080(benchmark::State& state) {
@@ -146,11 +194,16 @@ void BM_ClickToFrame(benchmark::State& state) {
 }
 BENCHMARK(BM_ClickToFrame)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kSecond);
 
+// The window as started, and scrolled to the array so the drive lights are
+// in view: with an accelerated renderer they flicker at every frame.
 void BM_IdleWindow(benchmark::State& state) {
+    const std::string renderer = state.range(0) ? "opengl" : "software";
+    const bool lights = state.range(1) != 0;
     for (auto _ : state) {
         const wkit::User u = wkit::new_user("idle");
-        wkit::Program p(display(), u, "opengl");
+        wkit::Program p(display(), u, renderer);
         p.wait_window();
+        if (lights) p.key("End");
         std::this_thread::sleep_for(std::chrono::milliseconds(kSettleMs));
         const long t0 = cpu_ticks(p.pid());
         std::this_thread::sleep_for(std::chrono::seconds(kIdleSeconds));
@@ -162,7 +215,9 @@ void BM_IdleWindow(benchmark::State& state) {
         const pid_t bare = fork();
         if (bare == 0) {
             setenv("DISPLAY", display().display().c_str(), 1);
-            SDL_SetHint("SDL_RENDER_DRIVER", "opengl");
+            SDL_SetHint("SDL_RENDER_DRIVER", renderer.c_str());
+            // As the program does: a software picture goes to X without OpenGL.
+            if (renderer == "software") SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
             if (SDL_Init(SDL_INIT_VIDEO) != 0) _exit(1);
             SDL_Window* w = SDL_CreateWindow("bare", 0, 0, 1280, 800, SDL_WINDOW_SHOWN);
             SDL_Renderer* r = SDL_CreateRenderer(w, -1, SDL_RENDERER_ACCELERATED);
@@ -179,8 +234,19 @@ void BM_IdleWindow(benchmark::State& state) {
         p.wait_exit();
     }
 }
-BENCHMARK(BM_IdleWindow)->Iterations(1)->Unit(benchmark::kSecond);
+BENCHMARK(BM_IdleWindow)
+    ->ArgsProduct({{0, 1}, {0, 1}})
+    ->ArgNames({"opengl", "lights_in_view"})
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    if (argc == 3 && std::strcmp(argv[1], kBareFlag) == 0) return bare_first_frame(argv[2]);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
