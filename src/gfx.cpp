@@ -77,6 +77,7 @@ constexpr size_t kKeepLettering = 4;
 constexpr size_t kKeepPanels = 12;   // per kind: racks, display wells
 constexpr size_t kKeepDrives = 8;
 constexpr size_t kKeepBars = 96;     // the compare panel alone shows a few dozen
+constexpr size_t kKeepBoxes = 48;    // chips, buttons and cards in their states
 constexpr double kStrokeReach = 1;  // how far an outline may reach past its box
 constexpr double kCacheMaxSide = 16384;  // device pixels; larger drawings are drawn directly
 constexpr size_t kBytesPerPixel = 4;      // RGB24 and ARGB32 alike
@@ -271,10 +272,13 @@ void paint_cached(cairo_t* cr, const char* family, size_t keep, const std::strin
     // Opaque drawings that fill whole pixels need no alpha, which makes the copy a plain blit.
     const bool solid = opaque && whole(dx0) && whole(dy0) && whole(dx1) && whole(dy1);
 
-    char geometry[160];
-    std::snprintf(geometry, sizeof geometry, "|%a|%a|%a|%a|%d|%d|%d", mxx, myy, dx0 - ix0,
-                  dy0 - iy0, dw, dh, solid ? 1 : 0);
-    const std::string full = std::string(family) + key + geometry;
+    // The key's numbers go in as their bytes: a page looks up a hundred
+    // bitmaps per frame, and formatting them as text cost more than the copy.
+    std::string full = family;
+    full += '|';
+    full += key;
+    const double geometry[] = {mxx, myy, dx0 - ix0, dy0 - iy0, double(dw), double(dh), solid ? 1.0 : 0.0};
+    full.append(reinterpret_cast<const char*>(geometry), sizeof geometry);
 
     auto& cache = bitmap_cache();
     const size_t hash = std::hash<std::string>{}(full);
@@ -351,11 +355,7 @@ void paint_cached(cairo_t* cr, const char* family, size_t keep, const std::strin
 
 std::string key_of(const char* name, std::initializer_list<double> values) {
     std::string k = name;
-    char buf[32];
-    for (double v : values) {
-        std::snprintf(buf, sizeof buf, "|%a", v);
-        k += buf;
-    }
+    for (double v : values) k.append(reinterpret_cast<const char*>(&v), sizeof v);
     return k;
 }
 
@@ -553,6 +553,26 @@ void gradient_bar(cairo_t* cr, double x, double y, double w, double h, double r,
                      cairo_new_path(c);
                      rounded(c, x, y, w, h, r);
                      fill_vertical(c, y, y + h, top, bottom);
+                 });
+}
+
+void framed_box(cairo_t* cr, double x, double y, double w, double h, double r, const Rgba& fill,
+                const Rgba& edge, double line_width) {
+    // A page shows dozens of chips and buttons in a few sizes and states;
+    // stroking an outline costs more than copying it.
+    const double reach = line_width / 2 + kStrokeReach;
+    paint_cached(cr, "box", kKeepBoxes,
+                 key_of("", {w, h, r, fill.r, fill.g, fill.b, fill.a, edge.r, edge.g, edge.b, edge.a, line_width}),
+                 x - reach, y - reach, w + 2 * reach, h + 2 * reach, false, false, [&](cairo_t* c, bool) {
+                     cairo_save(c);
+                     cairo_new_path(c);
+                     rounded(c, x, y, w, h, r);
+                     set(c, fill);
+                     cairo_fill_preserve(c);
+                     set(c, edge);
+                     cairo_set_line_width(c, line_width);
+                     cairo_stroke(c);
+                     cairo_restore(c);
                  });
 }
 
@@ -1035,7 +1055,7 @@ double graffiti(cairo_t* cr, const std::string& s, double x, double cy, double s
             by0 = std::min(by0, uy);
             by1 = std::max(by1, uy);
         }
-    std::string key = key_of("", {size, L.k, dark ? 1.0 : 0.0});
+    std::string key = key_of("", {size, L.k, dark ? 1.0 : 0.0, double(s.size())});
     key += '|';
     key += s;
     paint_cached(cr, "graffiti", kKeepLettering, key, bx0, by0, bx1 - bx0, by1 - by0, false,

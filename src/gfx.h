@@ -47,6 +47,10 @@ void rounded(cairo_t* cr, double x, double y, double w, double h, double r);
 // between frames: the still form of an animated bar.
 void gradient_bar(cairo_t* cr, double x, double y, double w, double h, double r, const Rgba& top,
                   const Rgba& bottom);
+// A filled rounded rectangle with its outline (chips, buttons), kept as a
+// bitmap between frames. The context's source and line width stay as they were.
+void framed_box(cairo_t* cr, double x, double y, double w, double h, double r, const Rgba& fill,
+                const Rgba& edge, double line_width);
 
 void window_bg(cairo_t* cr, double w, double h, const Palette& p);
 void screw(cairo_t* cr, double cx, double cy, double rot, const Palette& p);  // rot in degrees

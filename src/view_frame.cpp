@@ -55,12 +55,7 @@ void segmented_bar(cairo_t* cr, double x, double y, double h, const std::vector<
                    int active, int hover, const Palette& p, double size, std::vector<Hit>* hits,
                    const std::string& prefix) {
     const double total = segmented_width(cr, labels, size);
-    gfx::rounded(cr, x, y, total, h, 9);
-    gfx::set(cr, p.slot);
-    cairo_fill_preserve(cr);
-    gfx::set(cr, p.panel_edge);
-    cairo_set_line_width(cr, 1);
-    cairo_stroke(cr);
+    gfx::framed_box(cr, x, y, total, h, 9, p.slot, p.panel_edge, 1);
     double sx = x + 4;
     for (int i = 0; i < static_cast<int>(labels.size()); ++i) {
         const double w = gfx::text_width(cr, labels[i], size, true) + 26;

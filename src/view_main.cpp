@@ -146,18 +146,14 @@ double App::paint_page(cairo_t* cr, double W) {
 void App::chip(cairo_t* cr, double x, double y, double w, double h, const std::string& id, int n,
                const std::string& label, bool on, double label_size, const std::string& tip) {
     const Palette& p = m_pal;
-    gfx::rounded(cr, x, y, w, h, 7);
     Rgba tc = p.text;
     if (on) {
-        page::fill_vertical(cr, y, y + h, p.chip_on, page::shade(p.chip_on, 0.82));
+        gfx::gradient_bar(cr, x, y, w, h, 7, p.chip_on, page::shade(p.chip_on, 0.82));
         tc = p.chip_on_text;
     } else {
         const bool hot = m_hover == id;
-        gfx::set(cr, hot ? p.button_hot : p.slot);
-        cairo_fill_preserve(cr);
-        gfx::set(cr, hot ? gfx::with_alpha(p.accent, 0.6) : p.panel_edge);
-        cairo_set_line_width(cr, 1);
-        cairo_stroke(cr);
+        gfx::framed_box(cr, x, y, w, h, 7, hot ? p.button_hot : p.slot,
+                        hot ? gfx::with_alpha(p.accent, 0.6) : p.panel_edge, 1);
         tc = hot ? p.text_strong : p.text;
     }
     gfx::text(cr, label, x + w / 2, y + h / 2, tc, style(label_size, true, gfx::Align::Center, w - 8, true, true));
@@ -173,12 +169,8 @@ void App::stepper(cairo_t* cr, double x, double y, double w, double h, const std
         const std::string bid = id + (plus ? ":plus" : ":minus");
         const bool hot = m_hover == bid;
         const double bx = plus ? x + w - 4 - side : x + 4;
-        gfx::rounded(cr, bx, y + 4, side, side, 7);
-        gfx::set(cr, hot ? p.button_hot : p.button);
-        cairo_fill_preserve(cr);
-        gfx::set(cr, hot ? gfx::with_alpha(p.accent, 0.7) : p.panel_edge);
-        cairo_set_line_width(cr, 1);
-        cairo_stroke(cr);
+        gfx::framed_box(cr, bx, y + 4, side, side, 7, hot ? p.button_hot : p.button,
+                        hot ? gfx::with_alpha(p.accent, 0.7) : p.panel_edge, 1);
         const double cell_x = plus ? x + w - h : x;
         gfx::minus_plus(cr, cell_x + h / 2, y + h / 2, std::min(0.17 * h, 8.0), plus == 1, hot ? p.text_strong : p.text);
         m_hits.push_back(Hit{cell_x, y, h, h, bid, 0, tip});

@@ -126,12 +126,8 @@ double App::paint_array(cairo_t* cr, double x, double y, double w) {
                              kSurvChipMinW);
                 if (cx >= L + CW - kSurvStopBefore || cx + cw > L + CW) break;
                 const Rgba col = pk >= kSure ? p.ok : pk <= kHopeless ? p.err : p.warn;
-                gfx::rounded(cr, cx, row, cw, kSurvChipH, kSurvRadius);
-                gfx::set(cr, gfx::with_alpha(col, 0.16));
-                cairo_fill_preserve(cr);
-                gfx::set(cr, gfx::with_alpha(col, 0.55));
-                cairo_set_line_width(cr, 1);
-                cairo_stroke(cr);
+                gfx::framed_box(cr, cx, row, cw, kSurvChipH, kSurvRadius, gfx::with_alpha(col, 0.16),
+                                gfx::with_alpha(col, 0.55), 1);
                 gfx::text(cr, left, cx + kSurvTextPad, row + kSurvChipH / 2, p.dim,
                           style(kSurvLeft, true, gfx::Align::Left, 0, true));
                 gfx::text(cr, right, cx + cw - kSurvTextPad, row + kSurvChipH / 2, col,

@@ -52,18 +52,14 @@ double App::paint_levels(cairo_t* cr, double x, double y, double w) {
             const double cx = L + (i % cols) * (cw + kCardGap), cy = yy + (i / cols) * (ch + kCardGap);
             const std::string id = "lvl:" + std::to_string(i);
             const bool selected = m_cfg.level == lv, hot = m_hover == id;
-            gfx::rounded(cr, cx, cy, cw, ch, kCardRadius);
             Rgba name_c, short_c;
             if (selected) {
-                page::fill_vertical(cr, cy, cy + ch, p.chip_on, page::shade(p.chip_on, 0.8));
+                gfx::gradient_bar(cr, cx, cy, cw, ch, kCardRadius, p.chip_on, page::shade(p.chip_on, 0.8));
                 name_c = p.chip_on_text;
                 short_c = gfx::with_alpha(p.chip_on_text, 0.8);
             } else {
-                gfx::set(cr, hot ? p.button_hot : p.slot);
-                cairo_fill_preserve(cr);
-                gfx::set(cr, hot ? gfx::with_alpha(p.accent, 0.6) : p.panel_edge);
-                cairo_set_line_width(cr, 1);
-                cairo_stroke(cr);
+                gfx::framed_box(cr, cx, cy, cw, ch, kCardRadius, hot ? p.button_hot : p.slot,
+                                hot ? gfx::with_alpha(p.accent, 0.6) : p.panel_edge, 1);
                 name_c = fits[i] ? p.text_strong : p.faint;
                 short_c = fits[i] ? p.dim : p.faint;
             }

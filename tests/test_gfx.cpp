@@ -212,6 +212,8 @@ TEST(KeptBitmaps, PanelsWellsBaysAndBarsLookAsDrawnAfresh) {
         // Same size, other colours: a kept bar is known by its colours too.
         gfx::gradient_bar(cr, 12.25, 100.5, 150.4, 11, 4, hex("#30c0ff", 0.8), hex("#1060a0"));
         gfx::gradient_bar(cr, 40.25, 120.5, 150.4, 11, 4, hex("#e04030"), hex("#802010"));
+        gfx::framed_box(cr, 100.25, 50.5, 60, 24, 7, hex("#20a040", 0.5), hex("#e0e0e0"), 1);
+        gfx::framed_box(cr, 170.25, 50.5, 60, 24, 7, hex("#a02040", 0.5), hex("#e0e0e0"), 1);
     };
     for (int scale : {1, 2}) {
         Canvas kept(240, 140, scale), again(240, 140, scale), ref(240 * scale, 140 * scale);
@@ -418,6 +420,9 @@ TEST(Primitives, LeaveNoTransformClipPathOrDashBehind) {
     gfx::minus_plus(c.cr, 150, 180, 6, true, p.text);
     gfx::icon_copy(c.cr, 180, 180, 8, p.text);
     gfx::text(c.cr, "Label", 200, 180, p.text, gfx::TextStyle{});
+    cairo_set_line_width(c.cr, 3);
+    for (int twice = 0; twice < 2; ++twice) gfx::framed_box(c.cr, 220, 150, 40, 20, 6, p.slot, p.panel_edge, 1.5);
+    EXPECT_DOUBLE_EQ(cairo_get_line_width(c.cr), 3) << "drawn afresh, then copied";
 
     cairo_matrix_t after;
     cairo_get_matrix(c.cr, &after);
