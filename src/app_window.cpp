@@ -201,6 +201,7 @@ bool App::init_window() {
         logger::error(std::string("no display: SDL offers only its ") + chosen + " video driver");
         return false;
     }
+    if (chosen && std::strcmp(chosen, "x11") == 0) x11_tolerate_errors();
 
     int w = kDefaultW, h = kDefaultH;
     if (force_w >= 1 && force_h >= 1) {

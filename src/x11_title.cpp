@@ -1,20 +1,30 @@
 // The legacy X11 window name (WM_NAME), set beside the UTF-8 name SDL
 // already sets, for window managers and task bars that read only the old
-// one. libX11 is loaded at run time so the program needs no X11 link.
+// one; and an X error handler that logs instead of ending the program.
+// libX11 is loaded at run time so the program needs no X11 link.
 // First, before the X11 headers bring their macros (None, Bool …).
 #include "app.h"
 
 #include <SDL_syswm.h>
 #include <dlfcn.h>
 
+#include <string>
+
+#include "logger.h"
+
 namespace {
 
 using StoreName = int (*)(void*, unsigned long, const char*);
 using Flush = int (*)(void*);
+using ErrorHandler = int (*)(Display*, XErrorEvent*);
+using SetErrorHandler = ErrorHandler (*)(ErrorHandler);
+
+constexpr int kLoggedXErrors = 20;
 
 struct X11 {
     StoreName store_name = nullptr;
     Flush flush = nullptr;
+    SetErrorHandler set_error_handler = nullptr;
 };
 
 const X11& x11() {
@@ -23,13 +33,31 @@ const X11& x11() {
         if (void* lib = dlopen("libX11.so.6", RTLD_NOW | RTLD_LOCAL)) {
             f.store_name = reinterpret_cast<StoreName>(dlsym(lib, "XStoreName"));
             f.flush = reinterpret_cast<Flush>(dlsym(lib, "XFlush"));
+            f.set_error_handler = reinterpret_cast<SetErrorHandler>(dlsym(lib, "XSetErrorHandler"));
         }
         return f;
     }();
     return fns;
 }
 
+// Xlib's own handler ends the process on any protocol error. Some are
+// harmless races: SDL wakes its event wait with a message to the window on
+// a second connection, which can reach the server after the window is gone
+// at exit. A run must not end, or end with a failure, over one of those.
+int log_x_error(Display*, XErrorEvent* e) {
+    static int seen = 0;
+    if (++seen <= kLoggedXErrors)
+        logger::warn("X error " + std::to_string(e->error_code) + " on request " + std::to_string(e->request_code) +
+                     "." + std::to_string(e->minor_code) + ", resource " + std::to_string(e->resourceid) +
+                     (seen == kLoggedXErrors ? " (further X errors are not logged)" : ""));
+    return 0;
+}
+
 }  // namespace
+
+void x11_tolerate_errors() {
+    if (const SetErrorHandler set = x11().set_error_handler) set(log_x_error);
+}
 
 void x11_plain_title(SDL_Window* w, const char* title) {
     if (!w) return;
