@@ -42,7 +42,8 @@ void install_signal_handlers();
 // The legacy X11 window name beside the UTF-8 one SDL sets, for task bars
 // that read only that; does nothing off X11 or without libX11.
 void x11_plain_title(SDL_Window* w, const char* title);
-// Protocol errors are logged and the run goes on (Xlib would exit).
+// Protocol errors are logged and the run goes on (Xlib would exit). Works
+// without a display; call it before SDL starts its X11 video.
 void x11_tolerate_errors();
 
 // Shared dialog and page widgets that need no App state.

@@ -177,6 +177,9 @@ bool App::init_window() {
     SDL_SetHint("SDL_RENDER_DRIVER", "opengl");
     setenv("SDL_VIDEO_X11_WMCLASS", product::kName, 0);
 
+    // Before SDL's video start: SDL's own handler passes errors on to the
+    // one it found, and puts that one back when it shuts down.
+    x11_tolerate_errors();
     const char* driver = std::getenv("SDL_VIDEODRIVER");
     const char* display = std::getenv("DISPLAY");
     // Prefer X11 whenever an X server is reachable.
@@ -201,7 +204,6 @@ bool App::init_window() {
         logger::error(std::string("no display: SDL offers only its ") + chosen + " video driver");
         return false;
     }
-    if (chosen && std::strcmp(chosen, "x11") == 0) x11_tolerate_errors();
 
     int w = kDefaultW, h = kDefaultH;
     if (force_w >= 1 && force_h >= 1) {

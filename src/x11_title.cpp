@@ -42,8 +42,9 @@ const X11& x11() {
 
 // Xlib's own handler ends the process on any protocol error. Some are
 // harmless races: SDL wakes its event wait with a message to the window on
-// a second connection, which can reach the server after the window is gone
-// at exit. A run must not end, or end with a failure, over one of those.
+// a second connection, which can reach the server after the window is gone,
+// and the error is read when SDL closes that connection at exit. A run must
+// not end, or end with a failure, over one of those.
 int log_x_error(Display*, XErrorEvent* e) {
     static int seen = 0;
     if (++seen <= kLoggedXErrors)

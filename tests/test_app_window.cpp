@@ -216,7 +216,7 @@ TEST_P(Window, BrokenAndUnreadableSettingsFiles) {
         EXPECT_EQ(kit::read_file(u.settings_path() + ".manipuliert"), "disks=9\nnot sealed at all\n");
         p.key("plus");
         p.signal(SIGHUP);
-        EXPECT_EQ(p.wait_exit(), 0);
+        EXPECT_EQ(p.wait_exit(), 0) << p.stderr_text();
         EXPECT_EQ(p.settings().disks, 7) << "a fresh file replaces the broken one";
     }
     unlink(u.settings_path().c_str());
@@ -228,7 +228,7 @@ TEST_P(Window, BrokenAndUnreadableSettingsFiles) {
         p.key("plus");
         usleep(1200 * 1000);
         p.key("ctrl+q");
-        EXPECT_EQ(p.wait_exit(), 0);
+        EXPECT_EQ(p.wait_exit(), 0) << p.stderr_text();
         struct stat st {};
         ASSERT_EQ(lstat(u.settings_path().c_str(), &st), 0);
         EXPECT_TRUE(S_ISLNK(st.st_mode)) << "an unreadable file is never written over";

@@ -14,6 +14,14 @@
 // Last: the X11 headers bring macros (None, Bool …) the others trip over.
 #include <SDL_syswm.h>
 
+#if defined(__SANITIZE_ADDRESS__)
+// SDL's video start asks the session bus library for a bus; what that keeps
+// lives until the process ends. (Binaries that draw text get this from the
+// text code.)
+extern "C" const char* __lsan_default_suppressions() { return "leak:libdbus-1.so\n"; }
+extern "C" const char* __lsan_default_options() { return "print_suppressions=0"; }
+#endif
+
 namespace {
 
 using SendEvent = int (*)(Display*, Window, int, long, XEvent*);
@@ -24,6 +32,9 @@ TEST(X11Errors, AreLoggedAndTheRunGoesOn) {
     ASSERT_TRUE(x.ok());
     setenv("DISPLAY", x.display().c_str(), 1);
     setenv("SDL_VIDEODRIVER", "x11", 1);
+    const std::string dir = kit::scratch_dir("x11errors");
+    logger::init(dir, "x11errors");
+    x11_tolerate_errors();
     ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0) << SDL_GetError();
     SDL_Window* w = SDL_CreateWindow("x11 errors", 0, 0, 64, 64, SDL_WINDOW_HIDDEN);
     ASSERT_NE(w, nullptr) << SDL_GetError();
@@ -35,23 +46,24 @@ TEST(X11Errors, AreLoggedAndTheRunGoesOn) {
     const auto send = reinterpret_cast<SendEvent>(dlsym(lib, "XSendEvent"));
     const auto sync = reinterpret_cast<Sync>(dlsym(lib, "XSync"));
     ASSERT_TRUE(send && sync);
-
-    const std::string dir = kit::scratch_dir("x11errors");
-    logger::init(dir, "x11errors");
-    x11_tolerate_errors();
     XEvent e{};
     e.xclient.type = ClientMessage;
     e.xclient.format = 32;
     const Window gone = info.info.x11.window + 4096;  // never created
     e.xclient.window = gone;
+
+    // While SDL runs, and answered only when SDL closes the connection.
     send(info.info.x11.display, gone, 0, 0, &e);
     sync(info.info.x11.display, 0);
+    send(info.info.x11.display, gone, 0, 0, &e);
+    SDL_DestroyWindow(w);
+    SDL_Quit();
     logger::shutdown();
     const std::string log = kit::read_file(dir + "/x11errors.log");
-    EXPECT_NE(log.find("X error 3 on request 25"), std::string::npos) << log;  // BadWindow, SendEvent
-
-    SDL_DestroyWindow(w);
-    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    const std::string bad_send = "X error 3 on request 25";  // BadWindow, SendEvent
+    const size_t first = log.find(bad_send);
+    ASSERT_NE(first, std::string::npos) << log;
+    EXPECT_NE(log.find(bad_send, first + 1), std::string::npos) << log;
     unsetenv("SDL_VIDEODRIVER");
 }
 
