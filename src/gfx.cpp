@@ -216,9 +216,10 @@ std::vector<CacheEntry>& bitmap_cache() {
 
 bool whole(double v) { return std::fabs(v - std::round(v)) < 1e-9; }
 
-// Window backgrounds are kept from their second request on: a resize asks
-// for one of every size it passes through, and the first frame is quicker
-// drawn straight than into a window-sized bitmap of fresh memory and copied.
+// Some drawings are kept from their second request on. A resize asks for a
+// window background of every size it passes through, a value change for
+// bars of new lengths; and the first frame is quicker drawn straight than
+// into dozens of bitmaps of fresh memory and copied.
 bool first_sight(size_t hash) {
     static std::deque<size_t> seen;
     const auto it = std::find(seen.begin(), seen.end(), hash);
@@ -549,7 +550,7 @@ void gradient_bar(cairo_t* cr, double x, double y, double w, double h, double r,
     // that way. A kept bitmap is copied at a few instructions per pixel.
     paint_cached(cr, "bar", kKeepBars,
                  key_of("", {w, h, r, top.r, top.g, top.b, top.a, bottom.r, bottom.g, bottom.b, bottom.a}), x, y,
-                 w, h, false, false, [&](cairo_t* c, bool) {
+                 w, h, false, true, [&](cairo_t* c, bool) {
                      cairo_new_path(c);
                      rounded(c, x, y, w, h, r);
                      fill_vertical(c, y, y + h, top, bottom);
@@ -563,7 +564,7 @@ void framed_box(cairo_t* cr, double x, double y, double w, double h, double r, c
     const double reach = line_width / 2 + kStrokeReach;
     paint_cached(cr, "box", kKeepBoxes,
                  key_of("", {w, h, r, fill.r, fill.g, fill.b, fill.a, edge.r, edge.g, edge.b, edge.a, line_width}),
-                 x - reach, y - reach, w + 2 * reach, h + 2 * reach, false, false, [&](cairo_t* c, bool) {
+                 x - reach, y - reach, w + 2 * reach, h + 2 * reach, false, true, [&](cairo_t* c, bool) {
                      cairo_save(c);
                      cairo_new_path(c);
                      rounded(c, x, y, w, h, r);
