@@ -1,4 +1,4 @@
-// Start-up work that needs no window. Opening the display and creating the
+// Start-up work that needs no window. Creating the window and the
 // renderer keep one core busy for a while; meanwhile a second thread loads
 // the graphics driver when the renderer will be an OpenGL one, sets up the
 // fonts (fontconfig reads its configuration and caches) and renders the
@@ -10,18 +10,16 @@
 #include <link.h>
 #include <pango/pangocairo.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <string>
 
 namespace {
 
+// Asked once SDL's video is up, so the answer is SDL's own choice.
 bool wants_opengl() {
-    const char* display = std::getenv("DISPLAY");
-    const char* video = std::getenv("SDL_VIDEODRIVER");
-    const char* render = std::getenv("SDL_RENDER_DRIVER");
-    return display && *display && (!video || std::strcmp(video, "x11") == 0) &&
-           (!render || std::strcmp(render, "opengl") == 0);
+    const char* video = SDL_GetCurrentVideoDriver();
+    const char* render = SDL_GetHint(SDL_HINT_RENDER_DRIVER);
+    return video && std::strcmp(video, "x11") == 0 && render && std::strcmp(render, "opengl") == 0;
 }
 
 // The library SDL opens, the X11 vendor library behind it, and Mesa's

@@ -117,7 +117,6 @@ void install_signal_handlers() {
 int App::run() {
     install_signal_handlers();
     load_state(paths::config_dir());
-    start_warmup();
     logger::info("language " + L10n::currentLanguage() + ", theme " + m_settings.theme + ", " +
                  raid::name(m_cfg.level) + " " + std::to_string(m_cfg.disks) + " x " +
                  fmt::bytes(m_cfg.disk_bytes));
@@ -175,6 +174,8 @@ bool App::init_window() {
     SDL_SetHint("SDL_APP_NAME", product::kName);
     SDL_SetHint("SDL_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR", "0");
     SDL_SetHint("SDL_RENDER_DRIVER", "opengl");
+    // The last change to the environment: from here on a second thread
+    // reads it, and a setenv beside a getenv can crash.
     setenv("SDL_VIDEO_X11_WMCLASS", product::kName, 0);
 
     // Before SDL's video start: SDL's own handler passes errors on to the
@@ -184,10 +185,10 @@ bool App::init_window() {
     const char* display = std::getenv("DISPLAY");
     // Prefer X11 whenever an X server is reachable.
     if (!driver && display && *display) {
-        setenv("SDL_VIDEODRIVER", "x11", 1);
+        SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
         if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
             logger::warn(std::string("X11 not reachable (") + SDL_GetError() + "), trying SDL's default");
-            unsetenv("SDL_VIDEODRIVER");
+            SDL_SetHint(SDL_HINT_VIDEODRIVER, nullptr);
             SDL_Quit();
         }
     } else {
@@ -204,6 +205,9 @@ bool App::init_window() {
         logger::error(std::string("no display: SDL offers only its ") + chosen + " video driver");
         return false;
     }
+    // Only now: SDL's video start sets the locale for a moment to open the
+    // input method, which the fonts' set-up on that thread must not meet.
+    start_warmup();
 
     int w = kDefaultW, h = kDefaultH;
     if (force_w >= 1 && force_h >= 1) {

@@ -434,7 +434,7 @@ TEST_P(Soak, KilledAtRandomMomentsLeavesOldOrNewSettings) {
         if (early) {
             sleep_ms(pick(rng, 0, kMaxEarlyKillMs));
         } else {
-            ASSERT_TRUE(p.wait_window()) << p.stderr_text() << p.log();
+            ASSERT_TRUE(p.wait_window()) << p.story();
             dir = old.disks <= 2 ? 1 : old.disks >= 200 ? -1 : pick(rng, 0, 1) ? 1 : -1;
             p.key(dir > 0 ? "plus" : "minus");
             sleep_ms(i % 2 ? pick(rng, kSaveDelayMs - kSaveAimBefore, kSaveDelayMs + kSaveAimAfter)

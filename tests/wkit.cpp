@@ -288,6 +288,13 @@ int Program::wait_exit(int ms) {
 
 std::string Program::stderr_text() const { return kit::read_file(m_err_path); }
 
+std::string Program::story() {
+    const std::string state = running() ? "still running" : "ended with status " + std::to_string(m_status);
+    const std::string report = kit::read_file(m_user.dir() + "/crash_report.txt");
+    return state + "\n--- stderr\n" + stderr_text() + "--- log\n" + log() +
+           (report.empty() ? "" : "--- crash report\n" + report);
+}
+
 std::string Program::log() const { return kit::read_file(m_user.log_path()); }
 
 bool Program::wait_log(const std::string& needle, int ms) const {

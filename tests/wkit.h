@@ -96,6 +96,8 @@ public:
     void signal(int sig);
     int wait_exit(int ms = 10000);
     std::string stderr_text() const;
+    // For a failed wait: whether it still runs or how it ended, its stderr and its log.
+    std::string story();
 
     std::string log() const;
     bool wait_log(const std::string& needle, int ms = 10000) const;
