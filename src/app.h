@@ -42,9 +42,10 @@ void install_signal_handlers();
 // The legacy X11 window name beside the UTF-8 one SDL sets, for task bars
 // that read only that; does nothing off X11 or without libX11.
 void x11_plain_title(SDL_Window* w, const char* title);
-// Protocol errors are logged and the run goes on (Xlib would exit). Works
-// without a display; call it before SDL starts its X11 video.
-void x11_tolerate_errors();
+// Protocol errors are logged and the run goes on (Xlib would exit). A lost
+// connection to the display is logged and `on_lost` runs before Xlib ends
+// the process. Works without a display; call it before SDL starts its X11 video.
+void x11_tolerate_errors(void (*on_lost)(void*) = nullptr, void* ctx = nullptr);
 
 // Shared dialog and page widgets that need no App state.
 // Darkens the whole window under an overlay.

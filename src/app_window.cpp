@@ -174,21 +174,25 @@ bool App::init_window() {
     SDL_SetHint("SDL_APP_NAME", product::kName);
     SDL_SetHint("SDL_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR", "0");
     SDL_SetHint("SDL_RENDER_DRIVER", "opengl");
-    // The last change to the environment: from here on a second thread
-    // reads it, and a setenv beside a getenv can crash.
     setenv("SDL_VIDEO_X11_WMCLASS", product::kName, 0);
 
     // Before SDL's video start: SDL's own handler passes errors on to the
     // one it found, and puts that one back when it shuts down.
-    x11_tolerate_errors();
+    x11_tolerate_errors(
+        [](void* self) {
+            // Settings as they stand, and the language did not fail.
+            static_cast<App*>(self)->save_now();
+            L10n::cleanExit();
+        },
+        this);
     const char* driver = std::getenv("SDL_VIDEODRIVER");
     const char* display = std::getenv("DISPLAY");
     // Prefer X11 whenever an X server is reachable.
     if (!driver && display && *display) {
-        SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
+        setenv("SDL_VIDEODRIVER", "x11", 1);
         if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
             logger::warn(std::string("X11 not reachable (") + SDL_GetError() + "), trying SDL's default");
-            SDL_SetHint(SDL_HINT_VIDEODRIVER, nullptr);
+            unsetenv("SDL_VIDEODRIVER");
             SDL_Quit();
         }
     } else {
@@ -205,8 +209,9 @@ bool App::init_window() {
         logger::error(std::string("no display: SDL offers only its ") + chosen + " video driver");
         return false;
     }
-    // Only now: SDL's video start sets the locale for a moment to open the
-    // input method, which the fonts' set-up on that thread must not meet.
+    // Only now: the environment was changed above and SDL's video start sets
+    // the locale for a moment; the fonts' set-up on a second thread reads
+    // both, and a change beside a read can crash.
     start_warmup();
 
     int w = kDefaultW, h = kDefaultH;

@@ -9,6 +9,7 @@
 #include <dlfcn.h>
 
 #include <string>
+#include <utility>
 
 #include "logger.h"
 
@@ -18,6 +19,8 @@ using StoreName = int (*)(void*, unsigned long, const char*);
 using Flush = int (*)(void*);
 using ErrorHandler = int (*)(Display*, XErrorEvent*);
 using SetErrorHandler = ErrorHandler (*)(ErrorHandler);
+using IoErrorHandler = int (*)(Display*);
+using SetIoErrorHandler = IoErrorHandler (*)(IoErrorHandler);
 
 constexpr int kLoggedXErrors = 20;
 
@@ -25,6 +28,7 @@ struct X11 {
     StoreName store_name = nullptr;
     Flush flush = nullptr;
     SetErrorHandler set_error_handler = nullptr;
+    SetIoErrorHandler set_io_error_handler = nullptr;
 };
 
 const X11& x11() {
@@ -34,6 +38,7 @@ const X11& x11() {
             f.store_name = reinterpret_cast<StoreName>(dlsym(lib, "XStoreName"));
             f.flush = reinterpret_cast<Flush>(dlsym(lib, "XFlush"));
             f.set_error_handler = reinterpret_cast<SetErrorHandler>(dlsym(lib, "XSetErrorHandler"));
+            f.set_io_error_handler = reinterpret_cast<SetIoErrorHandler>(dlsym(lib, "XSetIOErrorHandler"));
         }
         return f;
     }();
@@ -54,10 +59,26 @@ int log_x_error(Display*, XErrorEvent* e) {
     return 0;
 }
 
+void (*g_on_lost)(void*) = nullptr;
+void* g_lost_ctx = nullptr;
+
+// The X server went away or closed the connection. Xlib ends the process
+// once this returns; until then the run can still say why and keep its work.
+int display_lost(Display*) {
+    static bool once = false;
+    if (std::exchange(once, true)) return 0;
+    logger::error("connection to the display lost, the program ends");
+    if (g_on_lost) g_on_lost(g_lost_ctx);
+    return 0;
+}
+
 }  // namespace
 
-void x11_tolerate_errors() {
+void x11_tolerate_errors(void (*on_lost)(void*), void* ctx) {
+    g_on_lost = on_lost;
+    g_lost_ctx = ctx;
     if (const SetErrorHandler set = x11().set_error_handler) set(log_x_error);
+    if (const SetIoErrorHandler set = x11().set_io_error_handler) set(display_lost);
 }
 
 void x11_plain_title(SDL_Window* w, const char* title) {

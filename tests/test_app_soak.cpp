@@ -621,23 +621,41 @@ TEST_F(Hostile, UnknownLocaleFallsBackToEnglish) {
     EXPECT_EQ(p.wait_exit(), 0);
 }
 
-TEST(HostileDisplay, GoneMidRunLosesAtMostTheLastSaveDelay) {
+TEST(HostileDisplay, GoneMidRunKeepsTheLastChangeAndTheLanguage) {
     for (const std::string& renderer : wkit::renderers()) {
         wkit::Xvfb x;
         ASSERT_TRUE(x.ok());
         const wkit::User u = wkit::new_user("gone");
-        wkit::Program p(x, u, renderer);
+        const std::vector<std::string> german = {"LANG=de_DE.UTF-8", "LC_ALL=de_DE.UTF-8", "LANGUAGE=de"};
+        wkit::Program p(x, u, renderer, {}, german);
         ASSERT_TRUE(p.wait_window()) << p.stderr_text();
         p.key("plus");
         sleep_ms(kSaveDelayMs + 500);
+        // Still inside the save delay when the display goes: the display is
+        // killed as soon as the new level shows.
+        const auto before = p.shot();
         p.key("ctrl+1");
+        ASSERT_TRUE(wkit::wait_until(
+            [&] {
+                const auto now = p.shot();
+                return now->ok() && std::memcmp(now->data(), before->data(), before->stride() * before->h) != 0;
+            },
+            10000));
         x.kill_server();
         const int status = p.wait_exit();
-        EXPECT_TRUE(status >= 0 && status < 128) << renderer << ": status " << status << "\n" << p.stderr_text();
+        EXPECT_TRUE(status >= 0 && status < 128) << renderer << ": " << p.story();
         EXPECT_EQ(sanitizer_report(p.stderr_text()), "");
         EXPECT_FALSE(exists(u.dir() + kReportName)) << renderer;
+        EXPECT_NE(p.log().find("connection to the display lost"), std::string::npos) << p.log();
         Settings s;
         ASSERT_EQ(s.load(u.settings_path()), sealed::Result::Ok) << renderer;
-        EXPECT_EQ(s.disks, 7) << renderer << ": a change older than the save delay is lost";
+        EXPECT_EQ(s.disks, 7) << renderer;
+        EXPECT_EQ(s.level, raid::key(raid::kLevels[0])) << renderer << ": the last change is kept";
+        // The language did not fail: the next start keeps it.
+        wkit::Xvfb again;
+        wkit::Program next(again, u, renderer, {}, german);
+        ASSERT_TRUE(next.wait_window()) << next.story();
+        EXPECT_EQ(next.stderr_text().find("did not start cleanly"), std::string::npos) << next.story();
+        EXPECT_NE(next.log().find("language de,"), std::string::npos) << next.log();
     }
 }
