@@ -58,6 +58,19 @@ struct Lg {
     std::string t;
 };
 
+// Fills the current path and strokes it dashed: group frames and the empty
+// blocks of a spare.
+void fill_dashed(cairo_t* cr, const Rgba& fill, const Rgba& line, double dash_len) {
+    gfx::set(cr, fill);
+    cairo_fill_preserve(cr);
+    const double dash[] = {dash_len, dash_len};
+    cairo_set_dash(cr, dash, 2, 0);
+    gfx::set(cr, line);
+    cairo_set_line_width(cr, 1);
+    cairo_stroke(cr);
+    cairo_set_dash(cr, nullptr, 0, 0);
+}
+
 }  // namespace
 
 double App::paint_array(cairo_t* cr, double x, double y, double w) {
@@ -178,14 +191,7 @@ double App::paint_array(cairo_t* cr, double x, double y, double w) {
                 const double fx = pos[start].x - kFrameOut, fy = pos[start].y - kFrameRoom;
                 const double fw = pos[i - 1].x + cw + kFrameOut - fx;
                 gfx::rounded(cr, fx, fy, fw, dh + kFrameRoom + kFrameBelow, kFrameRadius);
-                gfx::set(cr, gfx::with_alpha(p.accent, 0.06));
-                cairo_fill_preserve(cr);
-                const double dash[] = {3, 3};
-                cairo_set_dash(cr, dash, 2, 0);
-                gfx::set(cr, gfx::with_alpha(p.accent, 0.35));
-                cairo_set_line_width(cr, 1);
-                cairo_stroke(cr);
-                cairo_set_dash(cr, nullptr, 0, 0);
+                fill_dashed(cr, gfx::with_alpha(p.accent, 0.06), gfx::with_alpha(p.accent, 0.35), 3);
                 gfx::text(cr, L10n::tr("arr.group", group_of(start) + 1), pos[start].x + kFrameLabelX, pos[start].y - kFrameLabelY,
                           p.accent, style(kLabelSize, true, gfx::Align::Left, fw - 2 * kFrameOut, true, true));
                 start = i;
@@ -246,14 +252,7 @@ double App::paint_array(cairo_t* cr, double x, double y, double w) {
                 const double by = dy + kBlocksTop + rr * pitch;
                 gfx::rounded(cr, bx, by, bwid, blk, kBlockRadius);
                 if (spare) {
-                    gfx::set(cr, gfx::with_alpha(p.faint, 0.12));
-                    cairo_fill_preserve(cr);
-                    const double dash[] = {2, 2};
-                    cairo_set_dash(cr, dash, 2, 0);
-                    gfx::set(cr, gfx::with_alpha(p.faint, 0.45));
-                    cairo_set_line_width(cr, 1);
-                    cairo_stroke(cr);
-                    cairo_set_dash(cr, nullptr, 0, 0);
+                    fill_dashed(cr, gfx::with_alpha(p.faint, 0.12), gfx::with_alpha(p.faint, 0.45), 2);
                     continue;
                 }
                 const raid::Cell& cell = lay.disks[static_cast<size_t>(i)][static_cast<size_t>(rr)];
