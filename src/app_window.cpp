@@ -376,7 +376,13 @@ cairo_surface_t* App::render_icon() {
 }
 
 void App::set_icon() {
-    cairo_surface_t* s = m_warm_icon ? std::exchange(m_warm_icon, nullptr) : render_icon();
+    // Made on the start-up thread, which has been joined by now.
+    cairo_surface_t* s = std::exchange(m_warm_icon, nullptr);
+    if (!s) return;
+    if (cairo_surface_status(s) != CAIRO_STATUS_SUCCESS) {
+        cairo_surface_destroy(s);
+        return;
+    }
     // Window icons take straight alpha; cairo keeps it premultiplied.
     unsigned char* px = cairo_image_surface_get_data(s);
     const int stride = cairo_image_surface_get_stride(s);
