@@ -42,15 +42,6 @@ double speed_step(double b, int dir) {
     return kSpeedSteps[std::size(kSpeedSteps) - 1].step;
 }
 
-std::string join(const std::set<int>& s) {
-    std::string out;
-    for (int i : s) {
-        if (!out.empty()) out += ',';
-        out += std::to_string(i);
-    }
-    return out;
-}
-
 // "0,3,5" into a set; pieces that are not a whole number in 0..255 are ignored.
 void split_into(const std::string& text, std::set<int>& out) {
     out.clear();
@@ -70,6 +61,15 @@ void split_into(const std::string& text, std::set<int>& out) {
 }  // namespace
 
 App::App() = default;
+
+std::string App::join_indices(const std::set<int>& s) {
+    std::string out;
+    for (int i : s) {
+        if (!out.empty()) out += ',';
+        out += std::to_string(i);
+    }
+    return out;
+}
 
 App::~App() { shutdown_window(); }
 
@@ -273,8 +273,8 @@ void App::reset_calculation() {
 
 void App::save_now() {
     remember_geometry();
-    m_settings.failed = join(m_failed);
-    m_settings.failed_spares = join(m_failed_spares);
+    m_settings.failed = join_indices(m_failed);
+    m_settings.failed_spares = join_indices(m_failed_spares);
     static std::string last_geometry_line;
     const Geometry& g = m_settings.full;
     const std::string line = "window " + std::to_string(g.x) + "," + std::to_string(g.y) + " " +

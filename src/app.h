@@ -42,6 +42,10 @@ void install_signal_handlers();
 // The legacy X11 window name beside the UTF-8 one SDL sets, for task bars
 // that read only that; does nothing off X11 or without libX11.
 void x11_plain_title(SDL_Window* w, const char* title);
+// The X11 atom of `name` on the window's display; 0 off X11 or without libX11.
+unsigned long x11_atom(SDL_Window* w, const char* name);
+// Waits until the X server has carried out every request of the window's connection.
+void x11_sync(SDL_Window* w);
 // Protocol errors are logged and the run goes on (Xlib would exit). A lost
 // connection to the display is logged and `on_lost` runs before Xlib ends
 // the process. Works without a display; call it before SDL starts its X11 video.
@@ -139,6 +143,8 @@ public:
     // Typed text for a counted field ("disks", "spares", "groups") as the
     // integer it stands for, clamped before rounding so it never wraps.
     static int typed_count(double v, int lo, int hi);
+    // "0,3,5": the indices in ascending order, as the settings keep them.
+    static std::string join_indices(const std::set<int>& s);
     // Clears both failure sets (the "replace all" command).
     void heal();
     // Back to the default calculation, as the reset confirmation does.
@@ -152,6 +158,8 @@ public:
     void shutdown_window();
     void loop();
     void handle(const SDL_Event& e);
+    // Milliseconds between presented frames for the renderer, focus and motion.
+    uint32_t frame_interval(bool lights) const;
     void update_scale();
     void set_icon();
     static cairo_surface_t* render_icon();
@@ -176,6 +184,16 @@ public:
     // into PNG files, without a window (tests, benchmarks, screenshots).
     bool snapshot(double W, double H, double scale, const std::string& base_png,
                   const std::string& over_png);
+
+    // ---- Test probe (app_probe.cpp) ----
+
+    // Reads the test-only environment; call once the window exists.
+    void probe_start();
+    void probe_event(const SDL_Event& e);
+    // A ping waits and everything before it is on screen.
+    bool probe_due() const;
+    void probe_answer();
+    void probe_delay() const;
 
     // ---- Input dispatch (app_input.cpp) ----
 
@@ -323,6 +341,11 @@ public:
     std::jthread m_warm;
     struct _PangoFontMap* m_warm_fonts = nullptr;
     cairo_surface_t* m_warm_icon = nullptr;
+    // Test probe: the answer file, the ping's atom, the ping waiting (-1 none).
+    std::string m_probe_path;
+    unsigned long m_probe_atom = 0;
+    long m_probe_seq = -1;
+    int m_paint_delay_ms = 0;
     // From a click, key or wheel step to the frame that shows its effect.
     uint32_t m_input_at = 0, m_input_worst_ms = 0;
     uint64_t m_inputs_shown = 0, m_input_total_ms = 0;

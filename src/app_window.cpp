@@ -41,6 +41,7 @@ constexpr uint32_t kFrameSoftwareMs = 41, kFrameLightsMs = 33, kFrameMs = 16, kF
 constexpr uint32_t kStartupConfirmMs = 20000;
 constexpr uint32_t kCaretBlinkMs = 530;
 constexpr uint32_t kHoldRepeatMs = 70;
+constexpr int kMaxHoldCatchUp = 50;  // steps in one pass after a stall
 constexpr uint32_t kTooltipDelayMs = 650;
 constexpr uint32_t kRetryLostMs = 1000, kRetryAccelMs = 3000;
 constexpr int kAccelRetries = 9;
@@ -277,6 +278,7 @@ bool App::init_window() {
         m_software = true;
     }
     update_scale();
+    probe_start();
     return true;
 }
 
@@ -410,12 +412,19 @@ void App::loop() {
     m_loop_start = SDL_GetTicks();
     m_last_step = m_loop_start;
     while (m_running) {
+        if (probe_due()) probe_answer();
         const bool lights = m_settings.animate && gpu::has_lights() && gpu::available();
         uint32_t wait = kWaitIdleMs;
         if (lights || m_moving || !m_hold.empty())
             wait = kWaitAnimMs;
         else if (!m_edit.empty())
             wait = kWaitEditMs;
+        // A changed layer is painted in the next frame slot, not after an idle wait.
+        if (m_dirty || m_over_dirty) {
+            const uint32_t since = SDL_GetTicks() - m_last_present;
+            const uint32_t interval = frame_interval(lights);
+            wait = std::min(wait, since >= interval ? 0 : interval - since);
+        }
 
         SDL_Event e;
         if (SDL_WaitEventTimeout(&e, static_cast<int>(wait))) {
@@ -452,12 +461,14 @@ void App::loop() {
             m_copied_cmd = -1;
             invalidate();
         }
-        if (!m_hold.empty() && ticks_passed(m_hold_next, now)) {
+        // Each repeat is due one period after the last one was due, so slow
+        // frames delay the steps but never lose them.
+        for (int n = 0; !m_hold.empty() && ticks_passed(m_hold_next, now) && n < kMaxHoldCatchUp; ++n) {
             const size_t colon = m_hold.find(':');
             const std::string field = m_hold.substr(0, colon);
             const int dir = colon != std::string::npos && m_hold.substr(colon + 1) == "plus" ? 1 : -1;
             step_value(field, dir);
-            m_hold_next = now + kHoldRepeatMs;
+            m_hold_next += kHoldRepeatMs;
         }
         if (!m_startup_confirmed && now - m_loop_start >= kStartupConfirmMs) {
             m_startup_confirmed = true;
@@ -503,9 +514,7 @@ void App::loop() {
         }
 
         const bool moving = m_moving || !m_hold.empty();
-        uint32_t interval = kFrameSoftwareMs;
-        if (!m_software) interval = m_focus ? (lights && !moving ? kFrameLightsMs : kFrameMs) : kFrameUnfocusedMs;
-        if (now - m_last_present < interval) continue;
+        if (now - m_last_present < frame_interval(lights)) continue;
         // Input that changed nothing has no frame to wait for.
         const bool input_shown = m_input_at != 0 && (m_dirty || m_over_dirty);
         if (!input_shown) m_input_at = 0;
@@ -545,6 +554,12 @@ void App::loop() {
             m_input_at = 0;
         }
     }
+}
+
+uint32_t App::frame_interval(bool lights) const {
+    if (m_software) return kFrameSoftwareMs;
+    if (!m_focus) return kFrameUnfocusedMs;
+    return lights && !m_moving && m_hold.empty() ? kFrameLightsMs : kFrameMs;
 }
 
 void App::handle(const SDL_Event& e) {
@@ -625,6 +640,9 @@ void App::handle(const SDL_Event& e) {
     case SDL_MOUSEBUTTONUP:
         m_hold.clear();
         break;
+    case SDL_SYSWMEVENT:
+        probe_event(e);
+        break;
     case SDL_MOUSEWHEEL: {
         int x = 0, y = 0;
         SDL_GetMouseState(&x, &y);
@@ -667,6 +685,7 @@ void App::paint_layer(Layer& layer, bool opaque, void (App::*paint)(cairo_t*)) {
         cairo_restore(cr);
     }
     (this->*paint)(cr);
+    probe_delay();
     cairo_destroy(cr);
     cairo_surface_flush(layer.surf);
     SDL_UpdateTexture(layer.tex, nullptr, cairo_image_surface_get_data(layer.surf),

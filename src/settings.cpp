@@ -204,8 +204,7 @@ void Settings::read_text(const std::string& text) {
     validate(*this);
 }
 
-bool Settings::save() const {
-    if (m_path.empty()) return false;
+std::string Settings::text() const {
     std::string t;
     put(t, "version", kFileVersion);
     put(t, "language", language);
@@ -233,7 +232,12 @@ bool Settings::save() const {
     put(t, "full",
         std::to_string(full.x) + " " + std::to_string(full.y) + " " + std::to_string(full.w) + " " +
             std::to_string(full.h) + " " + (full.has_pos ? "1" : "0"));
-    return sealed::write(m_path, t);
+    return t;
+}
+
+bool Settings::save() const {
+    if (m_path.empty()) return false;
+    return sealed::write(m_path, text());
 }
 
 raid::Config Settings::config() const {

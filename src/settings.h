@@ -51,6 +51,8 @@ struct Settings {
     // What load does with the opened text: takes the fields found, then
     // validates all fields.
     void read_text(const std::string& text);
+    // The "key=value" lines save seals, every key in its fixed order.
+    std::string text() const;
     // Writes the record sealed to the path given to load; false before load
     // or when the write failed (the previous file then stays intact).
     bool save() const;

@@ -17,6 +17,8 @@ namespace {
 
 using StoreName = int (*)(void*, unsigned long, const char*);
 using Flush = int (*)(void*);
+using Sync = int (*)(void*, int);
+using InternAtom = unsigned long (*)(void*, const char*, int);
 using ErrorHandler = int (*)(Display*, XErrorEvent*);
 using SetErrorHandler = ErrorHandler (*)(ErrorHandler);
 using IoErrorHandler = int (*)(Display*);
@@ -27,6 +29,8 @@ constexpr int kLoggedXErrors = 20;
 struct X11 {
     StoreName store_name = nullptr;
     Flush flush = nullptr;
+    Sync sync = nullptr;
+    InternAtom intern_atom = nullptr;
     SetErrorHandler set_error_handler = nullptr;
     SetIoErrorHandler set_io_error_handler = nullptr;
 };
@@ -37,6 +41,8 @@ const X11& x11() {
         if (void* lib = dlopen("libX11.so.6", RTLD_NOW | RTLD_LOCAL)) {
             f.store_name = reinterpret_cast<StoreName>(dlsym(lib, "XStoreName"));
             f.flush = reinterpret_cast<Flush>(dlsym(lib, "XFlush"));
+            f.sync = reinterpret_cast<Sync>(dlsym(lib, "XSync"));
+            f.intern_atom = reinterpret_cast<InternAtom>(dlsym(lib, "XInternAtom"));
             f.set_error_handler = reinterpret_cast<SetErrorHandler>(dlsym(lib, "XSetErrorHandler"));
             f.set_io_error_handler = reinterpret_cast<SetIoErrorHandler>(dlsym(lib, "XSetIOErrorHandler"));
         }
@@ -81,13 +87,33 @@ void x11_tolerate_errors(void (*on_lost)(void*), void* ctx) {
     if (const SetIoErrorHandler set = x11().set_io_error_handler) set(display_lost);
 }
 
+namespace {
+
+bool x11_info(SDL_Window* w, SDL_SysWMinfo* info) {
+    if (!w) return false;
+    SDL_VERSION(&info->version);
+    return SDL_GetWindowWMInfo(w, info) && info->subsystem == SDL_SYSWM_X11;
+}
+
+}  // namespace
+
 void x11_plain_title(SDL_Window* w, const char* title) {
-    if (!w) return;
     SDL_SysWMinfo info;
-    SDL_VERSION(&info.version);
-    if (!SDL_GetWindowWMInfo(w, &info) || info.subsystem != SDL_SYSWM_X11) return;
     const X11& f = x11();
-    if (!f.store_name) return;
+    if (!x11_info(w, &info) || !f.store_name) return;
     f.store_name(info.info.x11.display, info.info.x11.window, title);
     if (f.flush) f.flush(info.info.x11.display);
+}
+
+unsigned long x11_atom(SDL_Window* w, const char* name) {
+    SDL_SysWMinfo info;
+    const X11& f = x11();
+    if (!x11_info(w, &info) || !f.intern_atom) return 0;
+    return f.intern_atom(info.info.x11.display, name, 0);
+}
+
+void x11_sync(SDL_Window* w) {
+    SDL_SysWMinfo info;
+    const X11& f = x11();
+    if (x11_info(w, &info) && f.sync) f.sync(info.info.x11.display, 0);
 }

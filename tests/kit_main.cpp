@@ -12,6 +12,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "wkit.h"
+
 namespace {
 
 constexpr const char* kIsolated[] = {"HOME", "XDG_CONFIG_HOME", "XDG_RUNTIME_DIR", "TMPDIR"};
@@ -45,6 +47,7 @@ int main(int argc, char** argv) {
     setlocale(LC_ALL, "");
     setlocale(LC_NUMERIC, "C");
     ::testing::InitGoogleTest(&argc, argv);
+    wkit::set_failure_reporter([](const std::string& m) { ADD_FAILURE() << m; });
     ::testing::UnitTest::GetInstance()->listeners().Append(new KeepIsolation);
     const int rc = RUN_ALL_TESTS();
     const std::string cmd = std::string("rm -rf '") + home + "'";

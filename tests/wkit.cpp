@@ -1,7 +1,12 @@
 // The window test kit: Xvfb picks a free display itself (-displayfd), the
 // program runs with a fresh user's folders, and xdotool and ImageMagick's
-// import drive and read the window from outside, as a user would.
+// import drive and read the window from outside, as a user would. After
+// every input the kit pings the program from a connection of its own and
+// waits for the answer (see app_probe.cpp): xdotool has exited by then, so
+// the server has passed its events on before the ping.
 #include "wkit.h"
+
+#include <X11/Xlib.h>
 
 #include <fcntl.h>
 #include <signal.h>
@@ -23,8 +28,10 @@ namespace wkit {
 namespace {
 
 constexpr int kPollMs = 40;
+constexpr int kProbePollMs = 3;
 constexpr int kXvfbStartMs = 10000;
-constexpr int kSettleMs = 250;
+constexpr const char* kPingAtom = "_ZXRC_PING";
+constexpr const char* kDelayVar = "ZXRC_TEST_PAINT_DELAY_MS";
 
 using Clock = std::chrono::steady_clock;
 
@@ -60,7 +67,67 @@ pid_t spawn(const std::vector<std::string>& argv, const std::vector<std::string>
 
 std::string num(double v) { return std::to_string(static_cast<long>(v)); }
 
+std::function<void(const std::string&)> g_report = [](const std::string& m) {
+    std::fprintf(stderr, "wkit: %s\n", m.c_str());
+};
+
+bool parse_frame(const std::string& text, Frame* f) {
+    std::istringstream in(text);
+    std::string line;
+    Frame out;
+    bool ended = false;
+    while (std::getline(in, line)) {
+        if (line == "end") {
+            ended = true;
+            break;
+        }
+        const size_t sp = line.find(' ');
+        const std::string key = line.substr(0, sp), rest = sp == std::string::npos ? "" : line.substr(sp + 1);
+        if (key == "set") {
+            out.settings_text += rest + "\n";
+        } else if (key == "hit") {
+            std::istringstream h(rest);
+            std::string layer;
+            Hit hit;
+            h >> layer >> hit.x >> hit.y >> hit.w >> hit.h >> hit.n;
+            h.get();
+            std::getline(h, hit.id);
+            (layer == "o" ? out.over : out.base).push_back(hit);
+        } else {
+            out.state[key] = rest;
+        }
+    }
+    if (!ended || !out.state.count("seq")) return false;
+    out.seq = std::atol(out.state["seq"].c_str());
+    *f = std::move(out);
+    return true;
+}
+
 }  // namespace
+
+void set_failure_reporter(std::function<void(const std::string&)> report) { g_report = std::move(report); }
+
+// ---- Frames ----
+
+std::string Frame::get(const std::string& key) const {
+    const auto it = state.find(key);
+    return it == state.end() ? "" : it->second;
+}
+
+double Frame::num(const std::string& key) const { return std::atof(get(key).c_str()); }
+
+Settings Frame::settings() const {
+    Settings s;
+    s.read_text(settings_text);
+    return s;
+}
+
+const Hit* Frame::find(const std::string& id) const {
+    for (const std::vector<Hit>* list : {&over, &base})
+        for (auto it = list->rbegin(); it != list->rend(); ++it)
+            if (it->id == id && it->w > 0 && it->h > 0) return &*it;
+    return nullptr;
+}
 
 // ---- X server ----
 
@@ -151,6 +218,9 @@ Program::Program(const Xvfb& x, const User& u, const std::string& renderer, cons
     // compiled code and the bus library that no leak check can attribute;
     // the sanitizers' other checks stay on.
     if (const char* asan = std::getenv("ASAN_OPTIONS")) e.push_back(std::string("ASAN_OPTIONS=") + asan + ":detect_leaks=0");
+    m_probe_path = u.home + "/probe-" + std::to_string(rand()) + ".txt";
+    e.push_back("ZXRC_TEST_PROBE=" + m_probe_path);
+    if (const char* delay = std::getenv(kDelayVar)) e.push_back(std::string(kDelayVar) + "=" + delay);
     e.insert(e.end(), env.begin(), env.end());
     struct stat st {};
     if (stat(u.log_path().c_str(), &st) == 0) m_old_log = static_cast<unsigned long>(st.st_ino);
@@ -162,6 +232,7 @@ Program::~Program() {
         kill(m_pid, SIGKILL);
         wait_exit(5000);
     }
+    if (m_dpy) XCloseDisplay(m_dpy);
 }
 
 bool Program::running() {
@@ -185,18 +256,52 @@ bool Program::wait_window(int ms) {
         },
         ms);
     if (!found || m_wid.empty() || !refresh()) return false;
-    // Keys sent before the first frame can be lost while the window is still
-    // taking focus; a user would not type before seeing it either.
-    const bool shown = wait_until(
-        [this] {
-            struct stat st {};
-            return stat(m_user.log_path().c_str(), &st) == 0 && static_cast<unsigned long>(st.st_ino) != m_old_log &&
-                   log().find("first frame presented") != std::string::npos;
-        },
-        ms);
-    if (!shown) return false;
-    sleep_ms(kSettleMs);
-    return true;
+    // Keys sent before the window has the focus are lost; a user would not
+    // type before seeing it either.
+    return wait_until([this, ms] { return !running() || (sync(ms) && m_frame.get("focus") == "1"); }, ms) && running();
+}
+
+bool Program::sync(int ms) {
+    if (!m_dpy) {
+        // A ping to a window that just closed is no error of the test.
+        XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+        m_dpy = XOpenDisplay(m_display.c_str());
+        if (m_dpy) m_ping_atom = XInternAtom(m_dpy, kPingAtom, False);
+    }
+    if (!m_dpy || m_wid.empty()) {
+        g_report("no window to ping");
+        return false;
+    }
+    const long seq = ++m_seq;
+    XEvent ev{};
+    ev.xclient.type = ClientMessage;
+    ev.xclient.window = std::strtoul(m_wid.c_str(), nullptr, 10);
+    ev.xclient.message_type = m_ping_atom;
+    ev.xclient.format = 32;
+    ev.xclient.data.l[0] = seq;
+    XSendEvent(m_dpy, ev.xclient.window, False, NoEventMask, &ev);
+    XFlush(m_dpy);
+    const auto until = Clock::now() + std::chrono::milliseconds(ms);
+    for (;;) {
+        Frame f;
+        if (parse_frame(kit::read_file(m_probe_path), &f) && f.seq == seq) {
+            m_frame = std::move(f);
+            return true;
+        }
+        // A test that quits or kills the program learns how it ended from wait_exit.
+        if (!running()) return false;
+        if (Clock::now() >= until) {
+            g_report("no answer to ping " + std::to_string(seq) + " within " + std::to_string(ms) + " ms: " + story());
+            return false;
+        }
+        sleep_ms(kProbePollMs);
+    }
+}
+
+const Hit* Program::hit(const std::string& id) {
+    const Hit* h = m_frame.find(id);
+    if (!h) g_report("no control \"" + id + "\" on screen");
+    return h;
 }
 
 bool Program::refresh() {
@@ -218,27 +323,49 @@ bool Program::refresh() {
     return got == 4;
 }
 
-void Program::move(double x, double y) {
+bool Program::move(double x, double y) {
     x_run(m_display, {"xdotool", "mousemove", "--window", m_wid, num(x), num(y)});
+    return sync();
 }
 
-void Program::click(double x, double y, int button) {
+bool Program::click(double x, double y, int button) {
     x_run(m_display, {"xdotool", "mousemove", "--window", m_wid, num(x), num(y), "click", std::to_string(button)});
+    return sync();
 }
 
-void Program::press(double x, double y) {
+bool Program::click(const std::string& id, int button) {
+    const Hit* h = hit(id);
+    return h && click(h->x + h->w / 2, h->y + h->h / 2, button);
+}
+
+bool Program::move_to(const std::string& id) {
+    const Hit* h = hit(id);
+    return h && move(h->x + h->w / 2, h->y + h->h / 2);
+}
+
+bool Program::press(double x, double y) {
     x_run(m_display, {"xdotool", "mousemove", "--window", m_wid, num(x), num(y), "mousedown", "1"});
+    return sync();
 }
 
-void Program::release() { x_run(m_display, {"xdotool", "mouseup", "1"}); }
+bool Program::press(const std::string& id) {
+    const Hit* h = hit(id);
+    return h && press(h->x + h->w / 2, h->y + h->h / 2);
+}
 
-void Program::wheel(double x, double y, int steps) {
+bool Program::release() {
+    x_run(m_display, {"xdotool", "mouseup", "1"});
+    return sync();
+}
+
+bool Program::wheel(double x, double y, int steps) {
     const std::string b = steps < 0 ? "4" : "5";
     x_run(m_display, {"xdotool", "mousemove", "--window", m_wid, num(x), num(y), "click", "--repeat",
                       std::to_string(std::abs(steps)), "--delay", "30", b});
+    return sync();
 }
 
-void Program::key(const std::string& keys) {
+bool Program::key(const std::string& keys) {
     x_run(m_display, {"xdotool", "key", "--window", m_wid, "--clearmodifiers", keys});
     // Leave no key of the combination down in the server: a window that
     // opens later reads the keyboard state and would see it pressed.
@@ -248,19 +375,25 @@ void Program::key(const std::string& keys) {
         up.push_back(keys.substr(from, plus - from));
     up.push_back(keys.substr(from));
     x_run(m_display, up);
+    return sync();
 }
 
-void Program::type(const std::string& text) {
+bool Program::type(const std::string& text) {
     x_run(m_display, {"xdotool", "type", "--window", m_wid, "--delay", "20", text});
+    return sync();
 }
 
-void Program::resize(int w, int h) {
+bool Program::resize(int w, int h) {
     x_run(m_display, {"xdotool", "windowsize", m_wid, std::to_string(w), std::to_string(h)});
+    return sync() && refresh();
 }
 
-void Program::move_window(int x, int y) {
+bool Program::move_window(int x, int y) {
     x_run(m_display, {"xdotool", "windowmove", m_wid, std::to_string(x), std::to_string(y)});
+    return sync() && refresh();
 }
+
+void Program::destroy_window() { x_run(m_display, {"xdotool", "windowclose", m_wid}); }
 
 std::unique_ptr<Canvas> Program::shot() {
     const std::string path = m_user.home + "/shot.png";

@@ -7,14 +7,42 @@
 #include <sys/types.h>
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "app.h"
 #include "canvas.h"
 #include "settings.h"
 
+struct _XDisplay;  // Xlib's Display, kept out of the tests' headers
+
 namespace wkit {
+
+// How long the program may take to answer a ping: generous, for the
+// sanitizer build on a busy machine with slowed repaints.
+constexpr int kSyncMs = 30000;
+
+// Where a failed wait is reported: a test failure in the tests (set by the
+// tests' main), standard error elsewhere.
+void set_failure_reporter(std::function<void(const std::string&)> report);
+
+// The program's answer to a ping: its state, its settings as they stand
+// (not as last saved) and the hits of the frame on screen, in window units.
+struct Frame {
+    long seq = -1;
+    std::map<std::string, std::string> state;
+    std::string settings_text;
+    std::vector<Hit> base, over;
+
+    std::string get(const std::string& key) const;
+    double num(const std::string& key) const;
+    Settings settings() const;
+    // The control `id` as last painted (an open overlay's first), or null.
+    const Hit* find(const std::string& id) const;
+    int modal() const { return static_cast<int>(num("modal")); }
+};
 
 // Xvfb on a display it picks itself; stopped with the object.
 class Xvfb {
@@ -75,17 +103,32 @@ public:
     int h() const { return m_h; }
     const std::string& window_id() const { return m_wid; }
 
-    // Input, in window coordinates.
-    void move(double x, double y);
-    void click(double x, double y, int button = 1);
-    void press(double x, double y);
-    void release();
+    // The barrier: a ping sent after all input so far, answered once the
+    // program has handled that input and shown a frame painted after it.
+    // False (and a reported failure) when no answer came in `ms`.
+    bool sync(int ms = kSyncMs);
+    // The last answer.
+    const Frame& frame() const { return m_frame; }
+    // The control `id` in the last answer; a reported failure when absent.
+    const Hit* hit(const std::string& id);
+
+    // Input, in window coordinates; each returns once the program has shown it.
+    bool move(double x, double y);
+    bool click(double x, double y, int button = 1);
+    // Clicks the middle of the control `id` where the last answer has it.
+    bool click(const std::string& id, int button = 1);
+    bool move_to(const std::string& id);
+    bool press(double x, double y);
+    bool press(const std::string& id);
+    bool release();
     // Wheel steps at (x, y): negative up, positive down.
-    void wheel(double x, double y, int steps);
-    void key(const std::string& keys);
-    void type(const std::string& text);
-    void resize(int w, int h);
-    void move_window(int x, int y);
+    bool wheel(double x, double y, int steps);
+    bool key(const std::string& keys);
+    bool type(const std::string& text);
+    bool resize(int w, int h);
+    bool move_window(int x, int y);
+    // Closes the window the way another program can (XDestroyWindow).
+    void destroy_window();
 
     // The window's pixels now.
     std::unique_ptr<Canvas> shot();
@@ -117,6 +160,12 @@ private:
     unsigned long m_old_log = 0;
     std::string m_wid;
     int m_x = 0, m_y = 0, m_w = 0, m_h = 0;
+    // The kit's own connection to the X server, for the pings.
+    ::_XDisplay* m_dpy = nullptr;
+    unsigned long m_ping_atom = 0;
+    std::string m_probe_path;
+    long m_seq = 0;
+    Frame m_frame;
 };
 
 // Runs an X client (xdotool, xprop, …) on the display; its standard output.
