@@ -81,11 +81,15 @@ void App::load_state(const std::string& config_dir) {
     m_keep_file = r == sealed::Result::Unreadable;
     if (m_keep_file) logger::warn("using default settings; the unreadable settings file is kept as it is");
     L10n::setLanguage(m_settings.language);
-    split_into(m_settings.failed, m_failed);
-    split_into(m_settings.failed_spares, m_failed_spares);
+    restore_failures();
     recompute();
     if (m_settings.tab == 1 && (m_cfg.level == raid::Level::Jbod || m_cfg.level == raid::Level::Tp))
         m_settings.tab = 0;
+}
+
+void App::restore_failures() {
+    split_into(m_settings.failed, m_failed);
+    split_into(m_settings.failed_spares, m_failed_spares);
 }
 
 void App::queue_save() { m_save_at = std::max<uint32_t>(1, SDL_GetTicks() + kSaveDebounceMs); }

@@ -122,6 +122,8 @@ public:
     // language and restores the failure simulation: everything of a start
     // that needs no window.
     void load_state(const std::string& config_dir);
+    // The failure simulation as the settings' lists hold it.
+    void restore_failures();
     void invalidate() { m_dirty = true; }
     void invalidate_over() { m_over_dirty = true; }
     void queue_save();

@@ -16,6 +16,7 @@
 #include <cstring>
 
 #include "app.h"
+#include "logger.h"
 
 namespace {
 
@@ -138,7 +139,9 @@ void on_setting_changed(GDBusConnection*, const gchar*, const gchar*, const gcha
     if (value) g_variant_unref(value);
     App* app = static_cast<App*>(data);
     if (!ns || !key || std::strcmp(ns, kAppearance) != 0 || std::strcmp(key, kColorScheme) != 0) return;
-    if (app->m_settings.theme == "auto") app->apply_theme();
+    const bool follows = app->m_settings.theme == "auto";
+    logger::info(std::string("desktop colour scheme changed") + (follows ? "" : ", the theme stays " + app->m_settings.theme));
+    if (follows) app->apply_theme();
 }
 
 using OpenUrlFn = int (*)(const char*);

@@ -18,6 +18,8 @@
 #include <cstring>
 #include <sstream>
 
+#include "l10n.h"
+
 namespace {
 
 constexpr const char* kProbeVar = "ZXRC_TEST_PROBE";
@@ -64,7 +66,7 @@ void App::probe_answer() {
     const Uint32 flags = m_win ? SDL_GetWindowFlags(m_win) : 0;
     out << "seq " << m_probe_seq << '\n'
         << "frame " << m_frames << '\n'
-        << "base_paints " << m_base_paints << '\n'
+        << "paints " << m_base_paints + m_over_paints << '\n'
         << "tab " << tab << '\n'
         << "modal " << static_cast<int>(m_modal) << '\n'
         << "menu " << (m_menu.open ? m_menubar_open : -2) << '\n'
@@ -85,7 +87,10 @@ void App::probe_answer() {
         << "hold " << m_hold << '\n'
         << "size " << m_W << ' ' << m_H << '\n'
         << "scale " << m_k << '\n'
-        << "confirm " << m_confirm_text << '\n';
+        << "pointer " << m_mx << ' ' << m_my << '\n'
+        << "confirm " << m_confirm_text << '\n'
+        << "confirm_ok " << m_confirm_ok << '\n'
+        << "language " << L10n::currentLanguage() << '\n';
     Settings s = m_settings;
     s.failed = join_indices(m_failed);
     s.failed_spares = join_indices(m_failed_spares);

@@ -18,6 +18,15 @@
 
 namespace sealed {
 
+namespace detail {
+
+Durability& durability() {
+    static Durability calls{::fsync, std::rename};
+    return calls;
+}
+
+}  // namespace detail
+
 namespace {
 
 // A settings file is a few hundred bytes; anything this large is not ours
@@ -94,7 +103,7 @@ std::string dir_of(const std::string& path) {
 bool sync_dir(const std::string& dir) {
     const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return false;
-    const bool ok = ::fsync(fd) == 0 || errno == EINVAL;
+    const bool ok = detail::durability().fsync(fd) == 0 || errno == EINVAL;
     const int err = errno;
     ::close(fd);
     errno = err;
@@ -141,9 +150,9 @@ bool write(const std::string& path, const std::string& plain) {
     const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kFileMode);
     if (fd < 0) return fail("cannot create", tmp, errno);
     if (!write_all(fd, data)) return abandon(fd, tmp, "cannot write");
-    if (::fsync(fd) != 0) return abandon(fd, tmp, "cannot flush");
+    if (detail::durability().fsync(fd) != 0) return abandon(fd, tmp, "cannot flush");
     if (::close(fd) != 0) return abandon(-1, tmp, "cannot close");
-    if (std::rename(tmp.c_str(), path.c_str()) != 0) return abandon(-1, tmp, "cannot rename");
+    if (detail::durability().rename(tmp.c_str(), path.c_str()) != 0) return abandon(-1, tmp, "cannot rename");
 
     // The new content is in place, so the write has succeeded; a directory
     // that cannot be flushed only leaves the rename less durable.

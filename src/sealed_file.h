@@ -29,3 +29,16 @@ Result read(const std::string& path, std::string& out);
 bool write(const std::string& path, const std::string& plain);
 
 }  // namespace sealed
+
+namespace sealed::detail {
+
+// The two calls the durability of a write rests on. Nothing but their
+// order and their success shows from outside, so tests replace them to
+// watch that order and to make them fail.
+struct Durability {
+    int (*fsync)(int fd);
+    int (*rename)(const char* from, const char* to);
+};
+Durability& durability();
+
+}  // namespace sealed::detail

@@ -77,6 +77,9 @@ TEST(AppStep, CountsKeepSparesBelowDisks) {
     a.step_value("disks", -1);
     EXPECT_EQ(a.m_settings.disks, 1);
     EXPECT_EQ(a.m_settings.spares, 0);
+    a.set_disks(4);
+    a.set_spares(4);
+    EXPECT_EQ(a.m_settings.spares, 3) << "at least one disk stays active";
     a.set_disks(300);
     EXPECT_EQ(a.m_settings.disks, 256);
     a.set_spares(100);

@@ -21,8 +21,6 @@ namespace {
 
 constexpr const char* kDark = "#0D0D0E";   // menu bar, dark theme
 constexpr const char* kLight = "#E9E8E4";  // menu bar, light theme
-constexpr int kQuietMs = 800;              // long enough for an ignored signal to have shown
-constexpr double kMenuTop = 28 + 4, kMenuRow = 28;
 constexpr const char* kSettingsXml =
     "<node><interface name='org.freedesktop.portal.Settings'>"
     "<method name='Read'><arg type='s' direction='in'/><arg type='s' direction='in'/>"
@@ -36,19 +34,18 @@ bool near(const Px& p, const char* hex_rgb, int tol = 6) {
            std::abs(p.b - int(v & 0xFF)) <= tol;
 }
 
-bool near(const Px& p, const Rgba& c, int tol = 6) {
-    return std::abs(p.r - int(std::lround(c.r * 255))) <= tol && std::abs(p.g - int(std::lround(c.g * 255))) <= tol &&
-           std::abs(p.b - int(std::lround(c.b * 255))) <= tol;
+// Opens menu-bar menu `menu` and picks item `row`.
+void pick(wkit::Program& p, int menu, int row) {
+    p.click("mb:" + std::to_string(menu));
+    p.click("menu:" + std::to_string(row));
 }
 
-// Opens the menu-bar menu whose title spans x .. x + w and, once it is on
-// screen (clicks go to what was last painted), picks item `row`.
-void pick(wkit::Program& p, double x, double w, int row, bool dark) {
-    p.click(x + w / 2, 15);
-    const double y = kMenuTop + (row + 0.5) * kMenuRow;
-    const Rgba body = Palette::make(dark).surface2;
-    ASSERT_TRUE(p.wait_pixel(x + 8, y, [&](const Px& c) { return near(c, body); }));
-    p.click(x + 40, y);
+// How many times the log says the desktop announced a colour scheme.
+int announcements(const wkit::Program& p) {
+    const std::string log = p.log(), line = "desktop colour scheme changed";
+    int n = 0;
+    for (size_t at = log.find(line); at != std::string::npos; at = log.find(line, at + 1)) ++n;
+    return n;
 }
 
 void seed_settings(const wkit::User& u, const std::function<void(Settings&)>& change) {
@@ -156,21 +153,6 @@ protected:
     pid_t portal = -1;
 };
 
-// The hits of the window as the program paints them for these settings.
-std::vector<Hit> window_hits(const Settings& s, double W, double H) {
-    App app;
-    app.m_settings = s;
-    app.recompute();
-    app.snapshot(W, H, 1, "", "");
-    return app.m_hits;
-}
-
-const Hit* find_hit(const std::vector<Hit>& hits, const std::string& id) {
-    for (const Hit& h : hits)
-        if (h.id == id) return &h;
-    return nullptr;
-}
-
 // The commands "--guide" prints, in order.
 std::vector<std::string> printed_commands(const std::vector<std::string>& args) {
     std::vector<std::string> cmds;
@@ -200,18 +182,13 @@ TEST_P(Desktop, ThemeFollowsThePortalWhileAutomaticAndSurvivesTheBusGoing) {
     EXPECT_TRUE(menu_bar_is(p, kDark));
 
     // View > Light: the desktop no longer decides.
-    App probe;
-    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 1, 1);
-    cairo_t* cr = cairo_create(s);
-    double mx = 0, mw = 0;
-    probe.menubar_slot(cr, 1, &mx, &mw);
-    cairo_destroy(cr);
-    cairo_surface_destroy(s);
-    pick(p, mx, mw, 2, true);
-    EXPECT_TRUE(p.wait_settings([](const Settings& st) { return st.theme == "light"; }));
+    pick(p, 1, 2);
+    EXPECT_EQ(p.frame().settings().theme, "light");
     EXPECT_TRUE(menu_bar_is(p, kLight));
+    const int seen = announcements(p);
     desktop_switch();
-    usleep(kQuietMs * 1000);
+    EXPECT_TRUE(wkit::wait_until([&] { return announcements(p) > seen; }, 10000)) << p.log();
+    EXPECT_TRUE(p.sync());
     EXPECT_TRUE(menu_bar_is(p, kLight, 0));
 
     // The bus goes away: the program carries on.
@@ -232,7 +209,8 @@ TEST_P(Desktop, ForcedThemeAndTheFallbacksWithoutAnAnswer) {
         ASSERT_TRUE(p.wait_window()) << p.stderr_text();
         EXPECT_TRUE(menu_bar_is(p, kDark));
         desktop_switch();
-        usleep(kQuietMs * 1000);
+        EXPECT_TRUE(wkit::wait_until([&] { return announcements(p) > 0; }, 10000)) << p.log();
+        EXPECT_TRUE(p.sync());
         EXPECT_TRUE(menu_bar_is(p, kDark, 0));
         stop_portal();
         bus.reset();
@@ -277,7 +255,6 @@ TEST_P(Desktop, ForcedThemeAndTheFallbacksWithoutAnAnswer) {
 
 TEST_P(Desktop, CopyButtonsFillTheXClipboardAndLinksReachXdgOpen) {
     const wkit::User u = wkit::new_user("copy");
-    Settings seeded;
     seed_settings(u, [&](Settings& s) {
         s.level = "raid5";
         s.disks = 5;
@@ -287,7 +264,6 @@ TEST_P(Desktop, CopyButtonsFillTheXClipboardAndLinksReachXdgOpen) {
         s.guide_pm = 1;
         s.tab = 1;
         s.guide_warn = false;
-        seeded = s;
     });
     // xdg-open as a script that writes down what it was asked to open.
     const std::string bin = u.home + "/bin", record = u.home + "/opened";
@@ -299,37 +275,33 @@ TEST_P(Desktop, CopyButtonsFillTheXClipboardAndLinksReachXdgOpen) {
     ASSERT_TRUE(p.wait_window()) << p.stderr_text();
 
     const std::vector<std::string> dnf = printed_commands({"--guide", "raid5", "5", "4TB", "1", "--pm", "dnf"});
-    const std::vector<Hit> hits = window_hits(seeded, p.w(), p.h());
+    ASSERT_GE(dnf.size(), 2u);
+    auto clipboard_is = [&](const std::string& want) {
+        return wkit::wait_until(
+            [&] { return wkit::x_run(x.display(), {"xclip", "-o", "-selection", "clipboard"}) == want; }, 4000);
+    };
     for (int n : {0, 1}) {
-        const Hit* h = find_hit(hits, "gcopy:" + std::to_string(n));
-        ASSERT_TRUE(h) << n;
-        ASSERT_LT(static_cast<size_t>(n), dnf.size());
-        p.click(h->x + h->w / 2, h->y + h->h / 2);
-        EXPECT_TRUE(wkit::wait_until(
-            [&] { return wkit::x_run(x.display(), {"xclip", "-o", "-selection", "clipboard"}) == dnf[n]; }, 4000))
-            << dnf[n];
+        const std::string id = "gcopy:" + std::to_string(n);
+        p.click(id);
+        EXPECT_TRUE(clipboard_is(dnf[n])) << dnf[n];
         // The copied mark on that button.
-        EXPECT_TRUE(p.wait_pixel(h->x + h->w - 4, h->y + h->h / 2, [](const Px& c) { return near(c, "#7E9A7C"); }));
+        const Hit* h = p.hit(id);
+        ASSERT_TRUE(h);
+        EXPECT_TRUE(near(p.shot()->at(h->x + h->w - 4, h->y + h->h / 2), "#7E9A7C"));
     }
 
     // Another package manager changes what is copied.
-    const Hit* pacman = find_hit(hits, "gpm:3");
-    ASSERT_TRUE(pacman);
-    p.click(pacman->x + pacman->w / 2, pacman->y + pacman->h / 2);
-    EXPECT_TRUE(p.wait_settings([](const Settings& st) { return st.guide_pm == 3; }));
-    const Hit* first = find_hit(hits, "gcopy:0");
-    p.click(first->x + first->w / 2, first->y + first->h / 2);
+    p.click("gpm:3");
+    EXPECT_EQ(p.frame().settings().guide_pm, 3);
+    p.click("gcopy:0");
     const std::vector<std::string> pac = printed_commands({"--guide", "raid5", "5", "4TB", "1", "--pm", "pacman"});
-    EXPECT_TRUE(wkit::wait_until(
-        [&] { return wkit::x_run(x.display(), {"xclip", "-o", "-selection", "clipboard"}) == pac.at(0); }, 4000));
+    EXPECT_TRUE(clipboard_is(pac.at(0)));
 
     // Help > Website and Help > Report a problem.
-    const Hit* help = find_hit(hits, "mb:3");
-    ASSERT_TRUE(help);
-    pick(p, help->x, help->w, 1, false);
+    pick(p, 3, 1);
     EXPECT_TRUE(wkit::wait_until([&] { return kit::read_file(record) == std::string(product::kWebsite) + "\n"; }, 4000))
         << kit::read_file(record);
-    pick(p, help->x, help->w, 2, false);
+    pick(p, 3, 2);
     const std::string both = std::string(product::kWebsite) + "\nmailto:" + product::kContact + "\n";
     EXPECT_TRUE(wkit::wait_until([&] { return kit::read_file(record) == both; }, 4000)) << kit::read_file(record);
 }

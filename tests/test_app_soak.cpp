@@ -36,7 +36,6 @@ enum class Event { Click, Drag, Wheel, Key, Type, Resize, Move };
 constexpr double kEventWeights[] = {30, 8, 10, 32, 12, 6, 2};
 constexpr int kRightClickOdds = 6;       // one click in this many is a right click
 constexpr int kMaxWheel = 4;
-constexpr int kResizeSettleMs = 100;
 constexpr int kSwitchEvery = 3;          // bursts between deliberate tab, theme and language switches
 constexpr int kAnswerMs = 10000;         // the sanitizer build answers slowly
 constexpr int kMaxKillDelayMs = 1500;    // past the save delay and the save itself
@@ -44,7 +43,6 @@ constexpr int kSaveAimBefore = 100, kSaveAimAfter = 150;  // every other kill ai
 constexpr int kEarlyKillShare = 5;       // one kill in this many lands during the start
 constexpr int kMaxEarlyKillMs = 900;
 constexpr int kSaveDelayMs = 700;
-constexpr int kCalmMs = 900;             // longer than the save delay
 constexpr long kMaxGrowthKb = 150 * 1024;
 constexpr int kLevelCount = 9;
 // What the window lets a user set: speeds are typed or stepped up to this,
@@ -188,6 +186,12 @@ const Hit* visible_hit(const std::vector<Hit>& hits, const std::string& id, cons
     return nullptr;
 }
 
+// Waits until no save is pending: the file then holds what the window shows.
+bool saved(wkit::Program& p) {
+    return wkit::wait_until([&] { return !p.running() || (p.sync() && p.frame().get("save_pending") == "0"); },
+                            kAnswerMs);
+}
+
 // Fake helpers on PATH, so that random clicks on Help and the clipboard
 // never reach a real browser or mail program.
 std::vector<std::string> fake_desktop(const wkit::User& u) {
@@ -243,23 +247,20 @@ protected:
             case 2: p.resize(pick(rng, kTinyW, kScreenW), pick(rng, kTinyH, kScreenH)); break;
             default: p.resize(kTinyW, kTinyH); break;
             }
-            sleep_ms(kResizeSettleMs);
-            p.refresh();
             ++count["resizes"];
             break;
         case Event::Move:
             p.move_window(pick(rng, 0, kScreenW / 2), pick(rng, 0, kScreenH / 2));
-            p.refresh();
             ++count["moves"];
             break;
         }
     }
 
-    // Closes whatever is open (menu, field, dialog, panel) and lets the
-    // save delay pass, so the saved file shows the state on screen.
+    // Closes whatever is open (menu, field, dialog, panel) and waits for
+    // the save, so the saved file shows the state on screen.
     void calm(wkit::Program& p) {
         for (int i = 0; i < 4; ++i) p.key("Escape");
-        sleep_ms(kCalmMs);
+        saved(p);
         p.refresh();
     }
 
@@ -290,42 +291,34 @@ protected:
         return p.wait_settings([&](const Settings& s) { return s.theme == want; }, kAnswerMs);
     }
 
-    // A language from the list in the settings panel, found where this
-    // process paints it for the same state and window size. Nothing when the
-    // window is too small to show the list; false when the click changed nothing.
-    std::optional<bool> switch_language(wkit::Program& p, const wkit::User& u) {
+    // A language from the list in the settings panel, clicked where the
+    // program says it is. Nothing when the window is too small to show the
+    // list; false when the click changed nothing.
+    std::optional<bool> switch_language(wkit::Program& p) {
         // The whole list on the screen, wherever random moves left the window.
         p.move_window(0, 0);
         calm(p);
-        const std::string dir = kit::scratch_dir("mirror");
-        kit::write_file(dir + "/settings.dat", kit::read_file(u.settings_path()));
-        App a;
-        a.load_state(dir);
-        a.open_settings(0);
-        a.snapshot(p.w(), p.h(), 1, "", "");
-        const Hit* lang = visible_hit(a.m_over_hits, "set:lang", p);
+        p.key("ctrl+comma");
+        const Hit* lang = visible_hit(p.frame().over, "set:lang", p);
         if (!lang) {
             ++count["language list out of reach"];
+            p.key("Escape");
             return std::nullopt;
         }
-        p.key("ctrl+comma");
-        sleep_ms(300);
         p.click(lang->x + lang->w / 2, lang->y + lang->h / 2);
-        sleep_ms(300);
-        a.m_modal = App::Modal::Languages;
-        a.m_lang_scroll = 0;
-        a.snapshot(p.w(), p.h(), 1, "", "");
+        const std::string current = "lang:" + p.frame().settings().language;
         std::vector<Hit> choices;
-        for (const Hit& h : a.m_over_hits)
-            if (h.id.rfind("lang:", 0) == 0 && h.id != "lang:panel" && h.id != "lang:" + a.m_settings.language &&
-                visible_hit(a.m_over_hits, h.id, p))
+        for (const Hit& h : p.frame().over)
+            if (h.id.rfind("lang:", 0) == 0 && h.id != "lang:panel" && h.id != current &&
+                visible_hit(p.frame().over, h.id, p))
                 choices.push_back(h);
         if (choices.empty()) return std::nullopt;
         const Hit h = choices[pick(rng, 0, static_cast<int>(choices.size()) - 1)];
         p.click(h.x + h.w / 2, h.y + h.h / 2);
         const std::string want = h.id.substr(5);
         ++count["languages"];
-        return p.wait_settings([&](const Settings& s) { return s.language == want; }, kAnswerMs);
+        return p.frame().settings().language == want &&
+               p.wait_settings([&](const Settings& s) { return s.language == want; }, kAnswerMs);
     }
 };
 
@@ -376,7 +369,7 @@ TEST_P(Soak, RandomUseKeepsItAliveCleanAndWithinLimits) {
         ASSERT_TRUE(answers(*p)) << "no answer after burst " << burst << "\n" << p->log();
         if (burst % kSwitchEvery == kSwitchEvery - 1) {
             EXPECT_TRUE(switch_theme(*p)) << "burst " << burst;
-            const auto switched = switch_language(*p, u);
+            const auto switched = switch_language(*p);
             EXPECT_TRUE(switched.value_or(true)) << "burst " << burst << ", window " << p->w() << "x" << p->h()
                                                  << " at " << p->x() << "," << p->y();
             p->key("ctrl+Tab");
@@ -494,10 +487,7 @@ bool window_or_message(wkit::Program& p, const wkit::Xvfb& x) {
                                         .empty();
         },
         kAnswerMs);
-    if (shown && p.running()) {
-        sleep_ms(kCalmMs);
-        return true;
-    }
+    if (shown && p.running()) return p.wait_window();
     const int status = p.wait_exit();
     EXPECT_TRUE(status > 0 && status < 128) << "status " << status;
     EXPECT_NE(p.stderr_text(), "") << "exits without a word";
@@ -538,7 +528,7 @@ protected:
         wkit::Program p(x, u, "software", {}, env);
         if (!window_or_message(p, x)) return false;
         p.key("plus");
-        sleep_ms(kCalmMs);
+        saved(p);
         p.key("ctrl+q");
         EXPECT_EQ(p.wait_exit(), 0) << p.stderr_text();
         EXPECT_EQ(sanitizer_report(p.stderr_text()), "");
@@ -604,7 +594,7 @@ TEST_F(Hostile, HomeUnsetKeepsSettingsBesideTheStart) {
     ASSERT_EQ(chdir(here), 0);
     ASSERT_TRUE(window_or_message(p, x));
     p.key("plus");
-    sleep_ms(kCalmMs);
+    saved(p);
     p.key("ctrl+q");
     EXPECT_EQ(p.wait_exit(), 0) << p.stderr_text();
     Settings s;
@@ -630,17 +620,11 @@ TEST(HostileDisplay, GoneMidRunKeepsTheLastChangeAndTheLanguage) {
         wkit::Program p(x, u, renderer, {}, german);
         ASSERT_TRUE(p.wait_window()) << p.stderr_text();
         p.key("plus");
-        sleep_ms(kSaveDelayMs + 500);
+        ASSERT_TRUE(p.wait_settings([](const Settings& s) { return s.disks == 7; }));
         // Still inside the save delay when the display goes: the display is
         // killed as soon as the new level shows.
-        const auto before = p.shot();
         p.key("ctrl+1");
-        ASSERT_TRUE(wkit::wait_until(
-            [&] {
-                const auto now = p.shot();
-                return now->ok() && std::memcmp(now->data(), before->data(), before->stride() * before->h) != 0;
-            },
-            10000));
+        ASSERT_EQ(p.frame().get("save_pending"), "1");
         x.kill_server();
         const int status = p.wait_exit();
         EXPECT_TRUE(status >= 0 && status < 128) << renderer << ": " << p.story();

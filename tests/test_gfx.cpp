@@ -61,58 +61,37 @@ TEST(Palette, DefaultIsLightWithOpaqueBlack) {
     EXPECT_TRUE(same(p.button_hot, Rgba{0, 0, 0, 1}));
 }
 
-TEST(Palette, ThemesCarryTheirColoursAndAlphas) {
-    // Every one of the 31 colours of both themes.
-    struct Row {
-        Rgba Palette::*member;
-        const char* dark;
-        double dark_alpha;
-        const char* light;
-        double light_alpha;
-    };
-    const Row rows[] = {
-        {&Palette::bg, "#0B0B0C", 1, "#ECEBE8", 1},
-        {&Palette::bg_top, "#161616", 1, "#F2F1EE", 1},
-        {&Palette::bg_bottom, "#080808", 1, "#E1E0DC", 1},
-        {&Palette::surface, "#18181A", 1, "#FFFFFF", 1},
-        {&Palette::surface2, "#202022", 1, "#F6F5F2", 1},
-        {&Palette::border, "#2A2A2D", 1, "#CFCDC8", 1},
-        {&Palette::panel_top, "#232325", 1, "#FCFCFA", 1},
-        {&Palette::panel_bottom, "#0E0E0F", 1, "#E5E4E0", 1},
-        {&Palette::panel_edge, "#2A2A2D", 1, "#CFCDC8", 1},
-        {&Palette::shine, "#FFFFFF", 0.13, "#FFFFFF", 0.4},
-        {&Palette::slot, "#0B0B0C", 1, "#F4F4F2", 1},
-        {&Palette::slot_edge, "#2C2C2F", 1, "#BDBBB6", 1},
-        {&Palette::text, "#E2E0DC", 1, "#22211F", 1},
-        {&Palette::text_strong, "#FFFFFF", 1, "#000000", 1},
-        {&Palette::dim, "#B2ADA6", 1, "#5A5651", 1},
-        {&Palette::faint, "#87837C", 1, "#8A867F", 1},
-        {&Palette::grid, "#FFFFFF", 0.06, "#000000", 0.07},
-        {&Palette::down, "#A9C2A8", 1, "#6E8A6C", 1},
-        {&Palette::up, "#E4CDA6", 1, "#A88552", 1},
-        {&Palette::ok, "#A9C2A8", 1, "#6E8A6C", 1},
-        {&Palette::warn, "#E4CDA6", 1, "#B08A55", 1},
-        {&Palette::err, "#DE8C84", 1, "#B5605A", 1},
-        {&Palette::accent, "#9DB59B", 1, "#6E8A6C", 1},
-        {&Palette::chip, "#202022", 1, "#E6E5E1", 1},
-        {&Palette::chip_on, "#8FA98D", 1, "#7E9A7C", 1},
-        {&Palette::chip_on_text, "#141814", 1, "#FFFFFF", 1},
-        {&Palette::hover, "#FFFFFF", 0.05, "#000000", 0.04},
-        {&Palette::select, "#A9C2A8", 0.14, "#7E9A7C", 0.12},
-        {&Palette::led_off, "#18181A", 1, "#E2E2DF", 1},
-        {&Palette::button, "#202022", 1, "#FFFFFF", 1},
-        {&Palette::button_hot, "#2B2B2E", 1, "#ECEBE7", 1},
-    };
-    const Palette d = Palette::make(true), l = Palette::make(false);
-    EXPECT_TRUE(d.dark);
-    EXPECT_FALSE(l.dark);
-    int index = 0;
-    for (const Row& r : rows) {
-        EXPECT_TRUE(same(d.*r.member, hex(r.dark, r.dark_alpha))) << "dark colour " << index;
-        EXPECT_TRUE(same(l.*r.member, hex(r.light, r.light_alpha))) << "light colour " << index;
-        ++index;
+// Relative luminance and contrast ratio as accessibility guidelines define them.
+double luminance(const Rgba& c) {
+    auto lin = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+    return 0.2126 * lin(c.r) + 0.7152 * lin(c.g) + 0.0722 * lin(c.b);
+}
+double contrast(const Rgba& a, const Rgba& b) {
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+TEST(Palette, EveryTextStaysReadableOnEverySurfaceInBothThemes) {
+    for (const bool dark : {true, false}) {
+        const Palette p = Palette::make(dark);
+        EXPECT_EQ(p.dark, dark);
+        const std::pair<const char*, Rgba> surfaces[] = {{"panel_top", p.panel_top}, {"panel_bottom", p.panel_bottom},
+                                                         {"slot", p.slot}, {"surface2", p.surface2}, {"bg", p.bg}};
+        for (const auto& [name, s] : surfaces) {
+            EXPECT_GE(contrast(p.text, s), 7) << "text on " << name << (dark ? ", dark" : ", light");
+            EXPECT_GE(contrast(p.text_strong, s), contrast(p.text, s)) << name;
+            EXPECT_GE(contrast(p.dim, s), 4.5) << "dim on " << name << (dark ? ", dark" : ", light");
+            // Figures and marks in the status colours, drawn bold.
+            for (const auto& [what, c] : {std::pair<const char*, Rgba>{"ok", p.ok}, {"warn", p.warn}, {"err", p.err},
+                                          {"accent", p.accent}})
+                EXPECT_GE(contrast(c, s), 2.4) << what << " on " << name << (dark ? ", dark" : ", light");
+        }
+        EXPECT_GE(contrast(p.chip_on_text, p.chip_on), 3) << "a chosen chip's label";
+        // Tints only: hover, selection and grid show what lies beneath.
+        for (const Rgba& tint : {p.hover, p.select, p.grid}) EXPECT_LT(tint.a, 0.2);
+        EXPECT_NE(luminance(p.ok), luminance(p.err)) << "the states differ";
     }
-    EXPECT_EQ((sizeof(Palette) - offsetof(Palette, bg)) / sizeof(Rgba), std::size(rows)) << "a colour without a row";
+    EXPECT_LT(luminance(Palette::make(true).bg), luminance(Palette::make(false).bg));
 }
 
 TEST(VuColor, ThresholdsBelongToTheLowerBand) {

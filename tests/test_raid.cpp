@@ -69,15 +69,18 @@ TEST(Vocabulary, DiskTypesAndUnits) {
 }
 
 TEST(Vocabulary, CapacityStepsOnAndBetweenLimits) {
-    EXPECT_EQ(raid::cap_step(2, +1), 1);
-    EXPECT_EQ(raid::cap_step(2, -1), 0.25);
-    EXPECT_EQ(raid::cap_step(10, +1), 2);
-    EXPECT_EQ(raid::cap_step(10, -1), 1);
-    EXPECT_EQ(raid::cap_step(1.5, +1), 0.25);
-    EXPECT_EQ(raid::cap_step(1000, +1), 100);
-    EXPECT_EQ(raid::cap_step(1000, -1), 50);
-    EXPECT_EQ(raid::cap_step(5e9, +1), 100);
-    EXPECT_EQ(raid::cap_step(5e9, -1), 100);
+    // Every row of the stepping table, inside it and on its upper limit: a
+    // value on a limit steps up with the next row's step, down with its own.
+    struct Case {
+        double value, up, down;
+    };
+    const Case cases[] = {{1, 0.25, 0.25}, {1.5, 0.25, 0.25}, {2, 1, 0.25},  {5, 1, 1},       {10, 2, 1},
+                          {20, 2, 2},       {40, 5, 2},        {70, 5, 5},     {100, 10, 5},    {200, 10, 10},
+                          {400, 50, 10},    {700, 50, 50},     {1000, 100, 50}, {5000, 100, 100}, {5e9, 100, 100}};
+    for (const Case& c : cases) {
+        EXPECT_EQ(raid::cap_step(c.value, +1), c.up) << c.value << " up";
+        EXPECT_EQ(raid::cap_step(c.value, -1), c.down) << c.value << " down";
+    }
     EXPECT_EQ(raid::cap_step(12, 0), 2) << "a zero direction steps down";
 }
 

@@ -244,6 +244,59 @@ TEST_F(Write, DirectoryThatCannotBeFlushedStillCountsAsWritten) {
     EXPECT_FALSE(exists(sub + "/settings.dat.tmp"));
 }
 
+// The durability calls of a write, seen in order: what file each flush hit.
+std::vector<std::string> g_calls;
+int g_fail_fsync = 0;  // errno for the next flush of a file, 0 for none
+
+std::string fd_name(int fd) {
+    char buf[4096];
+    const ssize_t n = ::readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), buf, sizeof buf - 1);
+    if (n <= 0) return "?";
+    const std::string path(buf, static_cast<size_t>(n));
+    return path.substr(path.rfind('/') + 1);
+}
+
+struct Watched {
+    Watched() {
+        g_calls.clear();
+        g_fail_fsync = 0;
+        sealed::detail::durability() = {
+            [](int fd) {
+                const std::string name = fd_name(fd);
+                g_calls.push_back("fsync " + name);
+                if (g_fail_fsync && name.ends_with(".tmp")) {
+                    errno = g_fail_fsync;
+                    return -1;
+                }
+                return ::fsync(fd);
+            },
+            [](const char* from, const char* to) {
+                g_calls.push_back("rename");
+                return std::rename(from, to);
+            }};
+    }
+    ~Watched() { sealed::detail::durability() = saved; }
+    sealed::detail::Durability saved = sealed::detail::durability();
+};
+
+TEST_F(Write, FileFlushedBeforeTheRenameAndTheFolderAfterIt) {
+    const Watched watch;
+    ASSERT_TRUE(sealed::write(path, kNew));
+    const std::string folder = dir.substr(dir.rfind('/') + 1);
+    EXPECT_EQ(g_calls, (std::vector<std::string>{"fsync settings.dat.tmp", "rename", "fsync " + folder}));
+    EXPECT_EQ(read_ok(path), kNew);
+}
+
+TEST_F(Write, AFlushThatFailsKeepsTheOldFile) {
+    const Watched watch;
+    g_fail_fsync = EIO;
+    EXPECT_FALSE(sealed::write(path, kNew));
+    EXPECT_EQ(g_calls, std::vector<std::string>{"fsync settings.dat.tmp"}) << "no rename after a failed flush";
+    expect_old_intact();
+    EXPECT_FALSE(exists(path + ".tmp"));
+    EXPECT_NE(last_log_line().find("cannot flush"), std::string::npos) << last_log_line();
+}
+
 TEST_F(Write, LeftoverLinkIsNotWrittenThrough) {
     const std::string victim = dir + "/victim";
     ASSERT_TRUE(kit::write_file(victim, "untouched"));

@@ -22,6 +22,7 @@
 #include <thread>
 
 #include "kit.h"
+#include "l10n.h"
 
 namespace wkit {
 
@@ -129,6 +130,31 @@ const Hit* Frame::find(const std::string& id) const {
     return nullptr;
 }
 
+void mirror(const Frame& f, App& a) {
+    a.m_settings = f.settings();
+    L10n::setLanguage(a.m_settings.language);
+    a.restore_failures();
+    a.recompute();
+    a.m_dark = f.num("dark") != 0;
+    a.m_pal = Palette::make(a.m_dark);
+    const int tab = static_cast<int>(f.num("tab"));
+    a.m_scroll[tab] = f.num("scroll");
+    a.m_modal = static_cast<App::Modal>(f.modal());
+    a.m_set_tab = static_cast<int>(f.num("set_tab"));
+    a.m_set_scroll = f.num("set_scroll");
+    a.m_lang_scroll = f.num("lang_scroll");
+    a.m_confirm_text = f.get("confirm");
+    a.m_confirm_ok = f.get("confirm_ok");
+    a.m_hover = f.get("hover");
+    a.m_over_hover = f.get("over_hover");
+    a.m_tip_shown = f.num("tip") != 0;
+    std::istringstream pointer(f.get("pointer"));
+    pointer >> a.m_mx >> a.m_my;
+    const int menu = static_cast<int>(f.num("menu"));
+    if (menu >= 0) a.open_menubar(menu);
+    a.m_over_hover = f.get("over_hover");
+}
+
 // ---- X server ----
 
 Xvfb::Xvfb(int width, int height) {
@@ -232,7 +258,6 @@ Program::~Program() {
         kill(m_pid, SIGKILL);
         wait_exit(5000);
     }
-    if (m_dpy) XCloseDisplay(m_dpy);
 }
 
 bool Program::running() {
@@ -262,13 +287,12 @@ bool Program::wait_window(int ms) {
 }
 
 bool Program::sync(int ms) {
-    if (!m_dpy) {
-        // A ping to a window that just closed is no error of the test.
-        XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
-        m_dpy = XOpenDisplay(m_display.c_str());
-        if (m_dpy) m_ping_atom = XInternAtom(m_dpy, kPingAtom, False);
-    }
-    if (!m_dpy || m_wid.empty()) {
+    // A connection for each ping: a test may end the X server, and an open
+    // connection to a server gone ends the whole test process at its next use.
+    // A ping to a window that just closed is no error of the test.
+    XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+    Display* dpy = m_wid.empty() ? nullptr : XOpenDisplay(m_display.c_str());
+    if (!dpy) {
         g_report("no window to ping");
         return false;
     }
@@ -276,11 +300,11 @@ bool Program::sync(int ms) {
     XEvent ev{};
     ev.xclient.type = ClientMessage;
     ev.xclient.window = std::strtoul(m_wid.c_str(), nullptr, 10);
-    ev.xclient.message_type = m_ping_atom;
+    ev.xclient.message_type = XInternAtom(dpy, kPingAtom, False);
     ev.xclient.format = 32;
     ev.xclient.data.l[0] = seq;
-    XSendEvent(m_dpy, ev.xclient.window, False, NoEventMask, &ev);
-    XFlush(m_dpy);
+    XSendEvent(dpy, ev.xclient.window, False, NoEventMask, &ev);
+    XCloseDisplay(dpy);
     const auto until = Clock::now() + std::chrono::milliseconds(ms);
     for (;;) {
         Frame f;

@@ -16,8 +16,6 @@
 #include "canvas.h"
 #include "settings.h"
 
-struct _XDisplay;  // Xlib's Display, kept out of the tests' headers
-
 namespace wkit {
 
 // How long the program may take to answer a ping: generous, for the
@@ -73,6 +71,10 @@ struct User {
     std::vector<std::string> env() const;
 };
 User new_user(const std::string& name);
+
+// A windowless App in the state a frame reports (settings, language, page,
+// overlay, hover and pointer), to paint what the screen must show.
+void mirror(const Frame& f, App& a);
 
 // Polls `done` every 40 ms until it holds or `ms` passed; true when it held.
 bool wait_until(const std::function<bool()>& done, int ms);
@@ -160,9 +162,6 @@ private:
     unsigned long m_old_log = 0;
     std::string m_wid;
     int m_x = 0, m_y = 0, m_w = 0, m_h = 0;
-    // The kit's own connection to the X server, for the pings.
-    ::_XDisplay* m_dpy = nullptr;
-    unsigned long m_ping_atom = 0;
     std::string m_probe_path;
     long m_seq = 0;
     Frame m_frame;
