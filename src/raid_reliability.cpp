@@ -16,6 +16,10 @@ constexpr double kInfinity = std::numeric_limits<double>::infinity();
 constexpr double kPercent = 100;
 constexpr double kBitsPerByte = 8;
 constexpr double kSecondsPerHour = 3600;
+// Far beyond the window's 256 disks. A set that tolerates more failures is
+// reckoned to tolerate this many: every further state only adds time, so the
+// figure stays a lower bound while the work stays bounded.
+constexpr int kMaxChainFailures = 4096;
 
 // A NaN is held to the lower limit like any value below it.
 double limit(double v, double lo, double hi) { return std::isnan(v) ? lo : std::clamp(v, lo, hi); }
@@ -26,7 +30,7 @@ double limit(double v, double lo, double hi) { return std::isnan(v) ? lo : std::
 // and stops as soon as the sum is beyond any meaning.
 double set_mttdl(int n, int p, const Reliability& rel) {
     double prev = 0, sum = 0;
-    for (int i = 0; i <= p; ++i) {
+    for (int i = 0; i <= std::min(p, kMaxChainFailures); ++i) {
         const double rate = (n - i) * rel.lambda;
         if (!(rate > 0)) return kInfinity;
         double t = 1 / rate;
