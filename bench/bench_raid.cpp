@@ -1,10 +1,13 @@
-// What one calculation costs (the window computes every level on every
-// repaint) and what a whole "--calc" process costs, start to exit.
+// What one calculation and its failure risk cost (the window computes every
+// level on every repaint) and what a whole "--calc" process costs.
 #include <benchmark/benchmark.h>
 
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
+
+#include <utility>
+#include <vector>
 
 #include "l10n.h"
 #include "raid.h"
@@ -37,6 +40,27 @@ void BM_AllLevels(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_AllLevels);
+
+// The failure risk of all nine levels at 256 disks; the window's budget is
+// 50 µs. With argument 1, failures so frequent and repairs so slow that RAID
+// 1 walks all 255 states of its chain instead of overflowing early.
+void BM_ReliabilityAllLevels(benchmark::State& state) {
+    raid::Config c;
+    c.disks = 256;
+    c.spares = 0;
+    if (state.range(0) == 1) {
+        c.afr_percent = raid::kMaxAfr;
+        c.repair_hours = raid::kMaxRepairHours;
+    }
+    std::vector<std::pair<raid::Config, raid::Result>> arrays;
+    for (raid::Level l : raid::kLevels) {
+        c.level = l;
+        arrays.emplace_back(c, raid::compute(c));
+    }
+    for (auto _ : state)
+        for (const auto& [config, result] : arrays) benchmark::DoNotOptimize(raid::reliability(config, result));
+}
+BENCHMARK(BM_ReliabilityAllLevels)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 void BM_Layout(benchmark::State& state) {
     raid::Config c;

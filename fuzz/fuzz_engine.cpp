@@ -1,6 +1,6 @@
 // Fuzzes the engine on arbitrary configurations, extreme integers and
-// non-finite doubles included: compute, layout, health and the report must
-// stay defined and bounded, and their figures consistent.
+// non-finite doubles included: compute, layout, health, the failure risk and
+// the reports must stay defined and bounded, and their figures consistent.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
@@ -52,6 +52,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     c.write_mbs = any_double(in);
     c.read_iops = any_double(in);
     c.write_iops = any_double(in);
+    c.afr_percent = any_double(in);
+    c.ure_exponent = any_double(in);
+    c.replace_hours = any_double(in);
+    c.mission_years = any_double(in);
+    c.repair_hours = any_double(in);
     const int rows = in.ConsumeIntegralInRange(kMinRows, kMaxRows);
     const int failed_spares = any_int(in);
     std::set<int> failed;
@@ -79,5 +84,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const raid::Health h = raid::health(c, r, failed, failed_spares);
     if (h.more_safe < 0 || h.spares_left < 0 || (h.lost && h.more_safe != 0)) __builtin_trap();
     raid::to_text(c, r);
+
+    const raid::Reliability rel = raid::reliability(c, r);
+    const auto chance = [](double p) { return p >= 0 && p <= 1; };
+    if (rel.ok != r.ok()) __builtin_trap();
+    if (rel.ok && !(rel.mttdl_hours > 0 && chance(rel.loss_per_year) && chance(rel.loss_in_years) &&
+                    chance(rel.ure_in_rebuild) && chance(rel.stripe_loss_per_year)))
+        __builtin_trap();
+    raid::reliability_text(rel);
     return 0;
 }

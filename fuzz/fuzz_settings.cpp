@@ -17,12 +17,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                           s.guide_dev <= 2 && s.read_mbs > 0 && s.read_mbs <= 1e6 && s.write_mbs > 0 &&
                           s.write_mbs <= 1e6 && s.read_iops > 0 && s.read_iops <= 1e9 && s.write_iops > 0 &&
                           s.write_iops <= 1e9 && s.full.w >= 0 && s.full.w <= 20000 && s.full.h >= 0 &&
-                          s.full.h <= 20000 && (s.theme == "auto" || s.theme == "light" || s.theme == "dark");
+                          s.full.h <= 20000 && (s.theme == "auto" || s.theme == "light" || s.theme == "dark") &&
+                          s.afr_percent >= raid::kMinAfr && s.afr_percent <= raid::kMaxAfr &&
+                          s.ure_exponent >= raid::kMinUre && s.ure_exponent <= raid::kMaxUre &&
+                          s.replace_hours >= raid::kMinReplaceHours && s.replace_hours <= raid::kMaxReplaceHours &&
+                          s.mission_years >= raid::kMinYears && s.mission_years <= raid::kMaxYears;
     if (!in_range) __builtin_trap();
     raid::Level level;
     if (!raid::from_key(s.level, &level)) __builtin_trap();
     const raid::Config c = s.config();
     const raid::Result r = raid::compute(c);
     raid::layout(c, r, 4);
+    if (raid::reliability(c, r).ok != r.ok()) __builtin_trap();
     return 0;
 }

@@ -143,6 +143,8 @@ void App::set_type(const std::string& key) {
     m_settings.write_mbs = t->write_mbs;
     m_settings.read_iops = t->read_iops;
     m_settings.write_iops = t->write_iops;
+    m_settings.afr_percent = t->afr_percent;
+    m_settings.ure_exponent = t->ure_exponent;
     changed();
 }
 

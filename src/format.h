@@ -24,4 +24,10 @@ std::string hours(double s);
 std::string approx(const std::string& text);
 std::string factor(double x);
 
+// Failure risk. Numbers of a million and more read "8.41 × 10⁶".
+std::string scientific(double v);  // "10¹⁴", "3.16 × 10¹⁴"
+std::string chance(double p);      // "0.0129 %", "99.987 %", "< 0.0001 %"
+std::string one_in(double p);      // N of "about 1 in N"; empty when p is not positive
+std::string years(double y);       // "7760", "8.41 × 10⁶", "> 10¹²"; "∞" when not finite
+
 }  // namespace fmt

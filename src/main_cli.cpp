@@ -1,8 +1,12 @@
-// Usage text, the calculation and guide commands, and the self-test command.
+// Usage text, the calculation and guide commands with their options, the
+// JSON form of a calculation, and the self-test command.
 #include "main_cli.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <climits>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -28,6 +32,28 @@ constexpr double kMaxDiskBytes = 999999e15;
 constexpr const char* kDevDir = "/dev/";
 // Device names end up in commands run as root; none of these belongs in one.
 constexpr const char* kShellSpecial = "'\"`;|&$<>(){}[]*?!\\~#";
+constexpr size_t kNumberText = 32;  // room for "%.17g" of any double
+constexpr int kJsonDigits = 17;
+constexpr double kSecondsPerHour = 3600;
+
+// Options with a decimal value, held to the engine's shared limits.
+struct RealOption {
+    const char* option;
+    const char* what;  // for "bad <what> (<lo> to <hi><unit>): <value>"
+    const char* unit;
+    double lo;
+    double hi;
+    double raid::Config::*field;
+};
+
+constexpr RealOption kRealOptions[] = {
+    {"--afr", "annual failure rate", "", raid::kMinAfr, raid::kMaxAfr, &raid::Config::afr_percent},
+    {"--ure", "read error exponent", "", raid::kMinUre, raid::kMaxUre, &raid::Config::ure_exponent},
+    {"--replace", "replacement time", " hours", raid::kMinReplaceHours, raid::kMaxReplaceHours,
+     &raid::Config::replace_hours},
+    {"--repair", "repair time", " hours", raid::kMinRepairHours, raid::kMaxRepairHours, &raid::Config::repair_hours},
+    {"--years", "mission time", " years", raid::kMinYears, raid::kMaxYears, &raid::Config::mission_years},
+};
 
 long to_long(const std::string& s) { return std::strtol(s.c_str(), nullptr, 10); }
 
@@ -109,6 +135,34 @@ std::string range_text(const char* what, long lo, long hi) {
     return std::string("bad number of ") + what + " (" + std::to_string(lo) + " to " + std::to_string(hi) + ")";
 }
 
+std::string limit_text(double v) {
+    char buf[kNumberText];
+    std::snprintf(buf, sizeof buf, "%g", v);
+    return buf;
+}
+
+// The whole value must be a number within the option's limits.
+bool read_real(const RealOption& o, const std::string& text, raid::Config* c, int* status) {
+    double v = 0;
+    if (fmt::parse(text, &v) && v >= o.lo && v <= o.hi) {
+        c->*o.field = v;
+        return true;
+    }
+    return usage_error(status,
+                       std::string("bad ") + o.what + " (" + limit_text(o.lo) + " to " + limit_text(o.hi) + o.unit + ")",
+                       text);
+}
+
+const RealOption* real_option(const std::string& arg) {
+    for (const RealOption& o : kRealOptions)
+        if (arg == o.option) return &o;
+    return nullptr;
+}
+
+bool takes_value(const std::string& arg) {
+    return arg == "--mirror" || arg == "--groups" || arg == "--pm" || arg == "--devices" || real_option(arg);
+}
+
 }  // namespace
 
 void begin_headless() {
@@ -126,6 +180,12 @@ void print_usage() {
         "  zxQuenlowsRaidCalculator --size <w>x<h>      window size in points, this run only\n"
         "  zxQuenlowsRaidCalculator --calc <level> <disks> <size> [spares]\n"
         "                                                e.g. --calc raid6 8 12TB 1 \xE2\x80\x94 no window\n"
+        "                            [--reliability]     add the chance of losing data\n"
+        "                            [--json]            every figure as one JSON object, for scripts\n"
+        "                            [--afr <percent>] [--ure <x>] [--years <n>]   disk failures per year,\n"
+        "                                                one unreadable sector per 10^x bits, years ahead\n"
+        "                            [--replace <hours>] [--repair <hours>]   until a failed disk is\n"
+        "                                                replaced; or the whole repair, spares or not\n"
         "  zxQuenlowsRaidCalculator --guide <level> <disks> <size> [spares] [--pm apt|dnf|zypper|pacman]\n"
         "                            [--devices a,b,\xE2\x80\xA6]   print the mdadm guide \xE2\x80\x94 no window\n"
         "  zxQuenlowsRaidCalculator --selftest          check the arithmetic, no window\n"
@@ -145,37 +205,154 @@ bool parse_calc(const std::vector<std::string>& args, CalcArgs* out, int* status
     if (!read_count(args[1], kMinDisks, kMaxDisks, &c.disks))
         return usage_error(status, range_text("disks", kMinDisks, kMaxDisks), args[1]);
     if (!parse_size(args[2], &c.disk_bytes)) return usage_error(status, "bad size", args[2]);
-    for (size_t i = 3; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        const bool has_value = i + 1 < args.size();
-        if (a == "--mirror" && has_value) {
-            c.mirror = clamp_int(to_long(args[++i]));
-        } else if (a == "--groups" && has_value) {
-            if (!read_count(args[++i], kMinGroups, kMaxGroups, &c.groups))
-                return usage_error(status, range_text("groups", kMinGroups, kMaxGroups), args[i]);
-        } else if (a == "--pm" && has_value) {
-            const std::string& v = args[++i];
-            for (guide::Pm pm : {guide::Pm::Apt, guide::Pm::Dnf, guide::Pm::Zypper, guide::Pm::Pacman})
-                if (v == guide::pm_name(pm)) out->pm = pm;
-        } else if (a == "--devices" && has_value) {
-            std::string bad;
-            if (!add_devices(args[++i], &out->devices, &bad))
-                return usage_error(status, "bad device name", bad);
-        } else if (!a.empty() && a[0] != '-') {
-            c.spares = clamp_int(to_long(a));
-            if (c.spares < 0) c.spares = 0;
-        }
-    }
     if (const raid::DiskType* t = raid::find_type(kCliDiskType)) {
         c.read_mbs = t->read_mbs;
         c.write_mbs = t->write_mbs;
         c.read_iops = t->read_iops;
         c.write_iops = t->write_iops;
+        c.afr_percent = t->afr_percent;
+        c.ure_exponent = t->ure_exponent;
+    }
+    for (size_t i = 3; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--reliability") {
+            out->reliability = true;
+            continue;
+        }
+        if (a == "--json") {
+            out->json = true;
+            continue;
+        }
+        if (takes_value(a) && i + 1 >= args.size()) return usage_error(status, "option needs a value", a);
+        if (a == "--mirror") {
+            c.mirror = clamp_int(to_long(args[++i]));
+        } else if (a == "--groups") {
+            if (!read_count(args[++i], kMinGroups, kMaxGroups, &c.groups))
+                return usage_error(status, range_text("groups", kMinGroups, kMaxGroups), args[i]);
+        } else if (a == "--pm") {
+            const std::string& v = args[++i];
+            for (guide::Pm pm : {guide::Pm::Apt, guide::Pm::Dnf, guide::Pm::Zypper, guide::Pm::Pacman})
+                if (v == guide::pm_name(pm)) out->pm = pm;
+        } else if (a == "--devices") {
+            std::string bad;
+            if (!add_devices(args[++i], &out->devices, &bad))
+                return usage_error(status, "bad device name", bad);
+        } else if (const RealOption* o = real_option(a)) {
+            if (!read_real(*o, args[++i], &c, status)) return false;
+        } else if (!a.empty() && a[0] == '-') {
+            // Skipping it would turn its value into the spare count.
+            return usage_error(status, "unknown option", a);
+        } else if (!a.empty()) {
+            c.spares = clamp_int(to_long(a));
+            if (c.spares < 0) c.spares = 0;
+        }
     }
     return true;
 }
 
 namespace {
+
+// ---- JSON ----
+
+// Numbers in full precision and never localised; JSON has no infinity.
+std::string json_number(double v) {
+    if (!std::isfinite(v)) return "null";
+    char buf[kNumberText];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, kJsonDigits);
+    return std::string(buf, r.ptr);
+}
+
+std::string json_string(const std::string& s) {
+    std::string out = "\"";
+    for (unsigned char c : s) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c < 0x20 || c == 0x7f) {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\u%04x", c);
+            out += buf;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out + "\"";
+}
+
+// Members in the order they are added.
+class JsonObject {
+public:
+    void raw(const char* key, const std::string& value) {
+        m_text += (m_text.size() > 1 ? "," : "") + json_string(key) + ":" + value;
+    }
+    void num(const char* key, double v) { raw(key, json_number(v)); }
+    std::string text() const { return m_text + "}"; }
+
+private:
+    std::string m_text = "{";
+};
+
+const char* problem_name(raid::Problem p) {
+    switch (p) {
+        case raid::Problem::None: break;
+        case raid::Problem::TooFew: return "too_few";
+        case raid::Problem::NotDivisible: return "not_divisible";
+        case raid::Problem::GroupTooSmall: return "group_too_small";
+        case raid::Problem::NoActive: return "no_active";
+    }
+    return nullptr;
+}
+
+std::string reliability_json(const raid::Reliability& rel) {
+    if (!rel.ok) return "null";
+    const std::string none = "null";
+    JsonObject o;
+    o.num("afr_percent", rel.afr_percent);
+    o.num("ure_exponent", rel.ure_exponent);
+    o.num("replace_hours", rel.replace_hours);
+    o.raw("repair_hours", rel.has_rebuild ? json_number(rel.repair_hours) : none);
+    o.num("years", rel.mission_years);
+    o.num("mttdl_hours", rel.mttdl_hours);
+    o.num("loss_per_year", rel.loss_per_year);
+    o.num("loss_in_years", rel.loss_in_years);
+    o.raw("ure_in_rebuild", rel.has_rebuild ? json_number(rel.ure_in_rebuild) : none);
+    o.raw("ure_repairable", rel.has_rebuild ? (rel.ure_repairable ? "true" : "false") : none);
+    o.num("stripe_loss_per_year", rel.stripe_loss_per_year);
+    return o.text();
+}
+
+// The figures of "--calc" for scripts: sizes in bytes, rates in MB/s.
+std::string to_json(const raid::Config& c, const raid::Result& r) {
+    JsonObject o;
+    o.raw("level", json_string(raid::key(c.level)));
+    o.num("disks", c.disks);
+    o.num("spares", c.spares);
+    o.num("active", r.active);
+    o.num("groups", r.group_count);
+    o.num("mirror", std::clamp(c.mirror, 2, 3));
+    o.num("disk_bytes", c.disk_bytes);
+    o.num("usable_bytes", r.usable);
+    o.num("raw_bytes", r.raw);
+    o.num("efficiency", r.efficiency);
+    o.num("read_mbs", r.read_mbs);
+    o.num("write_mbs", r.write_mbs);
+    o.num("read_iops", r.read_iops);
+    o.num("write_iops", r.write_iops);
+    o.num("write_penalty", r.penalty);
+    o.num("tolerance_min", r.tol_min);
+    o.num("tolerance_max", r.tol_max);
+    o.num("rebuild_hours", r.rebuild_s / kSecondsPerHour);
+    o.num("rebuild_read_bytes", r.rebuild_read);
+    std::string survive = "[";
+    for (size_t k = 1; r.ok() && k < r.survive.size() && k != kMaxSurviveShown; ++k)
+        survive += (k > 1 ? "," : "") + json_number(r.survive[k]);
+    o.raw("survive", survive + "]");
+    const char* problem = problem_name(r.problem);
+    o.raw("problem", problem ? json_string(problem) : "null");
+    o.raw("need", r.problem == raid::Problem::NoActive ? "null" : json_number(r.need));
+    o.raw("reliability", reliability_json(raid::reliability(c, r)));
+    return o.text();
+}
 
 // The shared start of both commands: the user's language (without the
 // start-up guard, which belongs to the window), the arguments, the result.
@@ -193,13 +370,19 @@ int run_calc(const std::vector<std::string>& args) {
     raid::Result r;
     int status = 0;
     if (!prepare(args, &a, &r, &status)) return status;
+    const int result_status = r.ok() ? 0 : 1;
+    if (a.json) {
+        con::print(to_json(a.config, r) + "\n");
+        return result_status;
+    }
     con::print(raid::to_text(a.config, r));
-    if (!r.ok()) return 1;
+    if (!r.ok()) return result_status;
     con::print("survive:");
     for (size_t k = 1; k < r.survive.size() && k != kMaxSurviveShown; ++k)
         con::printf(" %zu=%s", k, fmt::percent(r.survive[k]).c_str());
     con::print("\n");
-    return 0;
+    if (a.reliability) con::print(raid::reliability_text(raid::reliability(a.config, r)));
+    return result_status;
 }
 
 int run_guide(const std::vector<std::string>& args) {

@@ -22,6 +22,8 @@ struct CalcArgs {
     raid::Config config;
     guide::Pm pm = guide::Pm::Apt;
     std::vector<std::string> devices;
+    bool reliability = false;  // "--reliability": the failure-risk lines after the report
+    bool json = false;         // "--json": one JSON object instead of the text
 };
 
 // Reads level, disks, size and the optional arguments. On an argument error

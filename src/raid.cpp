@@ -208,14 +208,15 @@ bool from_key(const std::string& k, Level* out) {
 
 const std::vector<DiskType>& disk_types() {
     static const std::vector<DiskType> types = {
-        {"hdd5400", "HDD 5400", 150, 150, 75, 75},
-        {"hdd7200", "HDD 7200", 250, 250, 120, 120},
-        {"sas10k", "SAS 10k", 240, 240, 180, 180},
-        {"sas15k", "SAS 15k", 290, 290, 240, 240},
-        {"ssd", "SATA SSD", 550, 520, 95000, 85000},
-        {"nvme3", "NVMe PCIe 3", 3500, 3000, 600000, 550000},
-        {"nvme4", "NVMe PCIe 4", 7000, 6500, 1000000, 1000000},
-        {"nvme5", "NVMe PCIe 5", 14000, 12000, 1800000, 1600000},
+        // key, name, read and write MB/s, read and write IOPS, AFR %, URE exponent
+        {"hdd5400", "HDD 5400", 150, 150, 75, 75, 1.5, 14},
+        {"hdd7200", "HDD 7200", 250, 250, 120, 120, kDefaultAfr, kDefaultUre},
+        {"sas10k", "SAS 10k", 240, 240, 180, 180, 1.0, 16},
+        {"sas15k", "SAS 15k", 290, 290, 240, 240, 1.0, 16},
+        {"ssd", "SATA SSD", 550, 520, 95000, 85000, 1.0, 15},
+        {"nvme3", "NVMe PCIe 3", 3500, 3000, 600000, 550000, 1.0, 15},
+        {"nvme4", "NVMe PCIe 4", 7000, 6500, 1000000, 1000000, 1.0, 15},
+        {"nvme5", "NVMe PCIe 5", 14000, 12000, 1800000, 1600000, 1.0, 15},
     };
     return types;
 }

@@ -17,6 +17,22 @@ enum class Level : int32_t { Jbod = 0, R0 = 1, R1 = 2, R5 = 3, R6 = 4, Tp = 5, R
 inline constexpr Level kLevels[] = {Level::Jbod, Level::R0, Level::R1,  Level::R5, Level::R6,
                                     Level::Tp,   Level::R10, Level::R50, Level::R60};
 
+// ---- Reliability inputs: the limits shared by the window, the settings and the command line ----
+inline constexpr double kMinAfr = 0.01, kMaxAfr = 50;  // annual failure rate per disk, percent
+inline constexpr double kMinUre = 13, kMaxUre = 18;    // one unreadable sector per 10^x bits read
+inline constexpr double kMinReplaceHours = 0, kMaxReplaceHours = 8760;
+inline constexpr double kMinRepairHours = 0, kMaxRepairHours = 100000;
+inline constexpr double kMinYears = 1, kMaxYears = 50;
+// The HDD 7200 figures, which the command line computes with.
+inline constexpr double kDefaultAfr = 1.5;
+inline constexpr double kDefaultUre = 14;
+inline constexpr double kDefaultReplaceHours = 72;
+inline constexpr double kDefaultYears = 5;
+inline constexpr double kNoRepairOverride = -1;
+inline constexpr double kHoursPerYear = 8760;
+// A mean time to data loss beyond this many hours counts as infinite.
+inline constexpr double kInfiniteHours = 1e300;
+
 struct DiskType {
     const char* key;
     const char* name;
@@ -24,6 +40,8 @@ struct DiskType {
     double write_mbs;
     double read_iops;
     double write_iops;
+    double afr_percent;   // typical annual failure rate
+    double ure_exponent;  // one unreadable sector per 10^x bits read
 };
 
 struct Config {
@@ -37,6 +55,13 @@ struct Config {
     double write_mbs = 230;
     double read_iops = 110;
     double write_iops = 110;
+    double afr_percent = kDefaultAfr;
+    double ure_exponent = kDefaultUre;
+    double replace_hours = kDefaultReplaceHours;  // until a failed disk is swapped, without a free spare
+    double mission_years = kDefaultYears;
+    // When not negative: the whole repair time of every failure, spares or
+    // not, in place of replacement plus rebuild.
+    double repair_hours = kNoRepairOverride;
 };
 
 enum class Problem : int32_t { None = 0, TooFew = 1, NotDivisible = 2, GroupTooSmall = 3, NoActive = 4 };
@@ -68,6 +93,43 @@ struct Result {
     std::vector<double> survive;
 
     bool ok() const { return problem == Problem::None; }
+};
+
+// The failure-risk figures of a valid array with every step of their
+// working. Times are hours; chances are fractions (1 = certain). Each
+// redundancy set is a Markov chain of 0..set_tolerates failed disks that
+// loses data at one more; repairs run one at a time. Rebuild times are the
+// engine's best case, so the figures lean optimistic.
+struct Reliability {
+    bool ok = false;  // false when the result has a problem; then all else is 0
+    // Inputs as used (held to their limits).
+    double afr_percent = 0;
+    double ure_exponent = 0;
+    double replace_hours = 0;
+    double mission_years = 0;
+    int spares = 0;
+    bool repair_override = false;  // --repair replaced replacement plus rebuild
+    double lambda = 0;             // failures per disk and hour
+    // Repairs: while a hot spare is free (failed disks <= spares) and beyond.
+    double rebuild_hours = 0;
+    double repair_spare_hours = 0;
+    double repair_nospare_hours = 0;
+    double repair_hours = 0;  // of the first failure
+    // Redundancy sets and their chain.
+    int sets = 0;
+    int set_disks = 0;
+    int set_tolerates = 0;
+    double set_mttdl_hours = 0;  // +infinity when infinite
+    double mttdl_hours = 0;      // of the array, set MTTDL / sets; +infinity when infinite
+    double loss_per_year = 0;
+    double loss_in_years = 0;  // over mission_years
+    // Unreadable sectors while rebuilding one disk; JBOD and RAID 0 never
+    // rebuild, so has_rebuild is false there and the three figures are 0.
+    bool has_rebuild = false;
+    double rebuild_bits = 0;
+    double ure_in_rebuild = 0;
+    bool ure_repairable = false;        // the set still has redundancy after one failure
+    double stripe_loss_per_year = 0;  // kept apart from the MTTDL
 };
 
 enum class Block : int32_t { Data = 0, Parity = 1, Mirror = 2, Spare = 3, Empty = 4 };
@@ -103,6 +165,11 @@ double cap_step(double value, int dir);
 int min_disks(const Config& config);
 Result compute(const Config& config);
 
+// ---- Failure risk ----
+Reliability reliability(const Config& config, const Result& result);
+// Hours of repair from `state` failed disks of a set (state >= 1).
+double repair_hours_in(const Reliability& rel, int state);
+
 // ---- Layout and failure health ----
 std::string stripe_name(int row);
 Layout layout(const Config& config, const Result& result, int rows);
@@ -111,6 +178,8 @@ Health health(const Config& config, const Result& result, const std::set<int>& f
 
 // ---- Text report and self-test ----
 std::string to_text(const Config& config, const Result& result);
+// The failure-risk lines that follow the report: nothing for an invalid array.
+std::string reliability_text(const Reliability& rel);
 // Runs the known cases through `engine` (the tests hand in a faulty one) and
 // returns the number of failed checks, each printed as a "FAIL" line.
 using Engine = Result (*)(const Config&);

@@ -1,5 +1,6 @@
 // The plain-text report of one calculation (printed by "--calc", copied to
-// the clipboard by the window) and the arithmetic self-test.
+// the clipboard by the window), its failure-risk lines, and the arithmetic
+// self-test.
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -15,6 +16,8 @@ namespace {
 
 constexpr double kSelftestTolerance = 1e-6;
 constexpr int kSelftestLayoutRows = 6;
+constexpr double kPercent = 100;
+constexpr double kSecondsPerHour = 3600;
 
 void line(std::string* out, const char* label_key, const std::string& value) {
     *out += L10n::tr(label_key) + ": " + value + "\n";
@@ -22,6 +25,12 @@ void line(std::string* out, const char* label_key, const std::string& value) {
 
 std::string speed(double mbs, double iops) {
     return fmt::approx(fmt::rate_mbs(mbs)) + " \xC2\xB7 " + fmt::approx(fmt::iops(iops)) + " IOPS";
+}
+
+// "0.0129 % (about 1 in 7760)"; a chance of 0 needs no odds.
+std::string risk(double p) {
+    const std::string odds = p > 0 ? " (" + L10n::tr("rel.one_in", fmt::one_in(p).c_str()) + ")" : "";
+    return fmt::chance(p) + odds;
 }
 
 // Collects the outcome of the self-test checks.
@@ -60,6 +69,33 @@ std::string to_text(const Config& c, const Result& r) {
     if (r.rebuild_s > 0)
         line(&out, "res.rebuild", L10n::tr("res.rebuild_val", fmt::approx(fmt::hours(r.rebuild_s)).c_str()));
     return out + L10n::tr("status.estimate") + "\n";
+}
+
+std::string reliability_text(const Reliability& rel) {
+    if (!rel.ok) return {};
+    std::string out = L10n::tr("rel.inputs", fmt::chance(rel.afr_percent / kPercent).c_str(),
+                               fmt::scientific(std::pow(10.0, rel.ure_exponent)).c_str()) +
+                      "\n";
+    if (rel.has_rebuild) {
+        // A repair time the user gave is no estimate.
+        const std::string repair = fmt::hours(rel.repair_hours * kSecondsPerHour);
+        line(&out, "rel.repair", rel.repair_override ? repair : fmt::approx(repair));
+    }
+    line(&out, "rel.mttdl",
+         std::isinf(rel.mttdl_hours)
+             ? L10n::tr("rel.infinite")
+             : L10n::tr("rel.years", fmt::approx(fmt::years(rel.mttdl_hours / kHoursPerYear)).c_str()));
+    line(&out, "rel.loss_year", risk(rel.loss_per_year));
+    // One year is the line above.
+    if (rel.mission_years != 1)
+        out += L10n::tr("rel.loss_in", fmt::sig3(rel.mission_years).c_str()) + ": " + risk(rel.loss_in_years) + "\n";
+    if (rel.has_rebuild) {
+        line(&out, "rel.ure",
+             fmt::chance(rel.ure_in_rebuild) + " \xE2\x80\x94 " +
+                 (rel.ure_repairable ? L10n::tr("rel.ure_repaired") : L10n::tr("rel.ure_lost")));
+        if (!rel.ure_repairable) line(&out, "rel.stripe_year", risk(rel.stripe_loss_per_year));
+    }
+    return out + L10n::tr("rel.assume") + "\n";
 }
 
 int selftest(Engine engine) {

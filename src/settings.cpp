@@ -1,4 +1,4 @@
-// Settings text: 24 "key=value" lines in a fixed order, doubles with 17
+// Settings text: 28 "key=value" lines in a fixed order, doubles with 17
 // significant digits so they read back bit for bit. Reading takes whatever
 // it can from each line and leaves the rest; validation then clamps or
 // resets every field, so the record is always usable by the engine.
@@ -32,6 +32,8 @@ constexpr double kMaxIops = 1e9;
 constexpr unsigned kMaxWindowSide = 20000;
 constexpr int kGeometryFields = 5;  // x y w h has_pos
 constexpr const char* kCustomType = "custom";
+// The type whose failure figures a custom or unknown disk type takes.
+constexpr const char* kDefaultType = "hdd7200";
 constexpr size_t kDoubleText = 32;  // room for "%.17g" of any double
 constexpr int kDoubleDigits = 17;
 
@@ -104,6 +106,16 @@ void keep_in(double& v, double max, double fallback) {
     if (!(v > 0) || v > max) v = fallback;
 }
 
+void keep_between(double& v, double lo, double hi, double fallback) {
+    if (!(v >= lo && v <= hi)) v = fallback;
+}
+
+// The failure figures of a disk type; custom and unknown types take HDD 7200's.
+const raid::DiskType& failure_type(const std::string& key) {
+    const raid::DiskType* t = raid::find_type(key);
+    return t ? *t : *raid::find_type(kDefaultType);
+}
+
 void validate(Settings& s) {
     const Settings d;
     if (s.theme != "light" && s.theme != "dark") s.theme = "auto";
@@ -123,6 +135,11 @@ void validate(Settings& s) {
     raid::Level level;
     if (!raid::from_key(s.level, &level)) s.level = d.level;
     if (s.disk_type != kCustomType && !raid::find_type(s.disk_type)) s.disk_type = d.disk_type;
+    const raid::DiskType& type = failure_type(s.disk_type);
+    keep_between(s.afr_percent, raid::kMinAfr, raid::kMaxAfr, type.afr_percent);
+    keep_between(s.ure_exponent, raid::kMinUre, raid::kMaxUre, type.ure_exponent);
+    keep_between(s.replace_hours, raid::kMinReplaceHours, raid::kMaxReplaceHours, d.replace_hours);
+    keep_between(s.mission_years, raid::kMinYears, raid::kMaxYears, d.mission_years);
 }
 
 // ---- Writing values ----
@@ -201,6 +218,17 @@ void Settings::read_text(const std::string& text) {
     str("failed", failed);
     str("failed_spares", failed_spares);
     if (const std::string* v = find("full")) full = parse_geo(*v);
+    // Missing (as in files from before these figures) or unreadable: the
+    // figures of the saved disk type.
+    const raid::DiskType& type = failure_type(disk_type);
+    const auto typical = [&](const char* key, double& field, double type_value) {
+        const std::string* v = find(key);
+        field = v ? to_num(*v, type_value) : type_value;
+    };
+    typical("afr", afr_percent, type.afr_percent);
+    typical("ure", ure_exponent, type.ure_exponent);
+    real("replace_hours", replace_hours);
+    real("mission_years", mission_years);
     validate(*this);
 }
 
@@ -232,6 +260,10 @@ std::string Settings::text() const {
     put(t, "full",
         std::to_string(full.x) + " " + std::to_string(full.y) + " " + std::to_string(full.w) + " " +
             std::to_string(full.h) + " " + (full.has_pos ? "1" : "0"));
+    put(t, "afr", afr_percent);
+    put(t, "ure", ure_exponent);
+    put(t, "replace_hours", replace_hours);
+    put(t, "mission_years", mission_years);
     return t;
 }
 
@@ -251,6 +283,10 @@ raid::Config Settings::config() const {
     c.write_mbs = write_mbs;
     c.read_iops = read_iops;
     c.write_iops = write_iops;
+    c.afr_percent = afr_percent;
+    c.ure_exponent = ure_exponent;
+    c.replace_hours = replace_hours;
+    c.mission_years = mission_years;
     raid::Level l;
     if (raid::from_key(level, &l)) c.level = l;
     return c;
@@ -270,4 +306,8 @@ void Settings::reset_calculation() {
     level = d.level;
     mirror = d.mirror;
     groups = d.groups;
+    afr_percent = d.afr_percent;
+    ure_exponent = d.ure_exponent;
+    replace_hours = d.replace_hours;
+    mission_years = d.mission_years;
 }

@@ -42,6 +42,11 @@ struct Settings {
     std::string failed;         // failed data disks, e.g. "0,3,5"
     std::string failed_spares;  // failed hot spares, same form
     Geometry full;
+    // Failure risk; a file without them takes the defaults of its disk type.
+    double afr_percent = raid::kDefaultAfr;
+    double ure_exponent = raid::kDefaultUre;
+    double replace_hours = raid::kDefaultReplaceHours;
+    double mission_years = raid::kDefaultYears;
     std::string m_path;  // where load read from and save writes to
 
     // Remembers `path`, then reads it. A missing or broken file leaves every

@@ -1,6 +1,8 @@
-// Number formatting and the parser for typed numbers, in a point and a
-// comma language.
+// Number formatting, the failure-risk figures and the parser for typed
+// numbers, in a point and a comma language.
 #include <gtest/gtest.h>
+
+#include <cmath>
 
 #include "format.h"
 #include "l10n.h"
@@ -108,4 +110,36 @@ TEST_F(Format, CommaLanguage) {
     EXPECT_EQ(fmt::number(1234.5, 1), "1234,5") << "no grouping, only the mark changes";
     L10n::setLanguage("ja");
     EXPECT_EQ(fmt::bytes_bin(4e12), "3.64 TiB");
+}
+
+TEST_F(Format, FailureRiskFigures) {
+    EXPECT_EQ(fmt::chance(1.2882e-4), "0.0129 %");
+    EXPECT_EQ(fmt::chance(1.29e-6), "0.000129 %");
+    EXPECT_EQ(fmt::chance(1e-7), "< 0.0001 %") << "too small to write out";
+    EXPECT_EQ(fmt::chance(0.0857), "8.57 %");
+    EXPECT_EQ(fmt::chance(0.0009996), "0.1 %") << "rounded up into the next decade";
+    EXPECT_EQ(fmt::chance(0.99987), "99.987 %") << "never rounded to certainty";
+    EXPECT_EQ(fmt::chance(1 - 1e-9), "> 99.9999 %");
+    EXPECT_EQ(fmt::chance(0), "0 %");
+    EXPECT_EQ(fmt::chance(NAN), "0 %");
+
+    EXPECT_EQ(fmt::one_in(1.2882e-4), "7760");
+    EXPECT_EQ(fmt::one_in(0.0857), "11.7");
+    EXPECT_EQ(fmt::one_in(1.0 / 999999), "10\xE2\x81\xB6") << "999999 rounds to a million";
+    EXPECT_EQ(fmt::one_in(0), "");
+
+    EXPECT_EQ(fmt::years(7761.8), "7760");
+    EXPECT_EQ(fmt::years(0.0078125), "0.00781");
+    EXPECT_EQ(fmt::years(8.4138e6), "8.41 \xC3\x97 10\xE2\x81\xB6");
+    EXPECT_EQ(fmt::years(3.2e20), "> 10\xC2\xB2\xE2\x81\xB0");
+    EXPECT_EQ(fmt::years(INFINITY), "\xE2\x88\x9E");
+
+    EXPECT_EQ(fmt::scientific(1e14), "10\xC2\xB9\xE2\x81\xB4");
+    EXPECT_EQ(fmt::scientific(3.1623e14), "3.16 \xC3\x97 10\xC2\xB9\xE2\x81\xB4");
+    EXPECT_EQ(fmt::scientific(2e-5), "2 \xC3\x97 10\xE2\x81\xBB\xE2\x81\xB5");
+
+    L10n::setLanguage("de");
+    EXPECT_EQ(fmt::chance(1.2882e-4), "0,0129 %");
+    EXPECT_EQ(fmt::chance(1e-7), "< 0,0001 %");
+    EXPECT_EQ(fmt::years(8.4138e6), "8,41 \xC3\x97 10\xE2\x81\xB6");
 }

@@ -2,6 +2,10 @@
 // survival line, sizes and languages; and the argument reading in-process.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
+#include <unistd.h>
+
 #include "format.h"
 #include "kit.h"
 #include "main_cli.h"
@@ -16,6 +20,24 @@ kit::Run app(const std::vector<std::string>& args, std::vector<std::string> env 
 
 std::string usage_head() { return "zxQuenlowsRaidCalculator 1.0.0 (build 1028)\n\n"; }
 
+// Whether a real JSON parser reads `text` as one object; NaN and Infinity,
+// which it would otherwise let through, are refused.
+bool parses_as_json(const std::string& text) {
+    const std::string path = kit::scratch_dir("json") + "/out.json";
+    kit::write_file(path, text);
+    const char* check =
+        "import json, sys\n"
+        "def refuse(name): raise ValueError(name)\n"
+        "sys.exit(0 if isinstance(json.load(sys.stdin, parse_constant=refuse), dict) else 1)\n";
+    return kit::run("/bin/sh", {"-c", "exec /usr/bin/python3 -c \"$0\" < \"$1\"", check, path}).status == 0;
+}
+
+// The number after "key": in a JSON text.
+double json_number(const std::string& json, const std::string& key) {
+    const size_t at = json.find("\"" + key + "\":");
+    return at == std::string::npos ? NAN : std::strtod(json.c_str() + at + key.size() + 3, nullptr);
+}
+
 }  // namespace
 
 TEST(Options, VersionHelpAndUnknown) {
@@ -29,6 +51,8 @@ TEST(Options, VersionHelpAndUnknown) {
         EXPECT_EQ(r.out.rfind(usage_head(), 0), 0u);
         EXPECT_NE(r.out.find("--calc <level> <disks> <size> [spares]\n"), std::string::npos);
         EXPECT_NE(r.out.find("[--devices a,b,\xE2\x80\xA6]   print the mdadm guide \xE2\x80\x94 no window\n"), std::string::npos);
+        for (const char* option : {"--reliability", "--json", "--afr", "--ure", "--replace", "--repair", "--years"})
+            EXPECT_NE(r.out.find(std::string("[") + option), std::string::npos) << option;
         EXPECT_EQ(r.out.back(), '\n');
     }
 
@@ -131,7 +155,7 @@ TEST(Calc, ReadsTheConfiguration) {
     EXPECT_EQ(a.config.read_mbs, 250) << "the command line computes with HDD 7200 speeds";
     EXPECT_EQ(a.config.write_iops, 120);
 
-    ASSERT_TRUE(cli::parse_calc({"raid5", "256", "12", "-3", "2", "--mirror"}, &a, &status));
+    ASSERT_TRUE(cli::parse_calc({"raid5", "256", "12", "3", "2"}, &a, &status));
     EXPECT_EQ(a.config.disk_bytes, 12e12) << "a bare number means terabytes";
     EXPECT_EQ(a.config.disks, 256);
     EXPECT_EQ(a.config.spares, 2) << "the later spare count wins";
@@ -172,6 +196,20 @@ TEST(Calc, RefusesWhatCannotBeRight) {
         {{"raid5", "4", "1000000PB"}, "bad size: 1000000PB\n"},
         {{"raid5", "4", std::string(320, '9')}, "bad size: " + std::string(320, '9') + "\n"},
         {{"raid1", "2", "4TB", "--devices", "sdb,sdc;reboot"}, "bad device name: sdc;reboot\n"},
+        // An option skipped would turn its value into the spare count.
+        {{"raid5", "4", "4TB", "--bogus", "1"}, "unknown option: --bogus\n"},
+        {{"raid5", "4", "4TB", "-3"}, "unknown option: -3\n"},
+        {{"raid5", "4", "4TB", "--mirror"}, "option needs a value: --mirror\n"},
+        {{"raid5", "4", "4TB", "--json", "--years"}, "option needs a value: --years\n"},
+        {{"raid5", "4", "4TB", "--afr", "99"}, "bad annual failure rate (0.01 to 50): 99\n"},
+        {{"raid5", "4", "4TB", "--afr", "0.009"}, "bad annual failure rate (0.01 to 50): 0.009\n"},
+        {{"raid5", "4", "4TB", "--afr", "1.5%"}, "bad annual failure rate (0.01 to 50): 1.5%\n"},
+        {{"raid5", "4", "4TB", "--ure", "12"}, "bad read error exponent (13 to 18): 12\n"},
+        {{"raid5", "4", "4TB", "--ure", "1e14"}, "bad read error exponent (13 to 18): 1e14\n"},
+        {{"raid5", "4", "4TB", "--replace", "8761"}, "bad replacement time (0 to 8760 hours): 8761\n"},
+        {{"raid5", "4", "4TB", "--repair", "-1"}, "bad repair time (0 to 100000 hours): -1\n"},
+        {{"raid5", "4", "4TB", "--years", "0"}, "bad mission time (1 to 50 years): 0\n"},
+        {{"raid5", "4", "4TB", "--years", "5y"}, "bad mission time (1 to 50 years): 5y\n"},
     };
     for (const auto& [args, err] : cases) {
         cli::CalcArgs a;
@@ -206,6 +244,90 @@ TEST(Calc, RefusesWhatCannotBeRight) {
     r = app({"--guide", "raid1", "2", "4TB", "--devices", "/dev/sdb;reboot,/dev/sdc"});
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.out.find("wipefs"), std::string::npos);
+}
+
+TEST(Calc, ReadsTheFailureRiskOptions) {
+    cli::CalcArgs a;
+    int status = -1;
+    ASSERT_TRUE(cli::parse_calc({"raid6", "8", "16TB", "--afr", "0,8", "--ure", "15.5", "--replace", "0", "--repair",
+                                 "100000", "--years", "50", "--reliability", "--json"},
+                                &a, &status));
+    EXPECT_EQ(a.config.afr_percent, 0.8);
+    EXPECT_EQ(a.config.ure_exponent, 15.5);
+    EXPECT_EQ(a.config.replace_hours, 0);
+    EXPECT_EQ(a.config.repair_hours, 100000);
+    EXPECT_EQ(a.config.mission_years, 50);
+    EXPECT_TRUE(a.reliability && a.json);
+    EXPECT_EQ(a.config.spares, 0) << "option values are not spare counts";
+    ASSERT_TRUE(cli::parse_calc({"raid6", "8", "16TB"}, &a, &status));
+    EXPECT_LT(a.config.repair_hours, 0) << "no override unless asked";
+    EXPECT_FALSE(a.reliability || a.json);
+}
+
+TEST(Calc, ReliabilityFollowsTheUnchangedReport) {
+    const kit::Run plain = app({"--calc", "raid5", "8", "16TB"});
+    kit::Run r = app({"--calc", "raid5", "8", "16TB", "--reliability"});
+    EXPECT_EQ(r.status, 0);
+    ASSERT_EQ(r.out.rfind(plain.out, 0), 0u) << "the report and survive line stay as they are";
+    EXPECT_EQ(r.out.substr(plain.out.size()),
+              "Failure rate 1.5 % per disk and year, one unreadable sector per 10\xC2\xB9\xE2\x81\xB4 bits read\n"
+              "Repair of the first failed disk: ~90 h\n"
+              "Mean time to data loss: ~7760 years\n"
+              "Chance of data loss per year: 0.0129 % (about 1 in 7760)\n"
+              "Chance of data loss in 5 years: 0.0644 % (about 1 in 1550)\n"
+              "Unreadable sector during one rebuild: 99.987 % \xE2\x80\x94 one stripe is lost: a damaged file, the "
+              "rebuild goes on\n"
+              "Chance per year of losing a stripe: 11.3 % (about 1 in 8.84)\n"
+              "These figures assume independent disk failures, exponential lifetimes, one repair at a time and a "
+              "best-case rebuild, so they lean optimistic.\n");
+
+    // Repaired at once: nothing is ever lost. 6 × 16 TB read are 7.68e14
+    // bits, so 1 − e^−7.68 at 10^14; a second parity repairs them.
+    r = app({"--calc", "raid6", "8", "16TB", "1", "--reliability", "--repair", "0", "--years", "1"});
+    EXPECT_NE(r.out.find("\nRepair of the first failed disk: \xE2\x80\x93\n"
+                         "Mean time to data loss: infinite\nChance of data loss per year: 0 %\n"
+                         "Unreadable sector during one rebuild: 99.954 % \xE2\x80\x94 repaired from the remaining "
+                         "redundancy\nThese"),
+              std::string::npos)
+        << r.out;
+    r = app({"--calc", "raid0", "4", "4TB", "--reliability"});
+    EXPECT_EQ(r.out.find("Unreadable"), std::string::npos) << "RAID 0 never rebuilds";
+    r = app({"--calc", "raid5", "2", "4TB", "--reliability"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out.find("Failure rate"), std::string::npos);
+    r = app({"--guide", "raid1", "2", "4TB", "--afr", "2", "--reliability", "--json"});
+    EXPECT_EQ(r.status, 0) << "accepted, without effect";
+    EXPECT_EQ(r.out.rfind("## 1. ", 0), 0u);
+}
+
+TEST(Calc, JsonForScripts) {
+    if (access("/usr/bin/python3", X_OK) != 0) GTEST_SKIP() << "python3 not installed";
+    kit::Run r = app({"--calc", "raid5", "8", "16TB", "--json"}, {"LANGUAGE=de", "LC_ALL", "LANG=C"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(parses_as_json(r.out)) << r.out;
+    const std::string& j = r.out;
+    EXPECT_EQ(j.rfind("{\"level\":\"raid5\",\"disks\":8,\"spares\":0,\"active\":8,", 0), 0u) << j;
+    EXPECT_NE(j.find("\"usable_bytes\":112000000000000,"), std::string::npos) << "bytes, never localised";
+    EXPECT_NE(j.find("\"efficiency\":0.875,"), std::string::npos);
+    EXPECT_NE(j.find("\"survive\":[1,0,0,0,0,0],\"problem\":null,"), std::string::npos);
+    EXPECT_NEAR(json_number(j, "repair_hours"), 89.777777777777771, 1e-12);
+    EXPECT_NEAR(json_number(j, "mttdl_hours") / 8760, 7762, 1);
+    EXPECT_NE(j.find("\"ure_repairable\":false,"), std::string::npos);
+
+    r = app({"--calc", "raid1", "256", "16TB", "--json"});
+    EXPECT_TRUE(parses_as_json(r.out)) << r.out;
+    EXPECT_NE(r.out.find("\"mttdl_hours\":null,"), std::string::npos) << "infinite is null";
+    r = app({"--calc", "raid0", "3", "4TB", "--json"});
+    EXPECT_TRUE(parses_as_json(r.out)) << r.out;
+    EXPECT_NE(r.out.find("\"ure_in_rebuild\":null,\"ure_repairable\":null,"), std::string::npos) << r.out;
+    r = app({"--calc", "raid10", "7", "4TB", "--json"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(parses_as_json(r.out)) << r.out;
+    EXPECT_NE(r.out.find("\"survive\":[],\"problem\":\"not_divisible\",\"need\":4,\"reliability\":null}\n"),
+              std::string::npos)
+        << r.out;
+    r = app({"--calc", "raid5", "4", "4TB", "4", "--json"});
+    EXPECT_NE(r.out.find("\"problem\":\"no_active\",\"need\":null,"), std::string::npos) << r.out;
 }
 
 TEST(Calc, HugeSizesPrintEveryDigit) {

@@ -49,16 +49,23 @@ Settings unusual() {
     s.failed = "0,3,5";
     s.failed_spares = "1";
     s.full = Geometry{-40, 12, 1920, 1080, true};
+    s.afr_percent = 0.1 + 0.2;
+    s.ure_exponent = 13.5;
+    s.replace_hours = 0;
+    s.mission_years = 50;
     return s;
 }
 
-const char* const kUnusualText =
+// The text as files were written before the failure figures.
+const char* const kUnusualOldText =
     "version=1\nlanguage=pt_BR\ntheme=dark\nanimate=0\ncap_value=0.30000000000000004\n"
     "cap_unit=1\ndisks=17\nspares=3\ndisk_type=custom\nread_mbs=0.33333333333333331\n"
     "write_mbs=4.9406564584124654e-324\nread_iops=999999999.99999988\n"
     "write_iops=12345.678901234567\nlevel=raid10\nmirror=3\ngroups=5\ntab=1\nguide_pm=3\n"
     "guide_dev=2\nguide_warn=0\nos_sizes=1\nfailed=0,3,5\nfailed_spares=1\n"
     "full=-40 12 1920 1080 1\n";
+const std::string kUnusualText =
+    std::string(kUnusualOldText) + "afr=0.30000000000000004\nure=13.5\nreplace_hours=0\nmission_years=50\n";
 
 // The stored text of a record: every field, doubles to the last bit, so two
 // records with the same text are the same record.
@@ -216,7 +223,36 @@ TEST(Load, Geometry) {
     }
 }
 
+TEST(Load, FilesWithoutFailureFiguresTakeThoseOfTheirDiskType) {
+    const Settings old = load_text(kUnusualOldText);
+    EXPECT_EQ(text_of(old), std::string(kUnusualOldText) + "afr=1.5\nure=14\nreplace_hours=72\nmission_years=5\n")
+        << "a custom type takes the HDD 7200 figures, all else loads as before";
+    Settings s = load_text("disk_type=ssd\n");
+    EXPECT_EQ(s.afr_percent, 1.0);
+    EXPECT_EQ(s.ure_exponent, 15);
+    s = load_text("disk_type=sas10k\nafr=abc\n");
+    EXPECT_EQ(s.afr_percent, 1.0) << "unreadable: the disk type's figure";
+    EXPECT_EQ(s.ure_exponent, 16);
+}
+
 // ---- Validation ----
+
+TEST(Validate, FailureFiguresStayWithinTheirLimits) {
+    Settings s = load_text("afr=0.01\nure=18\nreplace_hours=8760\nmission_years=1\n");
+    EXPECT_EQ(s.afr_percent, 0.01);
+    EXPECT_EQ(s.ure_exponent, 18);
+    EXPECT_EQ(s.replace_hours, 8760);
+    EXPECT_EQ(s.mission_years, 1);
+    s = load_text("disk_type=nvme4\nafr=50.1\nure=12.99\nreplace_hours=-1\nmission_years=0.5\n");
+    EXPECT_EQ(s.afr_percent, 1.0) << "out of range: the disk type's figure";
+    EXPECT_EQ(s.ure_exponent, 15);
+    EXPECT_EQ(s.replace_hours, 72);
+    EXPECT_EQ(s.mission_years, 5);
+    s = load_text("afr=0\nure=nan\nmission_years=51\n");
+    EXPECT_EQ(s.afr_percent, 1.5);
+    EXPECT_EQ(s.ure_exponent, 14);
+    EXPECT_EQ(s.mission_years, 5);
+}
 
 TEST(Validate, IntegersAreClamped) {
     Settings s = load_text("disks=3\nspares=5\nmirror=1\ngroups=33\ntab=-1\nguide_pm=4\n"
@@ -276,6 +312,11 @@ TEST(Config, DescribesTheRecord) {
     EXPECT_EQ(c.write_mbs, s.write_mbs);
     EXPECT_EQ(c.read_iops, s.read_iops);
     EXPECT_EQ(c.write_iops, s.write_iops);
+    EXPECT_EQ(c.afr_percent, s.afr_percent);
+    EXPECT_EQ(c.ure_exponent, 13.5);
+    EXPECT_EQ(c.replace_hours, 0);
+    EXPECT_EQ(c.mission_years, 50);
+    EXPECT_LT(c.repair_hours, 0) << "the settings never override the repair";
     s.cap_unit = 0;
     s.level = "nonsense";
     EXPECT_EQ(s.config().disk_bytes, 3e6);
