@@ -17,13 +17,14 @@ namespace {
 
 constexpr uint32_t kSaveDebounceMs = 700;
 constexpr uint32_t kCaretBlinkMs = 530;
-constexpr int kMinDisks = 1, kMaxDisks = 256;
-constexpr int kMaxSpares = 16;
-constexpr int kMinGroups = 2, kMaxGroups = 32;
-constexpr double kMinCap = 0.001, kMaxCap = 999999;
-constexpr int kTopUnit = 3;
+using raid::kMaxDisks;
+using raid::kMaxGroups;
+using raid::kMaxSpeed;
+using raid::kMinDisks;
+using raid::kMinGroups;
+constexpr int kTopUnit = raid::kMaxUnit;
 constexpr double kUnitStep = 1000;
-constexpr double kMinSpeedStepped = 5, kMinSpeedTyped = 1, kMaxSpeed = 100000;
+constexpr double kMinSpeedStepped = 5;  // the stepper's lowest; typing goes down to raid::kMinSpeed
 constexpr double kEps = 1e-9;
 constexpr double kCapFloorSmallest = 1;  // stepping down in MB never goes below 1
 constexpr double kCapFloor = 0.25;
@@ -110,12 +111,12 @@ void App::changed() {
 
 void App::set_disks(int n) {
     m_settings.disks = std::clamp(n, kMinDisks, kMaxDisks);
-    m_settings.spares = std::clamp(m_settings.spares, 0, std::max(0, m_settings.disks - 1));
+    m_settings.spares = std::clamp(m_settings.spares, 0, raid::max_spares(m_settings.disks));
     changed();
 }
 
 void App::set_spares(int n) {
-    m_settings.spares = n < 0 ? 0 : std::min(n, std::min(kMaxSpares, std::max(0, m_settings.disks - 1)));
+    m_settings.spares = std::clamp(n, 0, raid::max_spares(m_settings.disks));
     changed();
 }
 
@@ -130,7 +131,7 @@ void App::set_capacity(double v) {
         --unit;
     }
     v = std::round(v * 1000) / 1000;
-    m_settings.cap_value = std::clamp(v, kMinCap, kMaxCap);
+    m_settings.cap_value = std::clamp(v, raid::kMinCapValue, raid::kMaxCapValue);
     m_settings.cap_unit = unit;
     changed();
 }
@@ -230,10 +231,10 @@ void App::commit_edit() {
         } else if (what == "disks") {
             set_disks(typed_count(v, kMinDisks, kMaxDisks));
         } else if (what == "spares") {
-            set_spares(typed_count(v, 0, kMaxSpares));
+            set_spares(typed_count(v, 0, raid::kMaxSpares));
         } else if (what == "rd" || what == "wr") {
             (what == "rd" ? m_settings.read_mbs : m_settings.write_mbs) =
-                std::clamp(v, kMinSpeedTyped, kMaxSpeed);
+                std::clamp(v, raid::kMinSpeed, kMaxSpeed);
             m_settings.disk_type = kCustomType;
             recompute();
             queue_save();

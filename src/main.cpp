@@ -80,7 +80,7 @@ int main(int argc, char** argv) {
         } else if (a == "--theme" && more >= 1) {
             theme = argv[++i];
         } else if (a == "--size" && more >= 1) {
-            std::sscanf(argv[++i], "%dx%d", &width, &height);
+            cli::read_window_size(argv[++i], &width, &height);
         } else if (!a.empty() && a[0] == '-') {
             return unknown_option(argv[i]);
         }

@@ -23,18 +23,16 @@ namespace {
 constexpr int kUsageError = 2;
 constexpr int kMaxSurviveShown = 7;  // chances for 1..6 simultaneous failures
 constexpr const char* kCliDiskType = "hdd7200";
-// The window's limits: beyond them the engine's work and the guide's device
-// list grow without need.
-constexpr long kMinDisks = 1, kMaxDisks = 256;
-constexpr long kMinGroups = 2, kMaxGroups = 32;
-// The window's largest disk: 999999 PB.
-constexpr double kMaxDiskBytes = 999999e15;
+// The window's largest disk, in bytes.
+constexpr double kMaxDiskBytes = raid::kMaxCapValue * 1e15;
 constexpr const char* kDevDir = "/dev/";
 // Device names end up in commands run as root; none of these belongs in one.
 constexpr const char* kShellSpecial = "'\"`;|&$<>(){}[]*?!\\~#";
 constexpr size_t kNumberText = 32;  // room for "%.17g" of any double
 constexpr int kJsonDigits = 17;
 constexpr double kSecondsPerHour = 3600;
+// Larger than any screen; the settings file holds window sides to the same.
+constexpr long kMaxWindowSide = 20000;
 
 // Options with a decimal value, held to the engine's shared limits.
 struct RealOption {
@@ -63,6 +61,10 @@ bool read_count(const std::string& s, long lo, long hi, int* out) {
     if (v < lo || v > hi) return false;
     *out = static_cast<int>(v);
     return true;
+}
+
+bool whole_number(const std::string& s) {
+    return !s.empty() && s.find_first_not_of("0123456789") == std::string::npos;
 }
 
 int clamp_int(long v) {
@@ -165,6 +167,27 @@ bool takes_value(const std::string& arg) {
 
 }  // namespace
 
+bool read_window_size(const char* text, int* width, int* height) {
+    // "<w>x<h>": each side a decimal number, an optional sign and leading
+    // blanks allowed and anything after the height ignored, as before; a side
+    // beyond any window is no size at all rather than an overflow.
+    auto side = [](const char*& p, int* out) {
+        char* end = nullptr;
+        errno = 0;
+        const long v = std::strtol(p, &end, 10);
+        if (end == p || errno == ERANGE || v < 0 || v > kMaxWindowSide) return false;
+        *out = static_cast<int>(v);
+        p = end;
+        return true;
+    };
+    const char* p = text;
+    int w = 0, h = 0;
+    if (!side(p, &w) || *p != 'x' || !side(++p, &h) || w < 1 || h < 1) return false;
+    *width = w;
+    *height = h;
+    return true;
+}
+
 void begin_headless() {
     // A reader that stops early (a pager, "head") must not change the exit
     // status; the writes that fail are dropped by con.
@@ -202,8 +225,8 @@ bool parse_calc(const std::vector<std::string>& args, CalcArgs* out, int* status
     *out = CalcArgs{};
     raid::Config& c = out->config;
     if (!raid::from_key(args[0], &c.level)) return usage_error(status, "unknown level", args[0]);
-    if (!read_count(args[1], kMinDisks, kMaxDisks, &c.disks))
-        return usage_error(status, range_text("disks", kMinDisks, kMaxDisks), args[1]);
+    if (!read_count(args[1], raid::kMinDisks, raid::kMaxDisks, &c.disks))
+        return usage_error(status, range_text("disks", raid::kMinDisks, raid::kMaxDisks), args[1]);
     if (!parse_size(args[2], &c.disk_bytes)) return usage_error(status, "bad size", args[2]);
     if (const raid::DiskType* t = raid::find_type(kCliDiskType)) {
         c.read_mbs = t->read_mbs;
@@ -227,8 +250,8 @@ bool parse_calc(const std::vector<std::string>& args, CalcArgs* out, int* status
         if (a == "--mirror") {
             c.mirror = clamp_int(to_long(args[++i]));
         } else if (a == "--groups") {
-            if (!read_count(args[++i], kMinGroups, kMaxGroups, &c.groups))
-                return usage_error(status, range_text("groups", kMinGroups, kMaxGroups), args[i]);
+            if (!read_count(args[++i], raid::kMinGroups, raid::kMaxGroups, &c.groups))
+                return usage_error(status, range_text("groups", raid::kMinGroups, raid::kMaxGroups), args[i]);
         } else if (a == "--pm") {
             const std::string& v = args[++i];
             for (guide::Pm pm : {guide::Pm::Apt, guide::Pm::Dnf, guide::Pm::Zypper, guide::Pm::Pacman})
@@ -243,8 +266,9 @@ bool parse_calc(const std::vector<std::string>& args, CalcArgs* out, int* status
             // Skipping it would turn its value into the spare count.
             return usage_error(status, "unknown option", a);
         } else if (!a.empty()) {
-            c.spares = clamp_int(to_long(a));
-            if (c.spares < 0) c.spares = 0;
+            // A whole number only: a mistyped word must not pass for zero spares.
+            if (!whole_number(a) || !read_count(a, 0, raid::kMaxSpares, &c.spares))
+                return usage_error(status, range_text("spares", 0, raid::kMaxSpares), a);
         }
     }
     return true;

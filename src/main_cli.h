@@ -16,6 +16,9 @@ namespace cli {
 // error of the command.
 void begin_headless();
 void print_usage();
+// Reads the "--size" value "<w>x<h>"; false (nothing stored) unless both
+// sides are window sizes.
+bool read_window_size(const char* text, int* width, int* height);
 
 // What "--calc"/"--guide" read from the arguments after the command.
 struct CalcArgs {

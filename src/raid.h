@@ -17,7 +17,24 @@ enum class Level : int32_t { Jbod = 0, R0 = 1, R1 = 2, R5 = 3, R6 = 4, Tp = 5, R
 inline constexpr Level kLevels[] = {Level::Jbod, Level::R0, Level::R1,  Level::R5, Level::R6,
                                     Level::Tp,   Level::R10, Level::R50, Level::R60};
 
-// ---- Reliability inputs: the limits shared by the window, the settings and the command line ----
+// ---- Limits of a configuration ----
+// The window, the settings reader and the command line all hold to these.
+inline constexpr int kMinDisks = 1, kMaxDisks = 256;
+inline constexpr int kMaxSpares = 16;
+inline constexpr int kMinMirror = 2, kMaxMirror = 3;
+inline constexpr int kMinGroups = 2, kMaxGroups = 32;
+inline constexpr int kMinUnit = 0, kMaxUnit = 3;                      // MB, GB, TB, PB
+inline constexpr double kMinCapValue = 0.001, kMaxCapValue = 999999;  // in the chosen unit
+inline constexpr double kMinSpeed = 1, kMaxSpeed = 100000;            // MB/s per disk
+inline constexpr double kMaxIops = 1e9;                               // per disk
+
+// The most hot spares `disks` disks can have: at most kMaxSpares, and
+// always at least one active disk.
+inline constexpr int max_spares(int disks) {
+    return disks - 1 < 0 ? 0 : disks - 1 > kMaxSpares ? kMaxSpares : disks - 1;
+}
+
+// ---- Reliability inputs ----
 inline constexpr double kMinAfr = 0.01, kMaxAfr = 50;  // annual failure rate per disk, percent
 inline constexpr double kMinUre = 13, kMaxUre = 18;    // one unreadable sector per 10^x bits read
 inline constexpr double kMinReplaceHours = 0, kMaxReplaceHours = 8760;

@@ -19,16 +19,9 @@
 namespace {
 
 constexpr int kFileVersion = 1;
-constexpr int kMinUnit = 0, kMaxUnit = 3;
-constexpr double kMaxCapValue = 1e6;
-constexpr int kMinDisks = 1, kMaxDisks = 256;
-constexpr int kMinMirror = 2, kMaxMirror = 3;
-constexpr int kMinGroups = 2, kMaxGroups = 32;
 constexpr int kMinTab = 0, kMaxTab = 1;
 constexpr int kMinPm = 0, kMaxPm = 3;
 constexpr int kMinDev = -1, kMaxDev = 2;
-constexpr double kMaxMbs = 1e6;
-constexpr double kMaxIops = 1e9;
 constexpr unsigned kMaxWindowSide = 20000;
 constexpr int kGeometryFields = 5;  // x y w h has_pos
 constexpr const char* kCustomType = "custom";
@@ -102,10 +95,6 @@ std::map<std::string, std::string> parse_lines(const std::string& text) {
 
 // ---- Validation ----
 
-void keep_in(double& v, double max, double fallback) {
-    if (!(v > 0) || v > max) v = fallback;
-}
-
 void keep_between(double& v, double lo, double hi, double fallback) {
     if (!(v >= lo && v <= hi)) v = fallback;
 }
@@ -119,19 +108,20 @@ const raid::DiskType& failure_type(const std::string& key) {
 void validate(Settings& s) {
     const Settings d;
     if (s.theme != "light" && s.theme != "dark") s.theme = "auto";
-    s.cap_unit = std::clamp(s.cap_unit, kMinUnit, kMaxUnit);
-    keep_in(s.cap_value, kMaxCapValue, d.cap_value);
-    s.disks = std::clamp(s.disks, kMinDisks, kMaxDisks);
-    s.spares = std::clamp(s.spares, 0, s.disks - 1);
-    s.mirror = std::clamp(s.mirror, kMinMirror, kMaxMirror);
-    s.groups = std::clamp(s.groups, kMinGroups, kMaxGroups);
+    s.cap_unit = std::clamp(s.cap_unit, raid::kMinUnit, raid::kMaxUnit);
+    keep_between(s.cap_value, raid::kMinCapValue, raid::kMaxCapValue, d.cap_value);
+    s.disks = std::clamp(s.disks, raid::kMinDisks, raid::kMaxDisks);
+    s.spares = std::clamp(s.spares, 0, raid::max_spares(s.disks));
+    s.mirror = std::clamp(s.mirror, raid::kMinMirror, raid::kMaxMirror);
+    s.groups = std::clamp(s.groups, raid::kMinGroups, raid::kMaxGroups);
     s.tab = std::clamp(s.tab, kMinTab, kMaxTab);
     s.guide_pm = std::clamp(s.guide_pm, kMinPm, kMaxPm);
     s.guide_dev = std::clamp(s.guide_dev, kMinDev, kMaxDev);
-    keep_in(s.read_mbs, kMaxMbs, d.read_mbs);
-    keep_in(s.write_mbs, kMaxMbs, d.write_mbs);
-    keep_in(s.read_iops, kMaxIops, d.read_iops);
-    keep_in(s.write_iops, kMaxIops, d.write_iops);
+    keep_between(s.read_mbs, raid::kMinSpeed, raid::kMaxSpeed, d.read_mbs);
+    keep_between(s.write_mbs, raid::kMinSpeed, raid::kMaxSpeed, d.write_mbs);
+    // Operations per second only come from the disk types, never below one.
+    keep_between(s.read_iops, 1, raid::kMaxIops, d.read_iops);
+    keep_between(s.write_iops, 1, raid::kMaxIops, d.write_iops);
     raid::Level level;
     if (!raid::from_key(s.level, &level)) s.level = d.level;
     if (s.disk_type != kCustomType && !raid::find_type(s.disk_type)) s.disk_type = d.disk_type;

@@ -7,6 +7,7 @@
 
 #include "app.h"
 #include "kit.h"
+#include "main_cli.h"
 
 namespace {
 
@@ -197,4 +198,59 @@ TEST(AppSave, AnUnreadableSettingsFileIsNeverOverwritten) {
     struct stat st {};
     ASSERT_EQ(lstat(path.c_str(), &st), 0);
     EXPECT_TRUE(S_ISLNK(st.st_mode)) << "the file must be left as it was";
+}
+
+// Each limit read through the three doors a value comes in by: typed in the
+// window, found in a settings file, given on the command line.
+TEST(Limits, TheWindowTheSettingsFileAndTheCommandLineAgree) {
+    struct Door {
+        int disks, spares, groups;
+    };
+    auto window = [](int disks, int spares, int groups) {
+        Fresh f("limits");
+        App& a = f.app;
+        typed(a, "disks", std::to_string(disks));
+        typed(a, "spares", std::to_string(spares));
+        typed(a, "groups", std::to_string(groups));
+        return Door{a.m_settings.disks, a.m_settings.spares, a.m_settings.groups};
+    };
+    auto file = [](int disks, int spares, int groups) {
+        Settings s;
+        s.read_text("disks=" + std::to_string(disks) + "\nspares=" + std::to_string(spares) +
+                    "\ngroups=" + std::to_string(groups) + "\n");
+        return Door{s.disks, s.spares, s.groups};
+    };
+    auto command_line = [](int disks, int spares, int groups) {
+        cli::CalcArgs a;
+        int status = 0;
+        const bool ok = cli::parse_calc({"raid60", std::to_string(disks), "4TB", std::to_string(spares), "--groups",
+                                         std::to_string(groups)},
+                                        &a, &status);
+        return ok ? Door{a.config.disks, a.config.spares, a.config.groups} : Door{-status, -status, -status};
+    };
+    // Within every limit all three take the values as they are.
+    for (const auto& door : {window(256, 16, 32), file(256, 16, 32), command_line(256, 16, 32)}) {
+        EXPECT_EQ(door.disks, 256);
+        EXPECT_EQ(door.spares, 16);
+        EXPECT_EQ(door.groups, 32);
+    }
+    for (const auto& door : {window(1, 0, 2), file(1, 0, 2), command_line(1, 0, 2)}) {
+        EXPECT_EQ(door.disks, 1);
+        EXPECT_EQ(door.groups, 2);
+    }
+    // Beyond them the window and the file hold the value to the limit, the
+    // command line refuses it.
+    for (const auto& door : {window(300, 17, 33), file(300, 17, 33)}) {
+        EXPECT_EQ(door.disks, 256);
+        EXPECT_EQ(door.spares, 16);
+        EXPECT_EQ(door.groups, 32);
+    }
+    EXPECT_EQ(command_line(257, 0, 2).disks, -2);
+    EXPECT_EQ(command_line(20, 17, 2).spares, -2);
+    EXPECT_EQ(command_line(20, 0, 33).groups, -2);
+    // Spares that leave no active disk: the window and the file keep one
+    // disk active; the command line reports the impossible array.
+    EXPECT_EQ(window(4, 9, 2).spares, 3);
+    EXPECT_EQ(file(4, 9, 2).spares, 3);
+    EXPECT_EQ(command_line(4, 9, 2).spares, 9);
 }

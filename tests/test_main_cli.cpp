@@ -402,3 +402,18 @@ TEST(Desktop, NoDisplayExitsWithAMessage) {
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("cannot open a window"), std::string::npos) << r.err;
 }
+
+TEST(WindowSize, ReadsBothSidesOrNothing) {
+    int w = 7, h = 7;
+    EXPECT_TRUE(cli::read_window_size("1000x700", &w, &h));
+    EXPECT_EQ(w, 1000);
+    EXPECT_EQ(h, 700);
+    EXPECT_TRUE(cli::read_window_size(" 800x600 px", &w, &h)) << "blanks before and text after, as ever";
+    EXPECT_EQ(w, 800);
+    for (const char* bad : {"1000x", "x700", "0x700", "-5x10", "99999999999999999999x1", "4294967297x600", "1000*700"}) {
+        w = h = 7;
+        EXPECT_FALSE(cli::read_window_size(bad, &w, &h)) << bad;
+        EXPECT_EQ(w, 7) << bad;
+        EXPECT_EQ(h, 7) << bad;
+    }
+}

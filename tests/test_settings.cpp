@@ -34,8 +34,8 @@ Settings unusual() {
     s.disks = 17;
     s.spares = 3;
     s.disk_type = "custom";
-    s.read_mbs = 1.0 / 3.0;
-    s.write_mbs = 4.9406564584124654e-324;  // smallest positive double
+    s.read_mbs = 1000.0 / 3.0;
+    s.write_mbs = 1.0000000000000002;  // the next double after the lowest speed
     s.read_iops = 999999999.99999988;
     s.write_iops = 12345.678901234567;
     s.level = "raid10";
@@ -59,8 +59,8 @@ Settings unusual() {
 // The text as files were written before the failure figures.
 const char* const kUnusualOldText =
     "version=1\nlanguage=pt_BR\ntheme=dark\nanimate=0\ncap_value=0.30000000000000004\n"
-    "cap_unit=1\ndisks=17\nspares=3\ndisk_type=custom\nread_mbs=0.33333333333333331\n"
-    "write_mbs=4.9406564584124654e-324\nread_iops=999999999.99999988\n"
+    "cap_unit=1\ndisks=17\nspares=3\ndisk_type=custom\nread_mbs=333.33333333333331\n"
+    "write_mbs=1.0000000000000002\nread_iops=999999999.99999988\n"
     "write_iops=12345.678901234567\nlevel=raid10\nmirror=3\ngroups=5\ntab=1\nguide_pm=3\n"
     "guide_dev=2\nguide_warn=0\nos_sizes=1\nfailed=0,3,5\nfailed_spares=1\n"
     "full=-40 12 1920 1080 1\n";
@@ -272,10 +272,13 @@ TEST(Validate, IntegersAreClamped) {
 }
 
 TEST(Validate, OutOfRangeDoublesBecomeDefaults) {
-    for (const char* v : {"0", "-3", "abc", "2e6", "1000000.0001"})
+    // The window's own limits: 0.001 to 999999 in the unit, 1 to 100000 MB/s.
+    for (const char* v : {"0", "-3", "abc", "2e6", "1000000", "999999.5", "0.0009"})
         EXPECT_EQ(load_text(std::string("cap_value=") + v + "\n").cap_value, 12.0) << v;
-    EXPECT_EQ(load_text("cap_value=1000000\n").cap_value, 1e6);
-    Settings s = load_text("read_mbs=1000001\nwrite_mbs=0\nread_iops=1e9\nwrite_iops=1.1e9\n");
+    EXPECT_EQ(load_text("cap_value=999999\n").cap_value, 999999);
+    EXPECT_EQ(load_text("cap_value=0.001\n").cap_value, 0.001);
+    EXPECT_EQ(load_text("read_mbs=100000\nwrite_mbs=1\n").write_mbs, 1);
+    Settings s = load_text("read_mbs=100001\nwrite_mbs=0.5\nread_iops=1e9\nwrite_iops=1.1e9\n");
     EXPECT_EQ(s.read_mbs, 250.0);
     EXPECT_EQ(s.write_mbs, 250.0);
     EXPECT_EQ(s.read_iops, 1e9);
