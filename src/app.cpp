@@ -10,13 +10,13 @@
 
 #include "format.h"
 #include "gpu.h"
+#include "guide.h"
 #include "l10n.h"
 #include "logger.h"
 
 namespace {
 
 constexpr uint32_t kSaveDebounceMs = 700;
-constexpr uint32_t kCaretBlinkMs = 530;
 using raid::kMaxDisks;
 using raid::kMaxGroups;
 using raid::kMaxSpeed;
@@ -84,9 +84,10 @@ void App::load_state(const std::string& config_dir) {
     L10n::setLanguage(m_settings.language);
     restore_failures();
     recompute();
-    if (m_settings.tab == 1 && (m_cfg.level == raid::Level::Jbod || m_cfg.level == raid::Level::Tp))
-        m_settings.tab = 0;
+    if (m_settings.tab == 1 && !has_guide()) m_settings.tab = 0;
 }
+
+bool App::has_guide() const { return guide::builds(m_cfg.level); }
 
 void App::restore_failures() {
     split_into(m_settings.failed, m_failed);
@@ -154,7 +155,7 @@ void App::set_level(raid::Level l) {
     m_failed.clear();
     m_failed_spares.clear();
     changed();
-    if (m_settings.tab == 1 && (l == raid::Level::Jbod || l == raid::Level::Tp)) select_tab(0);
+    if (m_settings.tab == 1 && !has_guide()) select_tab(0);
 }
 
 void App::step_value(const std::string& what, int dir) {

@@ -105,6 +105,12 @@ public:
         std::vector<MenuItem> items;
     };
 
+    // ---- Shared measures of the window ----
+    static constexpr uint32_t kCaretBlinkMs = 530;
+    static constexpr double kStatusBarH = 26;
+    // From this height on the banner is tall and the top band 180 high.
+    static constexpr double kTallWindow = 720;
+
     App();
     ~App();
     App(const App&) = delete;
@@ -124,6 +130,8 @@ public:
     void load_state(const std::string& config_dir);
     // The failure simulation as the settings' lists hold it.
     void restore_failures();
+    // The setup guide exists for the chosen level.
+    bool has_guide() const;
     void invalidate() { m_dirty = true; }
     void invalidate_over() { m_over_dirty = true; }
     void queue_save();

@@ -15,14 +15,11 @@
 namespace {
 
 constexpr uint32_t kHoldDelayMs = 420;
-constexpr uint32_t kCaretBlinkMs = 530;
 constexpr double kWheelStepPage = 90;
 constexpr double kWheelStepPanel = 60;
 constexpr double kKeyScroll = 60;
 constexpr double kPageScrollShare = 0.85;
 constexpr size_t kEditMaxBytes = 13;
-constexpr double kStatusBar = 26;
-constexpr int kLevelCount = 9;
 constexpr int kMenuCount = 4;
 
 bool starts_with(const std::string& s, const char* p) { return s.rfind(p, 0) == 0; }
@@ -46,8 +43,6 @@ std::string value_of(const std::string& id, bool with_field) {
     if (t == "plus" || t == "minus" || (with_field && t == "field")) return f;
     return "";
 }
-
-bool has_guide(raid::Level l) { return l != raid::Level::Jbod && l != raid::Level::Tp; }
 
 // Only what a number can hold: digits and either decimal mark.
 std::string number_chars(const char* utf8) {
@@ -131,7 +126,7 @@ void App::mouse_down(double x, double y, int button, int /*clicks*/) {
         copy(result_text());
         m_copied_cmd = -1;
     } else if (starts_with(h.id, "tab:")) {
-        if (h.id != "tab:off" && !(h.n == 1 && !has_guide(m_cfg.level))) select_tab(h.n);
+        if (h.id != "tab:off" && !(h.n == 1 && !has_guide())) select_tab(h.n);
     } else {
         page_click(h, 1);
     }
@@ -221,7 +216,7 @@ void App::wheel(double x, double y, int dy) {
             return;
         }
     }
-    if (y >= top_band() && y < m_H - kStatusBar) scroll_page(kWheelStepPage * dy);
+    if (y >= top_band() && y < m_H - kStatusBarH) scroll_page(kWheelStepPage * dy);
 }
 
 void App::scroll_to(double offset) {
@@ -235,7 +230,7 @@ void App::scroll_page(double dy) { scroll_to(m_scroll[std::clamp(m_settings.tab,
 void App::select_tab(int tab) {
     commit_edit();
     tab = std::clamp(tab, 0, 1);
-    if (tab == 1 && !has_guide(m_cfg.level)) tab = 0;
+    if (tab == 1 && !has_guide()) tab = 0;
     m_settings.tab = tab;
     if (tab == 0) {
         gpu::restart_intro();
@@ -285,7 +280,7 @@ void App::page_click(const Hit& hit, int /*button*/) {
     } else if (head == "type") {
         set_type(tail);
     } else if (head == "lvl" || head == "cmp") {
-        set_level(raid::kLevels[std::clamp(hit.n, 0, kLevelCount - 1)]);
+        set_level(raid::kLevels[std::clamp(hit.n, 0, raid::kLevelCount - 1)]);
     } else if (head == "mirror") {
         m_settings.mirror = std::clamp(hit.n, 2, 3);
         recompute();
@@ -408,7 +403,7 @@ void App::key(const SDL_Keysym& ks) {
     const int tab = std::clamp(m_settings.tab, 0, 1);
     if (ctrl) {
         if (k == SDLK_TAB) {
-            if (has_guide(m_cfg.level)) select_tab(m_settings.tab == 0 ? 1 : 0);
+            if (has_guide()) select_tab(m_settings.tab == 0 ? 1 : 0);
         } else if (k == SDLK_COMMA) {
             open_settings(0);
         } else if (k >= SDLK_1 && k <= SDLK_9) {

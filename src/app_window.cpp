@@ -39,7 +39,6 @@ constexpr int kDefaultW = 1280, kDefaultH = 800;
 constexpr uint32_t kWaitAnimMs = 4, kWaitEditMs = 50, kWaitIdleMs = 100;
 constexpr uint32_t kFrameSoftwareMs = 41, kFrameLightsMs = 33, kFrameMs = 16, kFrameUnfocusedMs = 33;
 constexpr uint32_t kStartupConfirmMs = 20000;
-constexpr uint32_t kCaretBlinkMs = 530;
 constexpr uint32_t kHoldRepeatMs = 70;
 constexpr int kMaxHoldCatchUp = 50;  // steps in one pass after a stall
 constexpr uint32_t kTooltipDelayMs = 650;
@@ -48,8 +47,7 @@ constexpr int kAccelRetries = 9;
 constexpr uint32_t kFrameCheckMs = 400;
 constexpr int kFrameMaxOffset = 79;
 constexpr double kMaxAnimStep = 0.1;
-constexpr int kTallWindow = 720;
-constexpr double kTopBandShort = 148, kTopBandTall = 180, kStatusBar = 26;
+constexpr double kTopBandShort = 148, kTopBandTall = 180;
 constexpr int kIconPx = 64;
 constexpr double kIconDesign = 1024;
 constexpr int kFallbackAreaW = 1920, kFallbackAreaH = 1080;
@@ -144,8 +142,7 @@ int App::run() {
 
     if (zxcrash::pending()) m_modal = Modal::Crash;
     m_moving = true;
-    const bool has_guide = m_cfg.level != raid::Level::Jbod && m_cfg.level != raid::Level::Tp;
-    if (m_settings.tab == 1 && has_guide && m_settings.guide_warn && m_modal == Modal::None)
+    if (m_settings.tab == 1 && has_guide() && m_settings.guide_warn && m_modal == Modal::None)
         m_modal = Modal::GuideWarn;
 
     loop();
@@ -164,7 +161,7 @@ int App::run() {
 
 double App::top_band() const { return m_H < kTallWindow ? kTopBandShort : kTopBandTall; }
 
-double App::view_height() const { return m_H - top_band() - kStatusBar; }
+double App::view_height() const { return m_H - top_band() - kStatusBarH; }
 
 // ---- Window and renderer ----
 
@@ -708,7 +705,7 @@ void App::paint_base_once(cairo_t* cr) {
 
     const int tab = std::clamp(m_settings.tab, 0, 1);
     const double top = top_band();
-    const double bottom = m_H - kStatusBar;
+    const double bottom = m_H - kStatusBarH;
     const double offset = top - m_scroll[tab];
     cairo_save(cr);
     cairo_rectangle(cr, 0, top, m_W, std::max(0.0, bottom - top));
@@ -750,7 +747,7 @@ void App::paint_base_once(cairo_t* cr) {
     }
 
     paint_header(cr, m_W);
-    paint_statusbar(cr, m_W, m_H - kStatusBar);
+    paint_statusbar(cr, m_W, m_H - kStatusBarH);
 }
 
 bool App::has_overlay() const { return m_modal != Modal::None || m_menu.open || m_tip_shown; }
@@ -789,7 +786,7 @@ void App::compose() {
     }
     const double top = top_band();
     const SDL_Rect clip{0, static_cast<int>(std::lround(m_k * top)), static_cast<int>(std::lround(m_k * m_W)),
-                        static_cast<int>(std::lround(m_k * (m_H - kStatusBar - top)))};
+                        static_cast<int>(std::lround(m_k * (m_H - kStatusBarH - top)))};
     gpu::render(m_k, clip, m_settings.animate);
     if (m_has_over && m_over.tex) SDL_RenderCopy(m_ren, m_over.tex, nullptr, nullptr);
     SDL_RenderPresent(m_ren);

@@ -192,10 +192,13 @@ Step check_step(Pm pm, const std::string& mnt, int arrays) {
 
 // ---- Build ----
 
+bool builds(raid::Level level) { return level != raid::Level::Jbod && level != raid::Level::Tp; }
+
 const char* refusal(const raid::Config& c, const raid::Result& r) {
+    // Triple parity is refused even when invalid: no disk count would help.
     if (c.level == raid::Level::Tp) return "tab.guide_off";
     if (!r.ok()) return "g.invalid";
-    if (c.level == raid::Level::Jbod) return "tab.guide_off";
+    if (!builds(c.level)) return "tab.guide_off";
     return nullptr;
 }
 

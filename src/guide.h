@@ -41,6 +41,8 @@ struct Guide {
 const char* pm_name(Pm pm);
 const char* dev_name(Dev dev);
 std::vector<std::string> devices(Dev dev, int count);
+// Whether mdadm builds the level as a software RAID (not JBOD, not triple parity).
+bool builds(raid::Level level);
 // The translation key of the reason why no guide can be built for this
 // configuration, or null when it can be; decided without any device names.
 const char* refusal(const raid::Config& config, const raid::Result& result);

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <iterator>
 #include <set>
 #include <string>
 #include <vector>
@@ -16,6 +17,7 @@ enum class Level : int32_t { Jbod = 0, R0 = 1, R1 = 2, R5 = 3, R6 = 4, Tp = 5, R
 // Every list of levels in the program walks this array, in this order.
 inline constexpr Level kLevels[] = {Level::Jbod, Level::R0, Level::R1,  Level::R5, Level::R6,
                                     Level::Tp,   Level::R10, Level::R50, Level::R60};
+inline constexpr int kLevelCount = static_cast<int>(std::size(kLevels));
 
 // ---- Limits of a configuration ----
 // The window, the settings reader and the command line all hold to these.

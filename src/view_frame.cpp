@@ -18,13 +18,11 @@ constexpr double kMenuTitleX = 36;
 constexpr double kMenuTitleSize = 13;
 constexpr double kMenuTitlePad = 20;
 constexpr double kMenuDropY = 28;
-constexpr int kTallWindow = 720;
 constexpr double kBannerShort = 64, kBannerTall = 96;
 constexpr double kHeaderH = 54;
 constexpr double kWideWindow = 900;
 constexpr double kButtonSize = 38;
 constexpr double kTabSizeMax = 13, kTabSizeMin = 10, kTabSizeStep = 0.5;
-constexpr double kStatusH = 26;
 constexpr double kStatusText = 11.5;
 constexpr const char* kLevelTag = "RAID 0 \xC2\xB7 1 \xC2\xB7 5 \xC2\xB7 6 \xC2\xB7 10 \xC2\xB7 50 \xC2\xB7 60";
 constexpr const char* kBannerText = "Quenlow's Raid Calculator";
@@ -32,8 +30,6 @@ constexpr const char* MENU_KEYS[] = {"mb.file", "mb.view", "mb.raid", "mb.help"}
 constexpr int kMenus = 4;
 
 Rgba bar_fill(bool dark) { return hex(dark ? "#0D0D0E" : "#E9E8E4"); }
-
-bool has_guide(raid::Level l) { return l != raid::Level::Jbod && l != raid::Level::Tp; }
 
 // Frame texts are vertically centred on the y they are given.
 gfx::TextStyle style(double size, bool bold, gfx::Align align = gfx::Align::Left, double max_w = 0,
@@ -124,11 +120,11 @@ std::vector<App::MenuItem> App::menubar_items(int index) {
         }, "", m_settings.os_sizes);
         separator();
         item(L10n::tr("tab.calc"), [this] { select_tab(0); }, "Ctrl+Tab", m_settings.tab == 0);
-        if (has_guide(m_cfg.level))
+        if (has_guide())
             item(L10n::tr("tab.guide"), [this] { select_tab(1); }, "Ctrl+Tab", m_settings.tab == 1);
         break;
     case 2:
-        for (int i = 0; i < 9; ++i) {
+        for (int i = 0; i < raid::kLevelCount; ++i) {
             const raid::Level l = raid::kLevels[i];
             const std::string label = std::string(raid::name(l)) + "  \xE2\x80\x94  " +
                                       L10n::tr("lvl." + std::string(raid::key(l)) + ".short");
@@ -257,7 +253,7 @@ void App::paint_header(cairo_t* cr, double W) {
     const int tab = std::clamp(m_settings.tab, 0, 1);
     segmented_bar(cr, 18, cy - 17, 34, tabs, tab, hover_tab, p, size, &tab_hits, "tab:");
     for (Hit& h : tab_hits) h.tip = "Ctrl+Tab";
-    if (!has_guide(m_cfg.level) && tab_hits.size() == 2) {
+    if (!has_guide() && tab_hits.size() == 2) {
         Hit& h = tab_hits[1];
         gfx::rounded(cr, h.x + 1, h.y + 3.5, h.w - 2, h.h - 7, 6);
         gfx::set(cr, gfx::with_alpha(p.slot, 0.78));
@@ -302,7 +298,7 @@ void App::paint_header(cairo_t* cr, double W) {
 
 void App::paint_statusbar(cairo_t* cr, double W, double y) {
     const Palette& p = m_pal;
-    cairo_rectangle(cr, 0, y, W, kStatusH);
+    cairo_rectangle(cr, 0, y, W, kStatusBarH);
     gfx::set(cr, bar_fill(m_dark));
     cairo_fill(cr);
     cairo_rectangle(cr, 0, y, W, 1);
