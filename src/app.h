@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "gfx.h"
+#include "hit_id.h"
 #include "raid.h"
 #include "settings.h"
 
@@ -60,9 +61,12 @@ void modal_panel(cairo_t* cr, double x, double y, double w, double h, const Pale
 void button(cairo_t* cr, double x, double y, double w, double h, const std::string& label,
             bool primary, bool hot, const Palette& p);
 double segmented_width(cairo_t* cr, const std::vector<std::string>& labels, double size);
+// Each segment's hit is the id of `kind` with the segment's index.
 void segmented_bar(cairo_t* cr, double x, double y, double h, const std::vector<std::string>& labels,
                    int active, int hover, const Palette& p, double size, std::vector<Hit>* hits,
-                   const std::string& prefix);
+                   hit_id::Kind kind);
+// The index carried by the hovered id when it is of `kind`, else -1.
+int hovered_index(const std::string& hover, hit_id::Kind kind);
 // Horizontal placement inside [lo, hi] that reads from the right in
 // right-to-left languages: painters lay out left to right and pass each box
 // through x(), and start-anchored text through text_x() with start().
@@ -155,6 +159,21 @@ public:
     static int typed_count(double v, int lo, int hi);
     // "0,3,5": the indices in ascending order, as the settings keep them.
     static std::string join_indices(const std::set<int>& s);
+    // ---- Actions (app_actions.cpp): one per control, whatever pulls it ----
+    void set_theme(const std::string& theme);
+    void toggle_animate();
+    void toggle_os_sizes();
+    void toggle_guide_warn();
+    void set_unit(int unit);
+    // A size preset, in GB: 1000 GB and more are set in TB.
+    void set_preset(double gb);
+    void set_mirror(int copies);
+    void toggle_failed(bool spare, int index);
+    void set_guide_pm(int pm);
+    void set_guide_dev(int dev);
+    void copy_result();
+    // Asks before the calculation goes back to its defaults.
+    void ask_reset();
     // Clears both failure sets (the "replace all" command).
     void heal();
     // Back to the default calculation, as the reset confirmation does.

@@ -9,12 +9,12 @@
 
 #include "app.h"
 #include "gpu.h"
+#include "hit_id.h"
 #include "logger.h"
 #include "raid.h"
 
 namespace {
 
-constexpr uint32_t kHoldDelayMs = 420;
 constexpr double kWheelStepPage = 90;
 constexpr double kWheelStepPanel = 60;
 constexpr double kKeyScroll = 60;
@@ -22,27 +22,8 @@ constexpr double kPageScrollShare = 0.85;
 constexpr size_t kEditMaxBytes = 13;
 constexpr int kMenuCount = 4;
 
-bool starts_with(const std::string& s, const char* p) { return s.rfind(p, 0) == 0; }
-
-std::string head_of(const std::string& id) { return id.substr(0, id.find(':')); }
-
-std::string tail_of(const std::string& id) {
-    const size_t c = id.find(':');
-    return c == std::string::npos ? "" : id.substr(c + 1);
-}
-
-bool is_value_name(const std::string& f) {
-    return f == "cap" || f == "disks" || f == "spares" || f == "rd" || f == "wr" || f == "groups";
-}
-
-// The value name of a stepper or field id ("cap:plus" → "cap"), or "".
-std::string value_of(const std::string& id, bool with_field) {
-    const std::string t = tail_of(id);
-    const std::string f = head_of(id);
-    if (!is_value_name(f)) return "";
-    if (t == "plus" || t == "minus" || (with_field && t == "field")) return f;
-    return "";
-}
+// The kind of the hit at a point of the last frame, or None.
+hit_id::Kind kind_of(const Hit* h) { return h ? hit_id::parse(h->id).kind : hit_id::Kind::None; }
 
 // Only what a number can hold: digits and either decimal mark.
 std::string number_chars(const char* utf8) {
@@ -68,6 +49,8 @@ size_t next_char(const std::string& s, size_t i) {
 
 }  // namespace
 
+using hit_id::Kind;
+
 const Hit* App::hit_at(double x, double y, bool over) const {
     const std::vector<Hit>& list = over ? m_over_hits : m_hits;
     for (auto it = list.rbegin(); it != list.rend(); ++it)
@@ -82,7 +65,7 @@ void App::mouse_down(double x, double y, int button, int /*clicks*/) {
     }
     if (m_menu.open) {
         const Hit* h = hit_at(x, y, true);
-        if (h && starts_with(h->id, "menu:")) {
+        if (kind_of(h) == Kind::MenuItem) {
             activate_menu_item(h->n);
             return;
         }
@@ -92,7 +75,7 @@ void App::mouse_down(double x, double y, int button, int /*clicks*/) {
         m_menubar_open = -1;
         invalidate();
         invalidate_over();
-        if (b && starts_with(b->id, "mb:") && b->n != was) open_menubar(b->n);
+        if (kind_of(b) == Kind::MenuTitle && b->n != was) open_menubar(b->n);
         return;
     }
     if (m_modal != Modal::None) {
@@ -115,21 +98,11 @@ void App::mouse_down(double x, double y, int button, int /*clicks*/) {
     }
     const Hit h = *found;  // the lists change while the click acts
     if (!m_edit.empty() && h.id != m_edit + ":field") commit_edit();
-    if (starts_with(h.id, "mb:")) {
+    if (hit_id::parse(h.id).kind == Kind::MenuTitle) {
         open_menubar(h.n);
         return;
     }
-    if (button != 1) return;
-    if (h.id == "head:settings") {
-        open_settings(0);
-    } else if (h.id == "head:copy") {
-        copy(result_text());
-        m_copied_cmd = -1;
-    } else if (starts_with(h.id, "tab:")) {
-        if (h.id != "tab:off" && !(h.n == 1 && !has_guide())) select_tab(h.n);
-    } else {
-        page_click(h, 1);
-    }
+    if (button == 1) page_click(h, 1);
 }
 
 void App::activate_menu_item(int i) {
@@ -145,7 +118,8 @@ void App::activate_menu_item(int i) {
 
 bool App::menu_key(SDL_Keycode k) {
     const int count = static_cast<int>(m_menu.items.size());
-    const int cur = starts_with(m_over_hover, "menu:") ? std::atoi(m_over_hover.c_str() + 5) : -1;
+    const hit_id::Id hovered = hit_id::parse(m_over_hover);
+    const int cur = hovered.kind == Kind::MenuItem ? hovered.n() : -1;
     if (k == SDLK_UP || k == SDLK_DOWN) {
         const int d = k == SDLK_DOWN ? 1 : -1;
         int i = cur < 0 ? (d > 0 ? -1 : count) : cur;
@@ -153,13 +127,13 @@ bool App::menu_key(SDL_Keycode k) {
             i = (i + d + count) % count;
             if (!m_menu.items[i].separator) break;
         }
-        if (count > 0 && !m_menu.items[i].separator) m_over_hover = "menu:" + std::to_string(i);
+        if (count > 0 && !m_menu.items[i].separator) m_over_hover = hit_id::make(Kind::MenuItem, i);
     } else if (k == SDLK_RETURN || k == SDLK_KP_ENTER || k == SDLK_SPACE) {
         activate_menu_item(cur);
         return true;
     } else if ((k == SDLK_LEFT || k == SDLK_RIGHT) && m_menubar_open >= 0) {
         open_menubar((m_menubar_open + (k == SDLK_RIGHT ? 1 : kMenuCount - 1)) % kMenuCount);
-        m_over_hover = "menu:0";
+        m_over_hover = hit_id::make(Kind::MenuItem, 0);
     } else {
         return false;
     }
@@ -175,7 +149,7 @@ void App::mouse_move(double x, double y) {
     m_my = y;
     if (m_menubar_open >= 0 && m_menu.open) {
         const Hit* b = hit_at(x, y, false);
-        if (b && starts_with(b->id, "mb:") && b->n != m_menubar_open) open_menubar(b->n);
+        if (kind_of(b) == Kind::MenuTitle && b->n != m_menubar_open) open_menubar(b->n);
     }
     const bool over = modal_or_menu();
     const Hit* h = hit_at(x, y, over);
@@ -210,9 +184,10 @@ void App::wheel(double x, double y, int dy) {
     }
     if (modal_or_menu()) return;
     if (const Hit* h = hit_at(x, y, false)) {
-        const std::string f = value_of(h->id, true);
-        if (!f.empty() && m_edit.empty()) {
-            step_value(f, dy < 0 ? +1 : -1);
+        const hit_id::Id id = hit_id::parse(h->id);
+        const bool value = id.kind == Kind::StepUp || id.kind == Kind::StepDown || id.kind == Kind::Field;
+        if (value && m_edit.empty()) {
+            step_value(id.arg, dy < 0 ? +1 : -1);
             return;
         }
     }
@@ -243,74 +218,6 @@ void App::select_tab(int tab) {
     }
     invalidate();
     queue_save();
-}
-
-void App::page_click(const Hit& hit, int /*button*/) {
-    const std::string& id = hit.id;
-    const std::string head = head_of(id);
-    const std::string tail = tail_of(id);
-    if (is_value_name(head) && (tail == "plus" || tail == "minus")) {
-        step_value(head, tail == "plus" ? +1 : -1);
-        m_hold = id;
-        m_hold_next = SDL_GetTicks() + kHoldDelayMs;
-    } else if (is_value_name(head) && tail == "field") {
-        if (m_edit != head) begin_edit(head);
-    } else if (id == "ossize:toggle") {
-        m_settings.os_sizes = !m_settings.os_sizes;
-        recompute();
-        invalidate();
-        queue_save();
-    } else if (head == "unit") {
-        m_settings.cap_unit = std::clamp(hit.n, 0, 3);
-        recompute();
-        invalidate();
-        queue_save();
-    } else if (head == "preset") {
-        const double gb = hit.n / 100.0;
-        if (gb >= 1000) {
-            m_settings.cap_value = gb / 1000;
-            m_settings.cap_unit = 2;
-        } else {
-            m_settings.cap_value = gb;
-            m_settings.cap_unit = 1;
-        }
-        recompute();
-        invalidate();
-        queue_save();
-    } else if (head == "type") {
-        set_type(tail);
-    } else if (head == "lvl" || head == "cmp") {
-        set_level(raid::kLevels[std::clamp(hit.n, 0, raid::kLevelCount - 1)]);
-    } else if (head == "mirror") {
-        m_settings.mirror = std::clamp(hit.n, 2, 3);
-        recompute();
-        invalidate();
-        queue_save();
-    } else if (head == "sug") {
-        set_disks(m_settings.spares + hit.n);
-    } else if (head == "disk" || head == "spare") {
-        std::set<int>& s = head == "disk" ? m_failed : m_failed_spares;
-        if (!s.erase(hit.n)) s.insert(hit.n);
-        invalidate();
-        queue_save();
-    } else if (id == "heal") {
-        heal();
-    } else if (head == "gcopy") {
-        if (hit.n >= 0 && hit.n < static_cast<int>(m_cmds.size())) {
-            copy(m_cmds[hit.n]);
-            m_copied_cmd = hit.n;
-        }
-    } else if (head == "gpm") {
-        m_settings.guide_pm = std::clamp(hit.n, 0, 3);
-        invalidate();
-        queue_save();
-    } else if (head == "gdev") {
-        m_settings.guide_dev = std::clamp(hit.n, -1, 2);
-        invalidate();
-        queue_save();
-    } else if (id == "gtocalc") {
-        select_tab(0);
-    }
 }
 
 void App::text_input(const char* utf8) {
@@ -409,8 +316,7 @@ void App::key(const SDL_Keysym& ks) {
         } else if (k >= SDLK_1 && k <= SDLK_9) {
             set_level(raid::kLevels[k - SDLK_1]);
         } else if (k == SDLK_c) {
-            copy(result_text());
-            m_copied_cmd = -1;
+            copy_result();
         } else if (k == SDLK_q) {
             logger::info("quit by Ctrl+Q");
             m_running = false;
@@ -432,7 +338,7 @@ void App::key(const SDL_Keysym& ks) {
         break;
     case SDLK_F10:
         open_menubar(0);
-        m_over_hover = "menu:0";
+        m_over_hover = hit_id::make(Kind::MenuItem, 0);
         break;
     case SDLK_HOME:
         scroll_to(0);

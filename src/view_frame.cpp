@@ -6,10 +6,13 @@
 #include <cmath>
 
 #include "app.h"
+#include "hit_id.h"
 #include "format.h"
 #include "l10n.h"
 #include "version.h"
 #include "view_main.h"
+
+using hit_id::Kind;
 
 namespace {
 
@@ -41,6 +44,11 @@ gfx::TextStyle style(double size, bool bold, gfx::Align align = gfx::Align::Left
 
 // ---- Segmented switch ----
 
+int hovered_index(const std::string& hover, hit_id::Kind kind) {
+    const hit_id::Id id = hit_id::parse(hover);
+    return id.kind == kind ? id.n() : -1;
+}
+
 double segmented_width(cairo_t* cr, const std::vector<std::string>& labels, double size) {
     double w = 8;
     for (const auto& l : labels) w += gfx::text_width(cr, l, size, true) + 26;
@@ -49,7 +57,7 @@ double segmented_width(cairo_t* cr, const std::vector<std::string>& labels, doub
 
 void segmented_bar(cairo_t* cr, double x, double y, double h, const std::vector<std::string>& labels,
                    int active, int hover, const Palette& p, double size, std::vector<Hit>* hits,
-                   const std::string& prefix) {
+                   hit_id::Kind kind) {
     const double total = segmented_width(cr, labels, size);
     gfx::framed_box(cr, x, y, total, h, 9, p.slot, p.panel_edge, 1);
     double sx = x + 4;
@@ -71,7 +79,7 @@ void segmented_bar(cairo_t* cr, double x, double y, double h, const std::vector<
         }
         const Rgba& tc = i == active ? p.chip_on_text : i == hover ? p.text : p.dim;
         gfx::text(cr, labels[i], sx + w / 2, y + h / 2, tc, style(size, true, gfx::Align::Center));
-        if (hits) hits->push_back(Hit{sx, y, w, h, prefix + std::to_string(i), i, ""});
+        if (hits) hits->push_back(Hit{sx, y, w, h, hit_id::make(kind, i), i, ""});
         sx += w;
     }
 }
@@ -85,20 +93,12 @@ std::vector<App::MenuItem> App::menubar_items(int index) {
         items.push_back(MenuItem{std::move(label), std::move(act), std::move(shortcut), checked, false});
     };
     auto separator = [&items]() { items.push_back(MenuItem{"", nullptr, "", false, true}); };
-    auto theme = [this](const char* t) {
-        return [this, t]() {
-            m_settings.theme = t;
-            apply_theme();
-            queue_save();
-        };
-    };
+    auto theme = [this](const char* t) { return [this, t] { set_theme(t); }; };
     switch (index) {
     case 0:
-        item(L10n::tr("tip.copy"), [this] { copy(result_text()); m_copied_cmd = -1; }, "Ctrl+C");
+        item(L10n::tr("tip.copy"), [this] { copy_result(); }, "Ctrl+C");
         item(L10n::tr("mi.heal"), [this] { heal(); });
-        item(L10n::tr("mi.reset"), [this] {
-            confirm(L10n::tr("mi.reset_confirm"), L10n::tr("mi.reset"), [this] { reset_calculation(); });
-        });
+        item(L10n::tr("mi.reset"), [this] { ask_reset(); });
         separator();
         item(L10n::tr("mi.settings"), [this] { open_settings(0); }, "Ctrl+,");
         separator();
@@ -109,15 +109,8 @@ std::vector<App::MenuItem> App::menubar_items(int index) {
         item(L10n::tr("set.theme.dark"), theme("dark"), "", m_settings.theme == "dark");
         item(L10n::tr("set.theme.light"), theme("light"), "", m_settings.theme == "light");
         separator();
-        item(L10n::tr("set.animate"), [this] {
-            m_settings.animate = !m_settings.animate;
-            queue_save();
-            invalidate();
-        }, "", m_settings.animate);
-        item(L10n::tr("cfg.os_toggle"), [this] {
-            m_settings.os_sizes = !m_settings.os_sizes;
-            changed();
-        }, "", m_settings.os_sizes);
+        item(L10n::tr("set.animate"), [this] { toggle_animate(); }, "", m_settings.animate);
+        item(L10n::tr("cfg.os_toggle"), [this] { toggle_os_sizes(); }, "", m_settings.os_sizes);
         separator();
         item(L10n::tr("tab.calc"), [this] { select_tab(0); }, "Ctrl+Tab", m_settings.tab == 0);
         if (has_guide())
@@ -188,7 +181,7 @@ void App::paint_header(cairo_t* cr, double W) {
         double x = 0, w = 0;
         menubar_slot(cr, i, &x, &w);
         const bool open = m_menubar_open == i;
-        const bool hot = m_hover == "mb:" + std::to_string(i);
+        const bool hot = m_hover == hit_id::make(Kind::MenuTitle, i);
         if (open || hot) {
             gfx::rounded(cr, x, 3, w, 24, 5);
             gfx::set(cr, open ? p.chip_on : p.hover);
@@ -196,7 +189,7 @@ void App::paint_header(cairo_t* cr, double W) {
         }
         gfx::text(cr, L10n::tr(MENU_KEYS[i]), x + 10, 15, open ? p.chip_on_text : p.text,
                   style(kMenuTitleSize, false));
-        m_hits.push_back(Hit{x, 0, w, kMenuBarH, "mb:" + std::to_string(i), i, ""});
+        m_hits.push_back(Hit{x, 0, w, kMenuBarH, hit_id::make(Kind::MenuTitle, i), i, ""});
     }
     cairo_rectangle(cr, 0, kMenuBarH - 1, W, 1);
     gfx::set(cr, p.panel_edge);
@@ -228,8 +221,8 @@ void App::paint_header(cairo_t* cr, double W) {
     cairo_pattern_destroy(g);
     const double cy = y0 + kHeaderH / 2;
 
-    gfx::device_button(cr, W - 54, cy - 19, kButtonSize, 0, m_hover == "head:settings", p);
-    m_hits.push_back(Hit{W - 54, cy - 19, kButtonSize, kButtonSize, "head:settings", 0, L10n::tr("tip.settings")});
+    gfx::device_button(cr, W - 54, cy - 19, kButtonSize, 0, m_hover == hit_id::make(Kind::Settings), p);
+    m_hits.push_back(Hit{W - 54, cy - 19, kButtonSize, kButtonSize, hit_id::make(Kind::Settings), 0, L10n::tr("tip.settings")});
 
     const double copy_x = W - 100;
     if (m_copied_until != 0 && m_copied_cmd < 0) {
@@ -238,9 +231,9 @@ void App::paint_header(cairo_t* cr, double W) {
         cairo_fill(cr);
         gfx::check(cr, copy_x + kButtonSize / 2, cy, 8, p.chip_on_text, 2.4);
     } else {
-        gfx::device_button(cr, copy_x, cy - 19, kButtonSize, 1, m_hover == "head:copy", p);
+        gfx::device_button(cr, copy_x, cy - 19, kButtonSize, 1, m_hover == hit_id::make(Kind::CopyResult), p);
     }
-    m_hits.push_back(Hit{copy_x, cy - 19, kButtonSize, kButtonSize, "head:copy", 0,
+    m_hits.push_back(Hit{copy_x, cy - 19, kButtonSize, kButtonSize, hit_id::make(Kind::CopyResult), 0,
                          L10n::tr("tip.copy") + "  (Ctrl+C)"});
 
     // Tabs, shrunk until they leave room for the buttons.
@@ -248,17 +241,17 @@ void App::paint_header(cairo_t* cr, double W) {
     double size = kTabSizeMax;
     while (size > kTabSizeMin && 18 + segmented_width(cr, tabs, size) > copy_x - 20)
         size = std::max(kTabSizeMin, size - kTabSizeStep);
-    const int hover_tab = m_hover.rfind("tab:", 0) == 0 && m_hover != "tab:off" ? std::atoi(m_hover.c_str() + 4) : -1;
+    const int hover_tab = hovered_index(m_hover, Kind::Tab);
     std::vector<Hit> tab_hits;
     const int tab = std::clamp(m_settings.tab, 0, 1);
-    segmented_bar(cr, 18, cy - 17, 34, tabs, tab, hover_tab, p, size, &tab_hits, "tab:");
+    segmented_bar(cr, 18, cy - 17, 34, tabs, tab, hover_tab, p, size, &tab_hits, Kind::Tab);
     for (Hit& h : tab_hits) h.tip = "Ctrl+Tab";
     if (!has_guide() && tab_hits.size() == 2) {
         Hit& h = tab_hits[1];
         gfx::rounded(cr, h.x + 1, h.y + 3.5, h.w - 2, h.h - 7, 6);
         gfx::set(cr, gfx::with_alpha(p.slot, 0.78));
         cairo_fill(cr);
-        h.id = "tab:off";
+        h.id = hit_id::make(Kind::TabOff);
         h.tip = L10n::tr("tab.guide_off");
     }
     const double tabs_right = 18 + segmented_width(cr, tabs, size);

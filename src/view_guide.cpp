@@ -14,9 +14,12 @@
 #include <functional>
 
 #include "app.h"
+#include "hit_id.h"
 #include "format.h"
 #include "guide.h"
 #include "l10n.h"
+
+using hit_id::Kind;
 
 namespace {
 
@@ -143,15 +146,10 @@ double para(cairo_t* cr, const std::string& s, double x, double y, double w, dou
     return gfx::wrapped(cr, s, x, y, w, size, c, gfx::Align::Left, bold, true);
 }
 
-int hovered_index(const std::string& hover, const std::string& prefix) {
-    if (hover.rfind(prefix, 0) != 0) return -1;
-    return std::atoi(hover.c_str() + prefix.size());
-}
-
 // Label and segmented switch; returns the y of the next row.
 double selector_row(cairo_t* cr, double x, double y, double row_w, const std::string& label,
                     const std::vector<std::string>& segments, int active, int hover, const Palette& p,
-                    std::vector<Hit>* hits, const std::string& prefix) {
+                    std::vector<Hit>* hits, hit_id::Kind kind) {
     const double col = std::min(kLabelShare * row_w, kLabelMax);
     double size = kSwitchSize;
     for (int i = 0; i < kSwitchShrinkSteps && segmented_width(cr, segments, size) > row_w - col; ++i)
@@ -166,7 +164,7 @@ double selector_row(cairo_t* cr, double x, double y, double row_w, const std::st
     } else {
         gfx::text(cr, label, x, y + kRowH / 2, p.dim, line_style(kLabelSize, true, col - kLabelPad));
     }
-    segmented_bar(cr, sx, sy, kSwitchH, segments, active, hover, p, size, hits, prefix);
+    segmented_bar(cr, sx, sy, kSwitchH, segments, active, hover, p, size, hits, kind);
     return y + kRowH + (stacked ? kStackedLabelH : 0);
 }
 
@@ -222,8 +220,8 @@ double App::paint_guide(cairo_t* cr, double W) {
             const std::string label = L10n::tr("g.tocalc");
             const double bw =
                 std::min(std::max(gfx::text_width(cr, label, kButtonLabelSize, true) + kOffButtonPad, kOffButtonMin), tw);
-            button(cr, kOffTextX, y, bw, kOffButtonH, label, true, m_hover == "gtocalc", p);
-            if (record) m_hits.push_back(Hit{kOffTextX, y, bw, kOffButtonH, "gtocalc", 0, ""});
+            button(cr, kOffTextX, y, bw, kOffButtonH, label, true, m_hover == hit_id::make(Kind::GuideToCalc), p);
+            if (record) m_hits.push_back(Hit{kOffTextX, y, bw, kOffButtonH, hit_id::make(Kind::GuideToCalc), 0, ""});
             return y + kOffButtonH + kOffBottom;
         }, p.err, true, kStepSeed);
         return bottom + kPanelTop;
@@ -241,10 +239,10 @@ double App::paint_guide(cairo_t* cr, double W) {
         for (int i = 0; i < kPms; ++i) pms.push_back(guide::pm_name(static_cast<guide::Pm>(i)));
         for (int i = 0; i < kDevs; ++i) devs.push_back(guide::dev_name(static_cast<guide::Dev>(i)));
         std::vector<Hit>* hits = record ? &m_hits : nullptr;
-        ry = selector_row(cr, kHeadX, ry, hw, L10n::tr("g.pm"), pms, pm_index, hovered_index(m_hover, "gpm:"), p,
-                          hits, "gpm:");
+        ry = selector_row(cr, kHeadX, ry, hw, L10n::tr("g.pm"), pms, pm_index, hovered_index(m_hover, Kind::GuidePm),
+                          p, hits, Kind::GuidePm);
         ry = selector_row(cr, kHeadX, ry, hw, L10n::tr("g.dev"), devs, static_cast<int>(dev),
-                          hovered_index(m_hover, "gdev:"), p, hits, "gdev:");
+                          hovered_index(m_hover, Kind::GuideDev), p, hits, Kind::GuideDev);
 
         ry += kSeparatorGap;
         cairo_rectangle(cr, kHeadX, ry, hw, 1);
@@ -301,7 +299,7 @@ double App::paint_guide(cairo_t* cr, double W) {
                 mono(cr, s.cmds[i], cmd_color, true, kCmdX, ty, wrap);
 
                 const double bx = kStepX + cw - kCopyInset - copy_w, by = sy + (bh - kCopyH) / 2;
-                const std::string id = "gcopy:" + std::to_string(index);
+                const std::string id = hit_id::make(Kind::GuideCopy, index);
                 const bool copied = m_copied_until != 0 && m_copied_cmd == index;
                 const bool hot = m_hover == id;
                 gfx::rounded(cr, bx, by, copy_w, kCopyH, kCopyR);

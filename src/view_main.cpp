@@ -7,9 +7,12 @@
 #include <pango/pangocairo.h>
 
 #include "app.h"
+#include "hit_id.h"
 #include "format.h"
 #include "l10n.h"
 #include "view_main.h"
+
+using hit_id::Kind;
 
 namespace {
 
@@ -166,7 +169,7 @@ void App::stepper(cairo_t* cr, double x, double y, double w, double h, const std
     gfx::display(cr, x, y, w, h, p, false);
     const double side = h - 8;
     for (int plus = 0; plus < 2; ++plus) {
-        const std::string bid = id + (plus ? ":plus" : ":minus");
+        const std::string bid = hit_id::make(plus ? Kind::StepUp : Kind::StepDown, id);
         const bool hot = m_hover == bid;
         const double bx = plus ? x + w - 4 - side : x + 4;
         gfx::framed_box(cr, bx, y + 4, side, side, 7, hot ? p.button_hot : p.button,
@@ -190,7 +193,7 @@ void App::stepper(cairo_t* cr, double x, double y, double w, double h, const std
         gfx::set(cr, gfx::with_alpha(p.accent, 0.8));
         cairo_set_line_width(cr, 1.2);
         cairo_stroke(cr);
-    } else if (m_hover == id + ":field") {
+    } else if (m_hover == hit_id::make(Kind::Field, id)) {
         gfx::rounded(cr, ax, y + 5, aw, h - 10, 6);
         gfx::set(cr, p.hover);
         cairo_fill(cr);
@@ -209,7 +212,7 @@ void App::stepper(cairo_t* cr, double x, double y, double w, double h, const std
         gfx::set(cr, p.accent);
         cairo_fill(cr);
     }
-    m_hits.push_back(Hit{x + h, y, w - 2 * h, h, id + ":field", 0, tip});
+    m_hits.push_back(Hit{x + h, y, w - 2 * h, h, hit_id::make(Kind::Field, id), 0, tip});
 }
 
 // ---- Configuration panel ----
@@ -232,7 +235,7 @@ double App::paint_config(cairo_t* cr, double x, double y, double w) {
         row += oh + 8;
 
         // Operating-system size switch.
-        const bool hot = m_hover == "ossize:toggle";
+        const bool hot = m_hover == hit_id::make(Kind::OsSizes);
         Rgba track = s.os_sizes ? p.ok : hex(m_dark ? "#4A4846" : "#A5A29C");
         if (hot) track = lift(track, 0.08);
         gfx::rounded(cr, L, row, 36, 20, 10);
@@ -246,13 +249,13 @@ double App::paint_config(cairo_t* cr, double x, double y, double w) {
         lst.tnum = false;
         const double lh = gfx::text_height(cr, tl, lst);
         gfx::text(cr, tl, L + 46, lh > 18 ? row + 10 - 9 : row + 10 - lh / 2, p.text, lst);
-        m_hits.push_back(Hit{L, row - 2, CW, lh > 20 ? lh + 4 : 24, "ossize:toggle", 0, L10n::tr("tip.os_toggle")});
+        m_hits.push_back(Hit{L, row - 2, CW, lh > 20 ? lh + 4 : 24, hit_id::make(Kind::OsSizes), 0, L10n::tr("tip.os_toggle")});
         row += std::max(lh, 20.0) + 12;
 
         // Unit chips.
         const double uw = (CW - 18) / 4;
         for (int i = 0; i < 4; ++i)
-            chip(cr, L + i * (uw + 6), row, uw, kChipH, "unit:" + std::to_string(i), i, raid::unit_name(i),
+            chip(cr, L + i * (uw + 6), row, uw, kChipH, hit_id::make(Kind::Unit, i), i, raid::unit_name(i),
                  s.cap_unit == i, 12.5, "");
         row += 38;
 
@@ -264,7 +267,7 @@ double App::paint_config(cairo_t* cr, double x, double y, double w) {
         const double current_gb = s.cap_value * raid::unit_factor(s.cap_unit) / 1e9;
         for (int i = 0; i < kPresets; ++i) {
             const int c = i % cols, r = i / cols;
-            chip(cr, L + c * (pw + kChipGap), row + kRowCaption + r * kChipRow, pw, kChipH, "preset:" + std::to_string(i),
+            chip(cr, L + c * (pw + kChipGap), row + kRowCaption + r * kChipRow, pw, kChipH, hit_id::make(Kind::Preset, i),
                  static_cast<int>(table[i] * 100), fmt::bytes(table[i] * 1e9), std::fabs(current_gb - table[i]) < 0.01,
                  12, "");
         }
@@ -289,7 +292,7 @@ double App::paint_config(cairo_t* cr, double x, double y, double w) {
         for (size_t i = 0; i < types.size(); ++i) {
             const int c = static_cast<int>(i % 2), r = static_cast<int>(i / 2);
             chip(cr, L + c * (tw + 6), row + kRowCaption + r * kChipRow, tw, kChipH,
-                 std::string("type:") + types[i].key, static_cast<int>(i), types[i].name, s.disk_type == types[i].key,
+                 hit_id::make(Kind::DiskType, types[i].key), static_cast<int>(i), types[i].name, s.disk_type == types[i].key,
                  12, "");
         }
         row += kRowCaption + std::ceil(types.size() / 2.0) * kChipRow + 6;

@@ -7,10 +7,13 @@
 #include <vector>
 
 #include "app.h"
+#include "hit_id.h"
 #include "format.h"
 #include "gpu.h"
 #include "l10n.h"
 #include "view_main.h"
+
+using hit_id::Kind;
 
 namespace {
 
@@ -120,7 +123,7 @@ double App::paint_array(cairo_t* cr, double x, double y, double w) {
         gfx::dot(cr, L + kLampX, yy + kLampY, kLamp, word_c);
         const double sh = gfx::wrapped(cr, status, L + kStatusX, yy + kStatusTop, CW - kStatusX - bw - kStatusRoom, kStatusSize,
                                        hl.lost ? p.err : p.text, gfx::Align::Left, hl.lost, true);
-        if (heal) chip(cr, L + CW - bw, yy - kHealRaise, bw, kHealH, "heal", 0, heal_label, false, kStatusSize, "");
+        if (heal) chip(cr, L + CW - bw, yy - kHealRaise, bw, kHealH, hit_id::make(Kind::Heal), 0, heal_label, false, kStatusSize, "");
         double row = sh < kOneLine ? yy + kAfterOneLine : yy + sh + kAfterLines;
 
         // ---- Survival chances ----
@@ -222,7 +225,7 @@ double App::paint_array(cairo_t* cr, double x, double y, double w) {
             const bool spare = i >= active;
             const int idx = spare ? i - active : i;
             const bool failed = spare ? m_failed_spares.count(idx) > 0 : m_failed.count(idx) > 0;
-            const std::string id = (spare ? "spare:" : "disk:") + std::to_string(idx);
+            const std::string id = hit_id::make(spare ? Kind::Spare : Kind::Disk, idx);
             const double dx = pos[static_cast<size_t>(i)].x, dy = pos[static_cast<size_t>(i)].y;
             const int took_over = spare ? took[static_cast<size_t>(idx)] : -1;
             lowest = std::max(lowest, dy + dh);

@@ -5,10 +5,13 @@
 #include <cmath>
 
 #include "app.h"
+#include "hit_id.h"
 #include "format.h"
 #include "gpu.h"
 #include "l10n.h"
 #include "view_main.h"
+
+using hit_id::Kind;
 
 namespace {
 
@@ -75,7 +78,7 @@ double App::paint_compare(cairo_t* cr, double x, double y, double w) {
             const raid::Level lv = raid::kLevels[i];
             const raid::Result& r = res[i];
             const bool fits = r.ok(), current = m_cfg.level == lv;
-            const std::string id = "cmp:" + std::to_string(i);
+            const std::string id = hit_id::make(Kind::Compare, i);
             const std::string name = raid::name(lv);
             const std::string shrt = L10n::tr(std::string("lvl.") + raid::key(lv) + ".short");
             const double nh = gfx::text_height(cr, name, name_st);

@@ -5,8 +5,11 @@
 #include <cmath>
 
 #include "app.h"
+#include "hit_id.h"
 #include "l10n.h"
 #include "view_main.h"
+
+using hit_id::Kind;
 
 namespace {
 
@@ -50,7 +53,7 @@ double App::paint_levels(cairo_t* cr, double x, double y, double w) {
         for (int i = 0; i < kLevelCount; ++i) {
             const raid::Level lv = raid::kLevels[i];
             const double cx = L + (i % cols) * (cw + kCardGap), cy = yy + (i / cols) * (ch + kCardGap);
-            const std::string id = "lvl:" + std::to_string(i);
+            const std::string id = hit_id::make(Kind::Level, i);
             const bool selected = m_cfg.level == lv, hot = m_hover == id;
             Rgba name_c, short_c;
             if (selected) {
@@ -82,7 +85,7 @@ double App::paint_levels(cairo_t* cr, double x, double y, double w) {
                 const double bx = L + CW - (2 - k) * kMirrorChipW - (1 - k) * kMirrorChipGap;
                 // Centred on the caption's line.
                 chip(cr, bx, row + kCaptionY - kMirrorChipH / 2, kMirrorChipW, kMirrorChipH,
-                     "mirror:" + std::to_string(copies), copies, std::to_string(copies) + " \u00d7",
+                     hit_id::make(Kind::Mirror, copies), copies, std::to_string(copies) + " \u00d7",
                      m_settings.mirror == copies, kChipLabel, "");
             }
             row += kMirrorRow;

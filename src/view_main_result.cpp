@@ -6,10 +6,13 @@
 #include <vector>
 
 #include "app.h"
+#include "hit_id.h"
 #include "format.h"
 #include "gpu.h"
 #include "l10n.h"
 #include "view_main.h"
+
+using hit_id::Kind;
 
 namespace {
 
@@ -115,7 +118,7 @@ double App::paint_result(cairo_t* cr, double x, double y, double w) {
                 const double bw = std::max(gfx::text_width(cr, label, kSugSize, true) + kSugChipPad, kSugChipMinW);
                 // The chips do not wrap; one that would stick out of the box is left out.
                 if (cx + bw > L + CW - kSugRightRoom) break;
-                chip(cr, cx, row, bw, kSugChipH, "sug:" + std::to_string(s), s, label, false, kSugSize,
+                chip(cr, cx, row, bw, kSugChipH, hit_id::make(Kind::Suggestion, s), s, label, false, kSugSize,
                      L10n::tr("tip.suggest"));
                 cx += bw + kSugGap;
             }

@@ -7,11 +7,14 @@
 #include <cstdlib>
 
 #include "app.h"
+#include "hit_id.h"
 #include "l10n.h"
 #include "view_main.h"
 #include "logger.h"
 #include "version.h"
 #include "zxcrash.h"
+
+using hit_id::Kind;
 
 namespace {
 
@@ -30,21 +33,12 @@ constexpr double kKeyRow = 34, kKeyCapMaxW = 210, kKeyCapH = 26;
 constexpr double kLangCellMinW = 200, kLangCellH = 30, kLangGridTop = 56, kLangGridPad = 20;
 constexpr double kLogoWell = 88, kLogoR = 36, kIdentSize = 24;
 constexpr double kWrapGap = 10;
-constexpr const char* kThemes[] = {"auto", "dark", "light"};
 constexpr const char* kLegal = "\xC2\xA9 2026 zxQuenlows. All rights reserved.";
 // What the program links and under which licence each part is used.
 constexpr const char* kComponents =
     "libsodium \xE2\x80\x94 ISC \xC2\xB7 SDL2 \xE2\x80\x94 zlib \xC2\xB7 Cairo, Pango, GLib \xE2\x80\x94 LGPL "
     "\xC2\xB7 HarfBuzz \xE2\x80\x94 MIT";
 constexpr const char* kLinuxSection = "#linux-zxquenlowsraidcalculator";
-
-bool starts_with(const std::string& s, const char* p) { return s.rfind(p, 0) == 0; }
-
-// The index after `prefix` when the hovered id starts with it, else -1.
-int hovered_index(const std::string& hover, const char* prefix) {
-    if (!starts_with(hover, prefix)) return -1;
-    return std::atoi(hover.c_str() + std::string(prefix).size());
-}
 
 std::string without_scheme(std::string url) {
     const size_t s = url.find("://");
@@ -99,7 +93,7 @@ void App::paint_settings(cairo_t* cr, double W, double H) {
     const double pw = std::min(W - kPanelMargin, kPanelMaxW), ph = std::min(H - kPanelMargin, kPanelMaxH);
     const double px = (W - pw) / 2, py = (H - ph) / 2;
     modal_panel(cr, px, py, pw, ph, p);
-    m_over_hits.push_back(Hit{px, py, pw, ph, "set:panel", 0, ""});
+    m_over_hits.push_back(Hit{px, py, pw, ph, hit_id::make(Kind::SetPanel), 0, ""});
 
     // Header: the tab bar at the right shrinks before it crowds out the title.
     const std::vector<std::string> tabs = {L10n::tr("set.tab.general"), L10n::tr("set.tab.about"),
@@ -109,7 +103,7 @@ void App::paint_settings(cairo_t* cr, double W, double H) {
     const Mirror m{px, px + pw, L10n::isRTL()};
     const double tw = segmented_width(cr, tabs, ts);
     segmented_bar(cr, m.x(px + pw - kInset - tw, tw), py + 18, kTabH, tabs, m_set_tab,
-                  hovered_index(m_over_hover, "set:tab:"), p, ts, &m_over_hits, "set:tab:");
+                  hovered_index(m_over_hover, Kind::SetTab), p, ts, &m_over_hits, Kind::SetTab);
     gfx::text(cr, L10n::tr("tip.settings"), m.text_x(px + kInset), py + 34, p.text_strong,
               line_style(19, true, pw - tw - 70, m.start()));
 
@@ -137,8 +131,8 @@ void App::paint_settings(cairo_t* cr, double W, double H) {
     const std::string close = L10n::tr("btn.close");
     const double bw = std::max(gfx::text_width(cr, close, 12.5, true) + 40, 120.0);
     const double bx = m.x(px + pw - 22 - bw, bw), by = py + ph - 22 - 38;
-    button(cr, bx, by, bw, 38, close, true, m_over_hover == "set:close", p);
-    m_over_hits.push_back(Hit{bx, by, bw, 38, "set:close", 0, ""});
+    button(cr, bx, by, bw, 38, close, true, m_over_hover == hit_id::make(Kind::SetClose), p);
+    m_over_hits.push_back(Hit{bx, by, bw, 38, hit_id::make(Kind::SetClose), 0, ""});
 }
 
 double App::settings_heading(cairo_t* cr, const std::string& label, double x, double y, double w) {
@@ -189,7 +183,7 @@ double App::paint_settings_general(cairo_t* cr, double left, double y, double cw
         if (l.code == m_settings.language) current = l.native_name;
     const double lx = m.x(value_x, lw);
     gfx::rounded(cr, lx, lrow, lw, 32, 8);
-    gfx::set(cr, m_over_hover == "set:lang" ? p.button_hot : p.slot);
+    gfx::set(cr, m_over_hover == hit_id::make(Kind::SetLanguage) ? p.button_hot : p.slot);
     cairo_fill_preserve(cr);
     gfx::set(cr, p.panel_edge);
     cairo_set_line_width(cr, 1);
@@ -204,7 +198,7 @@ double App::paint_settings_general(cairo_t* cr, double left, double y, double cw
     cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
     cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
     cairo_stroke(cr);
-    m_over_hits.push_back(Hit{lx, lrow, lw, 32, "set:lang", 0, ""});
+    m_over_hits.push_back(Hit{lx, lrow, lw, 32, hit_id::make(Kind::SetLanguage), 0, ""});
     y = lrow + kLangRow;
 
     y = settings_heading(cr, L10n::tr("set.display"), left, y, cw);
@@ -218,22 +212,22 @@ double App::paint_settings_general(cairo_t* cr, double left, double y, double cw
     const bool beside = value_x > left && sw <= cw - kValueColumn;
     const double srow = beside ? y : y + 26;
     segmented_bar(cr, m.x(beside ? value_x : left, sw), srow, 30, themes, active,
-                  hovered_index(m_over_hover, "set:seg:theme:"), p, ss, &m_over_hits, "set:seg:theme:");
+                  hovered_index(m_over_hover, Kind::SetTheme), p, ss, &m_over_hits, Kind::SetTheme);
     y = srow + kThemeRowGap;
-    y = settings_switch(cr, "set:sw:animate", L10n::tr("set.animate"), L10n::tr("set.animate_note"),
+    y = settings_switch(cr, hit_id::make(Kind::SetAnimate), L10n::tr("set.animate"), L10n::tr("set.animate_note"),
                         m_settings.animate, left, y, cw) + kSectionGap;
 
     // Turning the guide warning back on after "Do not show this again".
     y = settings_heading(cr, L10n::tr("tab.guide"), left, y, cw);
-    y = settings_switch(cr, "set:sw:guide_warn", L10n::tr("g.warn.again"), L10n::tr("g.warn.title"),
+    y = settings_switch(cr, hit_id::make(Kind::SetGuideWarn), L10n::tr("g.warn.again"), L10n::tr("g.warn.title"),
                         !m_settings.guide_warn, left, y, cw) + kSectionGap;
 
     y = settings_heading(cr, L10n::tr("set.calc"), left, y, cw);
     y += gfx::wrapped(cr, L10n::tr("set.calc_text"), left, y, cw, 12.5, p.dim, gfx::Align::Left, false, true) + 12;
     const std::string reset = L10n::tr("mi.reset");
     const double rw = std::min(gfx::text_width(cr, reset, 12.5, true) + 36, cw);
-    button(cr, m.x(left, rw), y, rw, 34, reset, false, m_over_hover == "set:btn:reset", p);
-    m_over_hits.push_back(Hit{m.x(left, rw), y, rw, 34, "set:btn:reset", 0, ""});
+    button(cr, m.x(left, rw), y, rw, 34, reset, false, m_over_hover == hit_id::make(Kind::SetReset), p);
+    m_over_hits.push_back(Hit{m.x(left, rw), y, rw, 34, hit_id::make(Kind::SetReset), 0, ""});
     return y + 34 + 8;
 }
 
@@ -278,11 +272,11 @@ double App::paint_settings_about(cairo_t* cr, double left, double y, double cw) 
     const double mx = L10n::isRTL() ? x0 : x0 + lw * scale, lx = L10n::isRTL() ? x0 + mw * scale : x0;
     gfx::text(cr, label, lx, y + 9, p.text, line_style(12.5, false, lw * scale));
     gfx::text(cr, mail, mx, y + 9, p.accent, line_style(12.5, false, mw * scale));
-    m_over_hits.push_back(Hit{mx, y, mw * scale, 18, "set:link:mailto:" + mail, 0, ""});
+    m_over_hits.push_back(Hit{mx, y, mw * scale, 18, hit_id::make(Kind::SetLink, "mailto:" + mail), 0, ""});
     y += 26;
     const std::string site = without_scheme(product::kWebsite);
     const double sw = gfx::text(cr, site, mid, y + 9, p.accent, line_style(12.5, false, cw, gfx::Align::Center));
-    m_over_hits.push_back(Hit{mid - sw / 2, y, sw, 18, std::string("set:link:") + product::kWebsite, 0, ""});
+    m_over_hits.push_back(Hit{mid - sw / 2, y, sw, 18, hit_id::make(Kind::SetLink, product::kWebsite), 0, ""});
     y += 34;
 
     // The other ways to install, in a framed box.
@@ -301,7 +295,7 @@ double App::paint_settings_about(cairo_t* cr, double left, double y, double cw) 
     const double ly = y + 14 + fh + 8;
     const double uw = gfx::text(cr, without_scheme(linux_url), mid, ly + 10, p.accent,
                                 line_style(12.5, false, bw - 28, gfx::Align::Center));
-    m_over_hits.push_back(Hit{mid - uw / 2, ly, uw, 20, "set:link:" + linux_url, 0, ""});
+    m_over_hits.push_back(Hit{mid - uw / 2, ly, uw, 20, hit_id::make(Kind::SetLink, linux_url), 0, ""});
     y += box_h + 16;
 
     // Found once per process: repaints on hover do not read the package databases again.
@@ -356,7 +350,7 @@ void App::paint_languages(cairo_t* cr, double W, double H) {
     const double pw = std::min(W - kLangMargin, kLangMaxW), ph = std::min(H - kLangMargin, kLangMaxH);
     const double px = (W - pw) / 2, py = (H - ph) / 2;
     modal_panel(cr, px, py, pw, ph, p);
-    m_over_hits.push_back(Hit{px, py, pw, ph, "lang:panel", 0, ""});
+    m_over_hits.push_back(Hit{px, py, pw, ph, hit_id::make(Kind::LangPanel), 0, ""});
     const Mirror pm{px, px + pw, L10n::isRTL()};
     gfx::text(cr, L10n::tr("set.language"), pm.text_x(px + 24), py + 28, p.text_strong,
               line_style(16, true, pw - 48, pm.start()));
@@ -377,7 +371,7 @@ void App::paint_languages(cairo_t* cr, double W, double H) {
     for (int i = 0; i < static_cast<int>(entries.size()); ++i) {
         const double cx = m.x(gx + (i % cols) * colw, colw), cy = top + (i / cols) * kLangCellH - m_lang_scroll;
         if (cy + kLangCellH <= top || cy >= top + view) continue;
-        const std::string id = "lang:" + entries[i].first;
+        const std::string id = hit_id::make(Kind::Language, entries[i].first);
         const bool on = m_settings.language == entries[i].first, hot = m_over_hover == id;
         if (on || hot) {
             gfx::rounded(cr, cx + 2, cy + 1, colw - 4, kLangCellH - 2, 6);
@@ -391,94 +385,4 @@ void App::paint_languages(cairo_t* cr, double W, double H) {
     }
     cairo_restore(cr);
     scroll_thumb(cr, pm.x(px + pw - 12, kThumbW), top, view, content, m_lang_scroll, p);
-}
-
-// ---- Clicks on the overlays ----
-
-void App::over_click(const Hit& hit) {
-    const std::string& id = hit.id;
-    switch (m_modal) {
-    case Modal::Crash:
-        if (id == "conf:ok") {
-            logger::info("crash report: user chose send");
-            zxcrash::send(logger::file_path());
-            m_modal = Modal::None;
-        } else if (id == "conf:no") {
-            logger::info("crash report: user chose discard");
-            zxcrash::discard();
-            m_modal = Modal::None;
-        }
-        invalidate_over();
-        return;
-    case Modal::GuideWarn:
-        if (id == "gw:again") {
-            m_settings.guide_warn = !m_settings.guide_warn;
-            queue_save();
-            invalidate_over();
-        } else if (id == "gw:ok") {
-            m_guide_warned = true;
-            m_modal = Modal::None;
-            invalidate();
-            invalidate_over();
-        } else if (id == "gw:back") {
-            m_modal = Modal::None;
-            select_tab(0);
-            invalidate_over();
-        }
-        return;
-    case Modal::Confirm:
-        if (id == "conf:ok") {
-            m_modal = Modal::None;
-            if (m_confirm_act) {
-                const std::function<void()> act = m_confirm_act;
-                act();
-            }
-        } else if (id == "conf:no") {
-            m_modal = Modal::None;
-        }
-        invalidate_over();
-        return;
-    case Modal::Languages:
-        if (starts_with(id, "lang:") && id != "lang:panel") {
-            m_settings.language = id.substr(5);
-            L10n::clearFallback();
-            L10n::setLanguage(m_settings.language);
-            m_modal = Modal::Settings;
-            settings_changed();
-        }
-        return;
-    case Modal::Settings:
-    case Modal::None:
-        break;
-    }
-
-    if (starts_with(id, "set:tab:")) {
-        m_set_tab = std::clamp(hit.n, 0, 2);
-        m_set_scroll = 0;
-        invalidate_over();
-    } else if (id == "set:close") {
-        m_modal = Modal::None;
-        invalidate_over();
-    } else if (id == "set:lang") {
-        m_modal = Modal::Languages;
-        m_lang_scroll = 0;
-        invalidate_over();
-    } else if (starts_with(id, "set:seg:theme:")) {
-        m_settings.theme = kThemes[std::clamp(hit.n, 0, 2)];
-        apply_theme();
-        settings_changed();
-    } else if (id == "set:sw:animate") {
-        m_settings.animate = !m_settings.animate;
-        settings_changed();
-    } else if (id == "set:sw:guide_warn") {
-        m_settings.guide_warn = !m_settings.guide_warn;
-        settings_changed();
-    } else if (id == "set:btn:reset") {
-        confirm(L10n::tr("mi.reset_confirm"), L10n::tr("mi.reset"), [this] {
-            reset_calculation();
-            invalidate_over();
-        });
-    } else if (starts_with(id, "set:link:")) {
-        open_url(id.substr(9));
-    }
 }

@@ -6,8 +6,11 @@
 #include <cmath>
 
 #include "app.h"
+#include "hit_id.h"
 #include "l10n.h"
 #include "view_main.h"
+
+using hit_id::Kind;
 
 namespace {
 
@@ -109,7 +112,7 @@ void App::paint_confirm(cairo_t* cr, double W, double H, bool crash) {
     const double ph = kMargin + th + bh + kMargin + kButtonH + 22;
     const double y = (H - ph) / 2;
     modal_panel(cr, x, y, pw, ph, p);
-    m_over_hits.push_back(Hit{x, y, pw, ph, "conf:panel", 0, ""});
+    m_over_hits.push_back(Hit{x, y, pw, ph, hit_id::make(Kind::ConfPanel), 0, ""});
     gfx::wrapped(cr, title, x + kMargin, y + kMargin, c, 15, p.text_strong, gfx::Align::Left, true, true);
     if (!body.empty())
         gfx::wrapped(cr, body, x + kMargin, y + kMargin + th + 12, c, 12.5, p.dim, gfx::Align::Left, false, true);
@@ -122,10 +125,10 @@ void App::paint_confirm(cairo_t* cr, double W, double H, bool crash) {
     fit_pair(&okw, &now, c);
     const Mirror m{x, x + pw, L10n::isRTL()};
     const double okx = m.x(x + pw - kMargin - okw, okw), nox = m.x(x + pw - kMargin - okw - 10 - now, now);
-    button(cr, okx, by, okw, kButtonH, ok, true, m_over_hover == "conf:ok", p);
-    button(cr, nox, by, now, kButtonH, no, false, m_over_hover == "conf:no", p);
-    m_over_hits.push_back(Hit{okx, by, okw, kButtonH, "conf:ok", 0, ""});
-    m_over_hits.push_back(Hit{nox, by, now, kButtonH, "conf:no", 0, ""});
+    button(cr, okx, by, okw, kButtonH, ok, true, m_over_hover == hit_id::make(Kind::ConfOk), p);
+    button(cr, nox, by, now, kButtonH, no, false, m_over_hover == hit_id::make(Kind::ConfNo), p);
+    m_over_hits.push_back(Hit{okx, by, okw, kButtonH, hit_id::make(Kind::ConfOk), 0, ""});
+    m_over_hits.push_back(Hit{nox, by, now, kButtonH, hit_id::make(Kind::ConfNo), 0, ""});
 }
 
 // ---- Guide warning ----
@@ -144,7 +147,7 @@ void App::paint_guide_warn(cairo_t* cr, double W, double H) {
     gfx::rounded(cr, x + 16, y, pw - 32, 6, 3);
     gfx::set(cr, p.err);
     cairo_fill(cr);
-    m_over_hits.push_back(Hit{x, y, pw, ph, "gw:panel", 0, ""});
+    m_over_hits.push_back(Hit{x, y, pw, ph, hit_id::make(Kind::WarnPanel), 0, ""});
 
     // Warning triangle with an exclamation mark.
     const Mirror m{x, x + pw, L10n::isRTL()};
@@ -179,7 +182,7 @@ void App::paint_guide_warn(cairo_t* cr, double W, double H) {
     const bool ticked = !m_settings.guide_warn;
     const double box = m.x(x + kMargin, 20);
     gfx::rounded(cr, box, ty, 20, 20, 5);
-    gfx::set(cr, ticked ? p.chip_on : m_over_hover == "gw:again" ? p.button_hot : p.slot);
+    gfx::set(cr, ticked ? p.chip_on : m_over_hover == hit_id::make(Kind::WarnAgain) ? p.button_hot : p.slot);
     cairo_fill_preserve(cr);
     gfx::set(cr, p.panel_edge);
     cairo_set_line_width(cr, 1);
@@ -187,7 +190,7 @@ void App::paint_guide_warn(cairo_t* cr, double W, double H) {
     if (ticked) gfx::check(cr, box + 10, ty + 10, 5, p.chip_on_text, 2);
     const std::string again = L10n::tr("g.warn.again");
     const double aw = gfx::text(cr, again, m.text_x(x + kMargin + 30), ty + 10, p.text, line_style(13, false, c - 30, m.start()));
-    m_over_hits.push_back(Hit{m.x(x + kMargin, 30 + aw), ty - 4, 30 + aw, 28, "gw:again", 0, ""});
+    m_over_hits.push_back(Hit{m.x(x + kMargin, 30 + aw), ty - 4, 30 + aw, 28, hit_id::make(Kind::WarnAgain), 0, ""});
 
     const double by = y + ph - 22 - kWarnButtonH;
     const std::string back = L10n::tr("g.warn.back"), ok = L10n::tr("g.warn.ok");
@@ -195,10 +198,10 @@ void App::paint_guide_warn(cairo_t* cr, double W, double H) {
     double ow = std::max(gfx::text_width(cr, ok, 12.5, true) + 36, 150.0);
     fit_pair(&bw, &ow, c);
     const double bx = m.x(x + pw - kMargin - bw, bw), ox = m.x(x + pw - kMargin - bw - 10 - ow, ow);
-    button(cr, bx, by, bw, kWarnButtonH, back, true, m_over_hover == "gw:back", p);
-    button(cr, ox, by, ow, kWarnButtonH, ok, false, m_over_hover == "gw:ok", p);
-    m_over_hits.push_back(Hit{bx, by, bw, kWarnButtonH, "gw:back", 0, ""});
-    m_over_hits.push_back(Hit{ox, by, ow, kWarnButtonH, "gw:ok", 0, ""});
+    button(cr, bx, by, bw, kWarnButtonH, back, true, m_over_hover == hit_id::make(Kind::WarnBack), p);
+    button(cr, ox, by, ow, kWarnButtonH, ok, false, m_over_hover == hit_id::make(Kind::WarnOk), p);
+    m_over_hits.push_back(Hit{bx, by, bw, kWarnButtonH, hit_id::make(Kind::WarnBack), 0, ""});
+    m_over_hits.push_back(Hit{ox, by, ow, kWarnButtonH, hit_id::make(Kind::WarnOk), 0, ""});
 }
 
 // ---- Drop-down menu ----
@@ -250,7 +253,7 @@ void App::paint_menu(cairo_t* cr) {
             row += kMenuSep;
             continue;
         }
-        const std::string id = "menu:" + std::to_string(i);
+        const std::string id = hit_id::make(Kind::MenuItem, i);
         const bool hot = m_over_hover == id;
         if (hot) {
             gfx::rounded(cr, x + 4, row, w - 8, kMenuRow, 6);

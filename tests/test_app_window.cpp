@@ -157,10 +157,11 @@ TEST_P(Window, SteppersHoldTypeAndTheWheel) {
     ASSERT_EQ(cap(), 12);
 
     // Held, the plus button steps at once, again after a pause, then keeps
-    // repeating (12, 14, 16, 18, 20); released, it stops.
+    // repeating (12, 14, 16, 18, 20); released, it stops. How many steps a
+    // frame shows depends on how slowly the machine paints.
     const Spot plus = middle(p, "cap:plus");
     p.press(plus.x, plus.y);
-    EXPECT_EQ(cap(), 14) << "one step at the press";
+    EXPECT_GE(cap(), 14) << "a step at the press";
     EXPECT_TRUE(wkit::wait_until([&] { return p.sync() && cap() >= 20; }, 10000)) << cap();
     p.release();
     EXPECT_EQ(p.frame().get("hold"), "") << "the release ends the repeat";
