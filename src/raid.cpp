@@ -449,4 +449,19 @@ Health health(const Config& c, const Result& r, const std::set<int>& failed, int
     return h;
 }
 
+std::vector<int> takeover(const Config& c, const Result& r, const std::set<int>& failed,
+                          const std::set<int>& failed_spares) {
+    const int spares = std::max(0, c.spares);
+    std::vector<int> took(static_cast<size_t>(spares), -1);
+    if (health(c, r, failed, static_cast<int>(failed_spares.size())).lost) return took;
+    int next = 0;
+    for (int f : failed) {
+        if (f < 0 || f >= r.active) continue;
+        while (next < spares && failed_spares.count(next)) ++next;
+        if (next >= spares) break;
+        took[static_cast<size_t>(next++)] = f;
+    }
+    return took;
+}
+
 }  // namespace raid

@@ -194,6 +194,12 @@ std::string stripe_name(int row);
 Layout layout(const Config& config, const Result& result, int rows);
 Health health(const Config& config, const Result& result, const std::set<int>& failed,
               int failed_spares);
+// Which hot spare stands in for which failed disk: element s is the active
+// disk spare s took over, or -1 while it waits. The failed disks in
+// ascending order each take the lowest spare that is neither failed nor
+// taken; none takes over once the data is lost.
+std::vector<int> takeover(const Config& config, const Result& result, const std::set<int>& failed,
+                          const std::set<int>& failed_spares);
 
 // ---- Text report and self-test ----
 std::string to_text(const Config& config, const Result& result);

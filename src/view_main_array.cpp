@@ -201,16 +201,7 @@ double App::paint_array(cairo_t* cr, double x, double y, double w) {
             }
         }
 
-        // ---- Takeover ----
-        std::vector<int> took(static_cast<size_t>(spares), -1);
-        if (!hl.lost) {
-            int next = 0;
-            for (int f : m_failed) {
-                while (next < spares && m_failed_spares.count(next)) ++next;
-                if (next >= spares) break;
-                took[static_cast<size_t>(next++)] = f;
-            }
-        }
+        const std::vector<int> took = raid::takeover(c, r, m_failed, m_failed_spares);
 
         // ---- Drives ----
         bool any_parity = false, any_mirror = false;

@@ -472,6 +472,19 @@ TEST(Health, FailedDisks) {
     EXPECT_FALSE(h.lost) << "an invalid array is never judged lost";
 }
 
+TEST(Health, SparesTakeOverInOrderSkippingFailedOnes) {
+    // RAID 6 of 6 active disks with 3 spares (cfg's third argument).
+    raid::Config c = cfg(Level::R6, 9, 3);
+    raid::Result r = raid::compute(c);
+    EXPECT_EQ(raid::takeover(c, r, {}, {}), (std::vector<int>{-1, -1, -1}));
+    EXPECT_EQ(raid::takeover(c, r, {4, 1}, {}), (std::vector<int>{1, 4, -1})) << "the lower disk takes the lower spare";
+    EXPECT_EQ(raid::takeover(c, r, {1}, {0}), (std::vector<int>{-1, 1, -1})) << "a failed spare is passed over";
+    EXPECT_EQ(raid::takeover(c, r, {1, 2}, {0, 1}), (std::vector<int>{-1, -1, 1}));
+    EXPECT_EQ(raid::takeover(c, r, {1, 2}, {0, 1, 2}), (std::vector<int>{-1, -1, -1})) << "no spare left";
+    EXPECT_EQ(raid::takeover(c, r, {0, 1, 2}, {}), (std::vector<int>{-1, -1, -1})) << "the data is lost";
+    EXPECT_EQ(raid::takeover(c, r, {7}, {}), (std::vector<int>{-1, -1, -1})) << "no such active disk";
+}
+
 TEST(Selftest, PassesOnThisEngine) {
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
