@@ -236,6 +236,11 @@ public:
     void page_click(const Hit& hit, int button);
     void select_tab(int tab);
     void scroll_page(double dy);
+    // The largest page offset the content of the last frame allows.
+    double max_scroll() const;
+    // Holds the overlays' scroll offsets to the layout of the last frame;
+    // run before painting, so painters only read them.
+    void settle_scrolls();
     // Scrolls the current page to an absolute offset (clamped).
     void scroll_to(double offset);
     // Closes the drop-down menu and runs item i (nothing for an invalid i).
@@ -354,6 +359,7 @@ public:
     std::function<void()> m_confirm_act;
     int m_set_tab = 0;
     double m_set_scroll = 0, m_set_content_h = 0, m_set_view_h = 0, m_lang_scroll = 0;
+    double m_lang_content_h = 0, m_lang_view_h = 0;
     bool m_guide_warned = false;
 
     // Loop bookkeeping.

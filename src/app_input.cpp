@@ -171,14 +171,9 @@ void App::mouse_move(double x, double y) {
 }
 
 void App::wheel(double x, double y, int dy) {
-    if (m_modal == Modal::Languages) {
-        m_lang_scroll = std::max(0.0, m_lang_scroll + kWheelStepPanel * dy);
-        invalidate_over();
-        return;
-    }
-    if (m_modal == Modal::Settings) {
-        m_set_scroll = std::clamp(m_set_scroll + kWheelStepPanel * dy, 0.0,
-                                  std::max(0.0, m_set_content_h - m_set_view_h));
+    if (m_modal == Modal::Languages || m_modal == Modal::Settings) {
+        (m_modal == Modal::Languages ? m_lang_scroll : m_set_scroll) += kWheelStepPanel * dy;
+        settle_scrolls();
         invalidate_over();
         return;
     }
@@ -194,13 +189,29 @@ void App::wheel(double x, double y, int dy) {
     if (y >= top_band() && y < m_H - kStatusBarH) scroll_page(kWheelStepPage * dy);
 }
 
-void App::scroll_to(double offset) {
+void App::settle_scrolls() {
+    m_set_scroll = std::clamp(m_set_scroll, 0.0, std::max(0.0, m_set_content_h - m_set_view_h));
+    m_lang_scroll = std::clamp(m_lang_scroll, 0.0, std::max(0.0, m_lang_content_h - m_lang_view_h));
+}
+
+double App::max_scroll() const {
     const int tab = std::clamp(m_settings.tab, 0, 1);
-    m_scroll[tab] = std::clamp(offset, 0.0, std::max(0.0, m_content_h[tab] - view_height()));
+    return std::max(0.0, m_content_h[tab] - view_height());
+}
+
+void App::scroll_to(double offset) {
+    m_scroll[std::clamp(m_settings.tab, 0, 1)] = std::clamp(offset, 0.0, max_scroll());
     invalidate();
 }
 
-void App::scroll_page(double dy) { scroll_to(m_scroll[std::clamp(m_settings.tab, 0, 1)] + dy); }
+void App::scroll_page(double dy) {
+    // A page that became shorter keeps its offset until the user scrolls:
+    // nothing moves under the pointer. Scrolling up then closes the gap at
+    // the bottom step by step; down there is nothing more to show.
+    double& offset = m_scroll[std::clamp(m_settings.tab, 0, 1)];
+    offset = std::clamp(offset + dy, 0.0, std::max(max_scroll(), offset));
+    invalidate();
+}
 
 void App::select_tab(int tab) {
     commit_edit();

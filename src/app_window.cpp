@@ -360,8 +360,13 @@ void App::update_scale() {
     if (m_ren) SDL_GetRendererOutputSize(m_ren, &ow, &oh);
     m_k = ww > 0 && ow > 0 ? double(ow) / ww : 1.0;
     if (m_ren) SDL_RenderSetViewport(m_ren, nullptr);
+    const bool resized = ww != m_W || wh != m_H;
     m_W = ww;
     m_H = wh;
+    // A window that grew shows more of the page rather than space below it.
+    if (resized)
+        for (int tab = 0; tab < 2; ++tab)
+            m_scroll[tab] = std::clamp(m_scroll[tab], 0.0, std::max(0.0, m_content_h[tab] - view_height()));
 }
 
 cairo_surface_t* App::render_icon() {
@@ -672,6 +677,7 @@ void App::paint_layer(Layer& layer, bool opaque, void (App::*paint)(cairo_t*)) {
         layer.pw = pw;
         layer.ph = ph;
     }
+    settle_scrolls();
     cairo_surface_set_device_scale(layer.surf, m_k, m_k);
     cairo_t* cr = cairo_create(layer.surf);
     // The base starts with the window's background, which covers every pixel.
@@ -717,11 +723,6 @@ void App::paint_base_once(cairo_t* cr) {
     cairo_restore(cr);
 
     const double view = view_height();
-    const double max_scroll = std::max(m_content_h[tab] - view, 0.0);
-    if (m_scroll[tab] > max_scroll + 0.5) {
-        m_scroll[tab] = max_scroll;
-        invalidate();
-    }
 
     // Page hits into window coordinates, cut to the page area.
     std::vector<Hit> page;
@@ -736,8 +737,10 @@ void App::paint_base_once(cairo_t* cr) {
     }
     m_hits = std::move(page);
 
-    if (m_content_h[tab] > view + 1 && view > 0) {
-        const double content = m_content_h[tab];
+    // A page that became shorter keeps its offset for now (see scroll_page):
+    // the bar then counts the gap below the content as content.
+    const double content = std::max(m_content_h[tab], m_scroll[tab] + view);
+    if (content > view + 1 && view > 0) {
         const double t = view * view / content;
         const double thumb = t <= kScrollbarMinThumb ? kScrollbarMinThumb - 4 : t - 4;
         const double y = top + 2 + m_scroll[tab] / (content - view) * (view - std::max(t, kScrollbarMinThumb));
@@ -803,6 +806,7 @@ bool App::snapshot(double W, double H, double scale, const std::string& base_png
     bool ok = true;
     for (int layer = 0; layer < 2; ++layer) {
         const std::string& path = layer == 0 ? base_png : over_png;
+        settle_scrolls();
         cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, pw, ph);
         cairo_surface_set_device_scale(s, scale, scale);
         cairo_t* cr = cairo_create(s);

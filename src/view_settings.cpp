@@ -110,7 +110,6 @@ void App::paint_settings(cairo_t* cr, double W, double H) {
     // Content, clipped and scrolled.
     const double left = px + kInset, cw = pw - 2 * kInset, top = py + kContentTop;
     m_set_view_h = ph - kContentTop - kContentBottom;
-    m_set_scroll = std::clamp(m_set_scroll, 0.0, std::max(0.0, m_set_content_h - m_set_view_h));
     const size_t first = m_over_hits.size();
     cairo_save(cr);
     cairo_rectangle(cr, left - 4, top, cw + 8, m_set_view_h);
@@ -363,7 +362,8 @@ void App::paint_languages(cairo_t* cr, double W, double H) {
     const int cols = std::max(1, static_cast<int>(std::floor(gw / kLangCellMinW)));
     const int rows = (static_cast<int>(entries.size()) + cols - 1) / cols;
     const double content = rows * kLangCellH, colw = gw / cols;
-    m_lang_scroll = std::clamp(m_lang_scroll, 0.0, std::max(0.0, content - view));
+    m_lang_content_h = content;
+    m_lang_view_h = view;
 
     cairo_save(cr);
     cairo_rectangle(cr, gx, top, gw, view);
