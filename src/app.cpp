@@ -283,14 +283,13 @@ void App::save_now() {
     remember_geometry();
     m_settings.failed = join_indices(m_failed);
     m_settings.failed_spares = join_indices(m_failed_spares);
-    static std::string last_geometry_line;
     const Geometry& g = m_settings.full;
     const std::string line = "window " + std::to_string(g.x) + "," + std::to_string(g.y) + " " +
                              std::to_string(g.w) + "x" + std::to_string(g.h) + " frame " +
                              std::to_string(m_frame_dx) + "," + std::to_string(m_frame_dy);
-    if (line != last_geometry_line) {
+    if (line != m_logged_geometry) {
         logger::info(line);
-        last_geometry_line = line;
+        m_logged_geometry = line;
     }
     if (m_keep_file) return;
     if (!m_settings.save()) logger::warn("settings could not be written");

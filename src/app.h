@@ -77,12 +77,22 @@ struct Mirror {
     double text_x(double left) const { return rtl ? lo + hi - left : left; }
     gfx::Align start() const { return rtl ? gfx::Align::Right : gfx::Align::Left; }
 };
+// What a panel's frame remembers between paints. A panel's height is known
+// only once its body has been laid out, but its rack lies under the body:
+// the height seen last time lets the rack go first and the body straight
+// onto the page. A panel that is new or moved goes through a group instead;
+// one whose height changed asks for the page to be painted again.
+struct PanelMemory {
+    struct Frame {
+        double x = -1, w = -1, h = -1;
+    };
+    static constexpr int kPanels = 8;  // by seed
+    Frame frames[kPanels];
+    bool relayout = false;
+};
 double rack_section(cairo_t* cr, double x, double y, double w, const std::string& title, int seed,
                     const Palette& p, const std::function<double(double)>& body,
-                    const std::string& right, const Rgba* right_color);
-// True once after a panel painted straight onto the page came out with another
-// height than its rack: the page must then be painted again.
-bool take_relayout();
+                    const std::string& right, const Rgba* right_color, PanelMemory& memory);
 
 class App {
 public:
@@ -361,6 +371,9 @@ public:
     double m_set_scroll = 0, m_set_content_h = 0, m_set_view_h = 0, m_lang_scroll = 0;
     double m_lang_content_h = 0, m_lang_view_h = 0;
     bool m_guide_warned = false;
+    PanelMemory m_panels;
+    // The last window geometry written to the log, so an unchanged one is not repeated.
+    std::string m_logged_geometry;
 
     // Loop bookkeeping.
     uint32_t m_loop_start = 0;

@@ -701,7 +701,7 @@ void App::paint_base(cairo_t* cr) {
     // A panel whose height changed since the last frame asks for one more pass.
     for (int pass = 0; pass < kPaintPasses; ++pass) {
         paint_base_once(cr);
-        if (!take_relayout()) break;
+        if (!std::exchange(m_panels.relayout, false)) break;
     }
 }
 

@@ -50,31 +50,15 @@ void caption(cairo_t* cr, const std::string& s, double x, double row_y, double m
 
 bool ssd_like(const std::string& type) { return type == "ssd" || type.rfind("nvme", 0) == 0; }
 
-// ---- Panel frame ----
-
-// The last frame of each panel. A panel's height is known only once its body
-// has been laid out, but its rack lies under the body: the height seen last
-// time lets the rack go first and the body straight onto the page. A panel
-// that is new or moved goes through a group instead; one whose height changed
-// asks for the page to be painted again.
-struct Frame {
-    double x = -1, w = -1, h = -1;
-};
-constexpr int kFrames = 8;
-Frame g_frames[kFrames];
-bool g_relayout = false;
-
 }  // namespace
 
-bool take_relayout() {
-    return std::exchange(g_relayout, false);
-}
+// ---- Panel frame ----
 
 double rack_section(cairo_t* cr, double x, double y, double w, const std::string& title, int seed,
                     const Palette& p, const std::function<double(double)>& body, const std::string& right,
-                    const Rgba* right_color) {
-    Frame spare;
-    Frame& last = seed >= 0 && seed < kFrames ? g_frames[seed] : spare;
+                    const Rgba* right_color, PanelMemory& memory) {
+    PanelMemory::Frame spare;
+    PanelMemory::Frame& last = seed >= 0 && seed < PanelMemory::kPanels ? memory.frames[seed] : spare;
     const bool known = last.x == x && last.w == w && last.h > 0;
     double cx0, cy0, cx1, cy1;
     cairo_clip_extents(cr, &cx0, &cy0, &cx1, &cy1);
@@ -115,10 +99,10 @@ double rack_section(cairo_t* cr, double x, double y, double w, const std::string
         clip_to_columns();
         const double drawn = body(y + kBodyTop) - y + kBodyBottomPad;
         cairo_restore(cr);
-        if (drawn != h) g_relayout = true;
+        if (drawn != h) memory.relayout = true;
         h = drawn;
     }
-    last = Frame{x, w, h};
+    last = PanelMemory::Frame{x, w, h};
     return y + h;
 }
 
@@ -308,5 +292,5 @@ double App::paint_config(cairo_t* cr, double x, double y, double w) {
                   style(kCaption, false, gfx::Align::Left, CW, true, true));
         return st + 68;
     };
-    return rack_section(cr, x, y, w, L10n::tr("cfg.title"), 1, p, body, "", nullptr);
+    return rack_section(cr, x, y, w, L10n::tr("cfg.title"), 1, p, body, "", nullptr, m_panels);
 }

@@ -155,5 +155,5 @@ double App::paint_compare(cairo_t* cr, double x, double y, double w) {
                                        gfx::Align::Left, false, true);
         return ry + kNoteGap + nh;
     };
-    return rack_section(cr, x, y, w, L10n::tr("cmp.title"), 5, p, body, "", nullptr);
+    return rack_section(cr, x, y, w, L10n::tr("cmp.title"), 5, p, body, "", nullptr, m_panels);
 }

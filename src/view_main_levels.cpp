@@ -110,5 +110,5 @@ double App::paint_levels(cairo_t* cr, double x, double y, double w) {
                                        kDescSize, p.text, gfx::Align::Left, false, true);
         return dy + dh + 2;
     };
-    return rack_section(cr, x, y, w, L10n::tr("lvl.title"), 2, p, body, "", nullptr);
+    return rack_section(cr, x, y, w, L10n::tr("lvl.title"), 2, p, body, "", nullptr, m_panels);
 }

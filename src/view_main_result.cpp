@@ -313,5 +313,5 @@ double App::paint_result(cairo_t* cr, double x, double y, double w) {
         return top + (4 / fcols) * rh;
     };
     const std::string right = r.ok() ? L10n::tr("res.estimated") : "";
-    return rack_section(cr, x, y, w, L10n::tr("res.title"), 3, p, body, right, nullptr);
+    return rack_section(cr, x, y, w, L10n::tr("res.title"), 3, p, body, right, nullptr, m_panels);
 }
