@@ -32,7 +32,7 @@ struct Hit {
     std::string tip;
 };
 
-// Set from signal handlers, read by the main loop.
+// Set from signal handlers, read by the main loop (main_desktop.cpp).
 extern std::atomic<bool> g_sig_quit;
 extern std::atomic<bool> g_sig_raise;
 // SIGUSR1 raises the window, SIGTERM, SIGINT and SIGHUP end the run cleanly.
@@ -103,6 +103,8 @@ public:
         cairo_surface_t* surf = nullptr;
         SDL_Texture* tex = nullptr;
         int pw = 0, ph = 0;
+        // Frees the texture and the image; the layer is made again when painted.
+        void release();
     };
 
     struct MenuItem {
@@ -276,6 +278,8 @@ public:
     void menubar_slot(cairo_t* cr, int index, double* x, double* w) const;
     void paint_header(cairo_t* cr, double W);
     void paint_statusbar(cairo_t* cr, double W, double y);
+    // The page's scroll bar along the right edge, for a view of `view` from `top`.
+    void paint_scrollbar(cairo_t* cr, double top, double view);
 
     // ---- Calculator page (view_main*.cpp) ----
 

@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <signal.h>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -47,6 +48,28 @@ std::string first_line(const std::string& path) {
 }
 
 }  // namespace
+
+// ---- Signals ----
+// Only the flags change inside a handler; the loop reacts to them.
+
+std::atomic<bool> g_sig_quit{false};
+std::atomic<bool> g_sig_raise{false};
+
+void on_signal(int sig) {
+    if (sig == SIGUSR1)
+        g_sig_raise.exchange(true);
+    else
+        g_sig_quit.exchange(true);
+}
+
+void install_signal_handlers() {
+    struct sigaction sa {};
+    sa.sa_handler = on_signal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    for (int s : {SIGTERM, SIGINT, SIGHUP, SIGUSR1}) sigaction(s, &sa, nullptr);
+}
+
 
 namespace cli {
 

@@ -27,6 +27,7 @@ constexpr double kWideWindow = 900;
 constexpr double kButtonSize = 38;
 constexpr double kTabSizeMax = 13, kTabSizeMin = 10, kTabSizeStep = 0.5;
 constexpr double kStatusText = 11.5;
+constexpr double kScrollbarMinThumb = 30;
 constexpr const char* kLevelTag = "RAID 0 \xC2\xB7 1 \xC2\xB7 5 \xC2\xB7 6 \xC2\xB7 10 \xC2\xB7 50 \xC2\xB7 60";
 constexpr const char* kBannerText = "Quenlow's Raid Calculator";
 constexpr const char* MENU_KEYS[] = {"mb.file", "mb.view", "mb.raid", "mb.help"};
@@ -284,6 +285,22 @@ void App::paint_header(cairo_t* cr, double W) {
 
     cairo_rectangle(cr, 0, band - 1, W, 1);
     gfx::set(cr, p.panel_edge);
+    cairo_fill(cr);
+}
+
+// ---- Scroll bar ----
+
+void App::paint_scrollbar(cairo_t* cr, double top, double view) {
+    const int tab = std::clamp(m_settings.tab, 0, 1);
+    // A page that became shorter keeps its offset for now (see scroll_page):
+    // the bar then counts the gap below the content as content.
+    const double content = std::max(m_content_h[tab], m_scroll[tab] + view);
+    if (!(content > view + 1 && view > 0)) return;
+    const double t = view * view / content;
+    const double thumb = t <= kScrollbarMinThumb ? kScrollbarMinThumb - 4 : t - 4;
+    const double y = top + 2 + m_scroll[tab] / (content - view) * (view - std::max(t, kScrollbarMinThumb));
+    gfx::rounded(cr, m_W - 9, y, 5, thumb, 2.5);
+    gfx::set(cr, gfx::with_alpha(m_pal.faint, 0.55));
     cairo_fill(cr);
 }
 

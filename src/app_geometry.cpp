@@ -1,0 +1,145 @@
+// The window's place and size: restored from the settings when they still
+// fit a screen, remembered without the decorations the window manager
+// adds. The arithmetic is in namespace geometry; App feeds it SDL's display
+// bounds and the measured decorations.
+#include "app_geometry.h"
+
+#include <algorithm>
+
+#include "app.h"
+
+namespace {
+
+constexpr int kFallbackAreaW = 1920, kFallbackAreaH = 1080;
+constexpr int kMinLimitW = 100, kMaxLimitW = 720, kMinLimitH = 60, kMaxLimitH = 520;
+constexpr double kDefaultWidthShare = 0.56;
+constexpr int kDefaultMinW = 1100, kDefaultMaxW = 1760;
+constexpr int kDefaultRatioW = 16, kDefaultRatioH = 10;
+constexpr int kVerticalChrome = 80;  // room for panels and a title bar the window manager does not report
+constexpr uint32_t kFrameCheckMs = 400;
+constexpr int kProbeBelowTop = 10;  // a window belongs to the screen its title bar is on
+
+geometry::Rect rect_of(const SDL_Rect& r) { return geometry::Rect{r.x, r.y, r.w, r.h}; }
+
+}  // namespace
+
+// ---- Arithmetic ----
+
+namespace geometry {
+
+Rect min_size(const Rect& area, const Frame& f) {
+    return Rect{0, 0, std::clamp(area.w - f.left - f.right, kMinLimitW, kMaxLimitW),
+                std::clamp(area.h - f.top - f.bottom, kMinLimitH, kMaxLimitH)};
+}
+
+Rect open_size(const Rect& area, const Frame& f, int forced_w, int forced_h, int saved_w, int saved_h) {
+    int w, h;
+    if (forced_w >= 1 && forced_h >= 1) {
+        w = forced_w;
+        h = forced_h;
+    } else if (saved_w > 0 && saved_h > 0) {
+        w = saved_w;
+        h = saved_h;
+    } else {
+        w = std::clamp(static_cast<int>(area.w * kDefaultWidthShare), kDefaultMinW, kDefaultMaxW);
+        h = std::min(area.h - kVerticalChrome, w * kDefaultRatioH / kDefaultRatioW);
+    }
+    const int chrome = std::max(kVerticalChrome, f.top + f.bottom);
+    const int room = area.w - f.left - f.right;
+    return Rect{0, 0, std::min(w, std::max(room, kMinLimitW)), std::min(h, std::max(area.h - chrome, kMinLimitH))};
+}
+
+Rect placed(const Rect& area, bool on_screen, const Frame& f, int x, int y, int w, int h) {
+    if (!on_screen) {
+        x = area.x + (area.w - w) / 2;
+        y = area.y + (area.h - h) / 2;
+    }
+    const int min_x = area.x + f.left, min_y = area.y + f.top;
+    const int max_x = area.x + area.w - w - f.right, max_y = area.y + area.h - h - f.bottom;
+    auto limit = [](int v, int lo, int hi) { return v < lo ? lo : std::min(v, std::max(hi, lo)); };
+    return Rect{limit(x, min_x, max_x), limit(y, min_y, max_y), w, h};
+}
+
+}  // namespace geometry
+
+// ---- The window ----
+
+SDL_Rect App::work_area(int x, int y, bool* found) const {
+    *found = false;
+    const int n = SDL_GetNumVideoDisplays();
+    for (int i = 0; i < n; ++i) {
+        SDL_Rect b;
+        const SDL_Point pt{x, y};
+        if (SDL_GetDisplayBounds(i, &b) == 0 && SDL_PointInRect(&pt, &b)) {
+            *found = true;
+            SDL_Rect u;
+            return SDL_GetDisplayUsableBounds(i, &u) == 0 ? u : b;
+        }
+    }
+    for (int i = 0; i < n; ++i) {
+        SDL_Rect u;
+        if (SDL_GetDisplayUsableBounds(i, &u) == 0) return u;
+    }
+    return SDL_Rect{0, 0, kFallbackAreaW, kFallbackAreaH};
+}
+
+void App::frame_extents(int* top, int* left, int* bottom, int* right) const {
+    *top = *left = *bottom = *right = 0;
+    if (!m_win || SDL_GetWindowBordersSize(m_win, top, left, bottom, right) != 0)
+        *top = *left = *bottom = *right = 0;
+}
+
+namespace {
+
+geometry::Frame frame_of(const App& a) {
+    geometry::Frame f;
+    a.frame_extents(&f.top, &f.left, &f.bottom, &f.right);
+    return f;
+}
+
+}  // namespace
+
+void App::fit_limits(const SDL_Rect& usable) {
+    const geometry::Rect m = geometry::min_size(rect_of(usable), frame_of(*this));
+    SDL_SetWindowMinimumSize(m_win, m.w, m.h);
+}
+
+void App::place(int x, int y, int w, int h) {
+    bool found = false;
+    const SDL_Rect area = work_area(x + w / 2, y + kProbeBelowTop, &found);
+    const geometry::Rect at = geometry::placed(rect_of(area), found, frame_of(*this), x, y, w, h);
+    m_req_x = at.x;
+    m_req_y = at.y;
+    SDL_SetWindowPosition(m_win, m_req_x, m_req_y);
+    m_frame_check_at = std::max<uint32_t>(1, SDL_GetTicks() + kFrameCheckMs);
+}
+
+void App::apply_geometry() {
+    const Geometry& g = m_settings.full;
+    const bool valid = g.w > 0 && g.h > 0 && g.has_pos;
+    bool found = false;
+    const SDL_Rect area = valid ? work_area(g.x + g.w / 2, g.y + kProbeBelowTop, &found) : work_area(0, 0, &found);
+    fit_limits(area);
+    const geometry::Rect size = geometry::open_size(rect_of(area), frame_of(*this), force_w, force_h, g.w, g.h);
+    SDL_SetWindowSize(m_win, size.w, size.h);
+    if (valid)
+        place(g.x, g.y, size.w, size.h);
+    else
+        place(area.x + (area.w - size.w) / 2, area.y + (area.h - size.h) / 2, size.w, size.h);
+    update_scale();
+    invalidate();
+    invalidate_over();
+}
+
+void App::remember_geometry() {
+    if (!m_win || (force_w >= 1 && force_h >= 1)) return;
+    const Uint32 f = SDL_GetWindowFlags(m_win);
+    if (f & (SDL_WINDOW_FULLSCREEN | SDL_WINDOW_MINIMIZED | SDL_WINDOW_MAXIMIZED | SDL_WINDOW_HIDDEN)) return;
+    Geometry& g = m_settings.full;
+    SDL_GetWindowSize(m_win, &g.w, &g.h);
+    int x = 0, y = 0;
+    SDL_GetWindowPosition(m_win, &x, &y);
+    g.x = x - m_frame_dx;
+    g.y = y - m_frame_dy;
+    g.has_pos = true;
+}

@@ -1,0 +1,28 @@
+// Where the window goes and how large it opens, as plain arithmetic on the
+// screen's work area and the window manager's decorations, so the rules can
+// be checked without a display. The App applies them (app_geometry.cpp).
+#pragma once
+
+namespace geometry {
+
+struct Rect {
+    int x = 0, y = 0, w = 0, h = 0;
+};
+
+// Decoration sizes the window manager adds around the window; 0 when unknown.
+struct Frame {
+    int top = 0, left = 0, bottom = 0, right = 0;
+};
+
+// The smallest window in a work area: 720 x 520 where it fits, less on a
+// small screen, never below 100 x 60.
+Rect min_size(const Rect& area, const Frame& frame);
+// The size to open at: a forced size, else a saved one, else a default
+// share of the area; in every case held inside the area (w and h only).
+Rect open_size(const Rect& area, const Frame& frame, int forced_w, int forced_h, int saved_w, int saved_h);
+// The top-left corner for a w x h window asked for at (x, y): centred in
+// the area when that point is on no screen (`on_screen` false), and kept
+// inside the area with its decorations (x and y only).
+Rect placed(const Rect& area, bool on_screen, const Frame& frame, int x, int y, int w, int h);
+
+}  // namespace geometry

@@ -1,0 +1,175 @@
+// The two painted layers and how they reach the screen: the opaque base
+// (page, header, status bar) and the transparent overlay (dialogs, menus,
+// tooltips) are painted into cairo images only when dirty and uploaded as
+// textures; every frame copies them with the accelerated bars and lights
+// between them. snapshot() paints the same layers into PNG files without a
+// window.
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+#include "app.h"
+#include "gpu.h"
+#include "logger.h"
+
+namespace {
+
+constexpr int kPaintPasses = 2;
+
+}  // namespace
+
+void App::Layer::release() {
+    if (tex) SDL_DestroyTexture(tex);
+    if (surf) cairo_surface_destroy(surf);
+    *this = Layer{};
+}
+
+void App::paint_layer(Layer& layer, bool opaque, void (App::*paint)(cairo_t*)) {
+    int pw = 0, ph = 0;
+    SDL_GetRendererOutputSize(m_ren, &pw, &ph);
+    if (pw < 1 || ph < 1) return;
+    if (!(layer.surf && layer.tex && layer.pw == pw && layer.ph == ph)) {
+        layer.release();
+        layer.surf = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, pw, ph);
+        layer.tex = SDL_CreateTexture(m_ren, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, pw, ph);
+        if (!layer.tex || cairo_surface_status(layer.surf) != CAIRO_STATUS_SUCCESS) {
+            layer.release();
+            return;
+        }
+        SDL_SetTextureBlendMode(layer.tex, opaque ? SDL_BLENDMODE_NONE : m_premul);
+        layer.pw = pw;
+        layer.ph = ph;
+    }
+    settle_scrolls();
+    cairo_surface_set_device_scale(layer.surf, m_k, m_k);
+    cairo_t* cr = cairo_create(layer.surf);
+    // The base starts with the window's background, which covers every pixel.
+    if (!opaque) {
+        cairo_save(cr);
+        cairo_set_operator(cr, CAIRO_OPERATOR_CLEAR);
+        cairo_paint(cr);
+        cairo_restore(cr);
+    }
+    (this->*paint)(cr);
+    probe_delay();
+    cairo_destroy(cr);
+    cairo_surface_flush(layer.surf);
+    SDL_UpdateTexture(layer.tex, nullptr, cairo_image_surface_get_data(layer.surf),
+                      cairo_image_surface_get_stride(layer.surf));
+    ++(opaque ? m_base_paints : m_over_paints);
+}
+
+void App::paint_base(cairo_t* cr) {
+    gfx::begin_frame();
+    // A panel whose height changed since the last frame asks for one more pass.
+    for (int pass = 0; pass < kPaintPasses; ++pass) {
+        paint_base_once(cr);
+        if (!std::exchange(m_panels.relayout, false)) break;
+    }
+}
+
+void App::paint_base_once(cairo_t* cr) {
+    m_hits.clear();
+    gfx::window_bg(cr, m_W, m_H, m_pal);
+
+    const int tab = std::clamp(m_settings.tab, 0, 1);
+    const double top = top_band();
+    const double bottom = m_H - kStatusBarH;
+    const double offset = top - m_scroll[tab];
+    cairo_save(cr);
+    cairo_rectangle(cr, 0, top, m_W, std::max(0.0, bottom - top));
+    cairo_clip(cr);
+    cairo_translate(cr, 0, offset);
+    gpu::begin(cr);
+    m_content_h[tab] = tab == 0 ? paint_page(cr, m_W) : paint_guide(cr, m_W);
+    gpu::end();
+    cairo_restore(cr);
+
+    const double view = view_height();
+
+    // Page hits into window coordinates, cut to the page area.
+    std::vector<Hit> page;
+    page.reserve(m_hits.size());
+    for (Hit h : m_hits) {
+        h.y += offset;
+        const double y0 = std::max(h.y, top), y1 = std::min(h.y + h.h, bottom);
+        if (y1 - y0 <= 0) continue;
+        h.y = y0;
+        h.h = y1 - y0;
+        page.push_back(std::move(h));
+    }
+    m_hits = std::move(page);
+
+    paint_scrollbar(cr, top, view);
+    paint_header(cr, m_W);
+    paint_statusbar(cr, m_W, m_H - kStatusBarH);
+}
+
+bool App::has_overlay() const { return m_modal != Modal::None || m_menu.open || m_tip_shown; }
+
+void App::paint_over(cairo_t* cr) {
+    m_over_hits.clear();
+    m_has_over = false;
+    if (m_modal == Modal::Settings || m_modal == Modal::Languages) {
+        paint_settings(cr, m_W, m_H);
+        m_has_over = true;
+        if (m_modal == Modal::Languages) paint_languages(cr, m_W, m_H);
+    } else if (m_modal == Modal::Confirm || m_modal == Modal::Crash) {
+        paint_confirm(cr, m_W, m_H, m_modal == Modal::Crash);
+        m_has_over = true;
+    } else if (m_modal == Modal::GuideWarn) {
+        paint_guide_warn(cr, m_W, m_H);
+        m_has_over = true;
+    }
+    if (m_menu.open) {
+        paint_menu(cr);
+        m_has_over = true;
+    }
+    if (m_tip_shown) {
+        paint_tooltip(cr);
+        m_has_over = true;
+    }
+}
+
+void App::compose() {
+    // The opaque base covers the whole window; a clear is needed only without it.
+    if (m_base.tex) {
+        SDL_RenderCopy(m_ren, m_base.tex, nullptr, nullptr);
+    } else {
+        SDL_SetRenderDrawColor(m_ren, 0, 0, 0, 255);
+        SDL_RenderClear(m_ren);
+    }
+    const double top = top_band();
+    const SDL_Rect clip{0, static_cast<int>(std::lround(m_k * top)), static_cast<int>(std::lround(m_k * m_W)),
+                        static_cast<int>(std::lround(m_k * (m_H - kStatusBarH - top)))};
+    gpu::render(m_k, clip, m_settings.animate);
+    if (m_has_over && m_over.tex) SDL_RenderCopy(m_ren, m_over.tex, nullptr, nullptr);
+    SDL_RenderPresent(m_ren);
+    if (m_frames++ == 0) logger::info("first frame presented");
+}
+
+bool App::snapshot(double W, double H, double scale, const std::string& base_png,
+                   const std::string& over_png) {
+    m_W = W;
+    m_H = H;
+    m_k = scale;
+    if (m_pal.bg.a == 1 && m_pal.bg.r == 0 && m_pal.bg.g == 0 && m_pal.bg.b == 0) m_pal = Palette::make(m_dark);
+    const int pw = static_cast<int>(std::lround(W * scale)), ph = static_cast<int>(std::lround(H * scale));
+    bool ok = true;
+    for (int layer = 0; layer < 2; ++layer) {
+        const std::string& path = layer == 0 ? base_png : over_png;
+        settle_scrolls();
+        cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, pw, ph);
+        cairo_surface_set_device_scale(s, scale, scale);
+        cairo_t* cr = cairo_create(s);
+        if (layer == 0)
+            paint_base(cr);
+        else
+            paint_over(cr);
+        cairo_destroy(cr);
+        if (!path.empty()) ok = cairo_surface_write_to_png(s, path.c_str()) == CAIRO_STATUS_SUCCESS && ok;
+        cairo_surface_destroy(s);
+    }
+    return ok;
+}
+

@@ -1,0 +1,281 @@
+// The event loop: it waits for SDL events as long as nothing animates,
+// runs the timers (copied mark, stepper repeat, start-up confirmation,
+// decoration check, save, caret, tooltip), and paints at most once per
+// frame interval, the base and the overlay each only when dirty.
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+#include <glib.h>
+
+#include "app.h"
+#include "gpu.h"
+#include "l10n.h"
+#include "logger.h"
+
+namespace {
+
+constexpr uint32_t kWaitAnimMs = 4, kWaitEditMs = 50, kWaitIdleMs = 100;
+constexpr uint32_t kFrameSoftwareMs = 41, kFrameLightsMs = 33, kFrameMs = 16, kFrameUnfocusedMs = 33;
+constexpr uint32_t kStartupConfirmMs = 20000;
+constexpr uint32_t kHoldRepeatMs = 70;
+constexpr int kMaxHoldCatchUp = 50;  // steps in one pass after a stall
+constexpr uint32_t kTooltipDelayMs = 650;
+constexpr int kFrameMaxOffset = 79;
+constexpr double kMaxAnimStep = 0.1;
+
+bool ticks_passed(uint32_t at, uint32_t now) { return at != 0 && static_cast<int32_t>(now - at) >= 0; }
+
+}  // namespace
+
+void App::loop() {
+    m_loop_start = SDL_GetTicks();
+    m_last_step = m_loop_start;
+    while (m_running) {
+        if (probe_due()) probe_answer();
+        const bool lights = m_settings.animate && gpu::has_lights() && gpu::available();
+        uint32_t wait = kWaitIdleMs;
+        if (lights || m_moving || !m_hold.empty())
+            wait = kWaitAnimMs;
+        else if (!m_edit.empty())
+            wait = kWaitEditMs;
+        // A changed layer is painted in the next frame slot, not after an idle wait.
+        if (m_dirty || m_over_dirty) {
+            const uint32_t since = SDL_GetTicks() - m_last_present;
+            const uint32_t interval = frame_interval(lights);
+            wait = std::min(wait, since >= interval ? 0 : interval - since);
+        }
+
+        SDL_Event e;
+        if (SDL_WaitEventTimeout(&e, static_cast<int>(wait))) {
+            handle(e);
+            while (m_running && SDL_PollEvent(&e)) handle(e);
+        }
+        if (g_sig_quit.load() && m_running) {
+            logger::info("quit requested by a signal");
+            m_running = false;
+        }
+        if (g_sig_raise.exchange(false) && m_win) {
+            SDL_RestoreWindow(m_win);
+            SDL_RaiseWindow(m_win);
+        }
+        if (!m_running) break;
+
+        uint32_t now = SDL_GetTicks();
+        if (ticks_passed(m_gpu_retry_at, now)) {
+            m_gpu_retry_at = 0;
+            m_gpu_lost = false;
+            recover_renderer();
+        } else if (m_gpu_lost || !m_ren) {
+            m_gpu_lost = false;
+            recover_renderer();
+        }
+        if (!m_ren) continue;
+
+        while (g_main_context_iteration(nullptr, FALSE)) {
+        }
+
+        now = SDL_GetTicks();
+        if (ticks_passed(m_copied_until, now)) {
+            m_copied_until = 0;
+            m_copied_cmd = -1;
+            invalidate();
+        }
+        // Each repeat is due one period after the last one was due, so slow
+        // frames delay the steps but never lose them.
+        for (int n = 0; !m_hold.empty() && ticks_passed(m_hold_next, now) && n < kMaxHoldCatchUp; ++n) {
+            const size_t colon = m_hold.find(':');
+            const std::string field = m_hold.substr(0, colon);
+            const int dir = colon != std::string::npos && m_hold.substr(colon + 1) == "plus" ? 1 : -1;
+            step_value(field, dir);
+            m_hold_next += kHoldRepeatMs;
+        }
+        if (!m_startup_confirmed && now - m_loop_start >= kStartupConfirmMs) {
+            m_startup_confirmed = true;
+            L10n::startupSucceeded();
+        }
+        if (ticks_passed(m_frame_check_at, now)) {
+            m_frame_check_at = 0;
+            int x = 0, y = 0;
+            SDL_GetWindowPosition(m_win, &x, &y);
+            const int dx = x - m_req_x, dy = y - m_req_y;
+            if (std::abs(dx) <= kFrameMaxOffset && std::abs(dy) <= kFrameMaxOffset) {
+                m_frame_dx = dx;
+                m_frame_dy = dy;
+            }
+        }
+        if (ticks_passed(m_save_at, now)) {
+            m_save_at = 0;
+            save_now();
+        }
+        if (!m_edit.empty() && ticks_passed(m_blink_at, now)) {
+            m_caret_on = !m_caret_on;
+            m_blink_at = now + kCaretBlinkMs;
+            invalidate();
+        }
+        if (!m_tip_shown && m_mx >= 0 && now - m_hover_since > kTooltipDelayMs) {
+            const Hit* h = hit_at(m_mx, m_my, modal_or_menu());
+            if (h && !h->tip.empty()) {
+                m_tip_shown = true;
+                invalidate_over();
+            }
+        }
+
+        const Uint32 flags = SDL_GetWindowFlags(m_win);
+        if (flags & (SDL_WINDOW_HIDDEN | SDL_WINDOW_MINIMIZED)) continue;
+        // A size the window system settled on without a resize event (seen
+        // without a window manager) must not leave a stale layer on screen.
+        int ww = 0, wh = 0;
+        SDL_GetWindowSize(m_win, &ww, &wh);
+        if (ww != static_cast<int>(m_W) || wh != static_cast<int>(m_H)) {
+            update_scale();
+            invalidate();
+            invalidate_over();
+        }
+
+        const bool moving = m_moving || !m_hold.empty();
+        if (now - m_last_present < frame_interval(lights)) continue;
+        // Input that changed nothing has no frame to wait for.
+        const bool input_shown = m_input_at != 0 && (m_dirty || m_over_dirty);
+        if (!input_shown) m_input_at = 0;
+
+        bool painted = false;
+        if (m_dirty) {
+            m_dirty = false;
+            paint_layer(m_base, true, &App::paint_base);
+            painted = true;
+        }
+        if (m_over_dirty) {
+            m_over_dirty = false;
+            // Most of the time nothing floats over the page: no layer to
+            // clear, paint and upload, and none to blend at every frame.
+            if (has_overlay()) {
+                paint_layer(m_over, false, &App::paint_over);
+            } else {
+                m_over_hits.clear();
+                m_has_over = false;
+            }
+            painted = true;
+        }
+        if (!painted && !lights && !moving) {
+            m_last_step = now;
+            continue;
+        }
+        const double dt = std::min(kMaxAnimStep, (now - m_last_step) / 1000.0);
+        m_moving = gpu::step(dt, m_settings.animate);
+        compose();
+        m_last_present = now;
+        m_last_step = now;
+        if (input_shown) {
+            const uint32_t ms = SDL_GetTicks() - m_input_at;
+            m_input_worst_ms = std::max(m_input_worst_ms, ms);
+            m_input_total_ms += ms;
+            ++m_inputs_shown;
+            m_input_at = 0;
+        }
+    }
+}
+
+uint32_t App::frame_interval(bool lights) const {
+    if (m_software) return kFrameSoftwareMs;
+    if (!m_focus) return kFrameUnfocusedMs;
+    return lights && !m_moving && m_hold.empty() ? kFrameLightsMs : kFrameMs;
+}
+
+void App::handle(const SDL_Event& e) {
+    const bool input = e.type == SDL_MOUSEBUTTONDOWN || e.type == SDL_MOUSEWHEEL || e.type == SDL_KEYDOWN ||
+                       e.type == SDL_TEXTINPUT;
+    if (input && m_input_at == 0) m_input_at = std::max<Uint32>(e.common.timestamp, 1);
+    switch (e.type) {
+    case SDL_QUIT:
+        logger::info("quit requested by the window system");
+        m_running = false;
+        break;
+    case SDL_WINDOWEVENT:
+        switch (e.window.event) {
+        case SDL_WINDOWEVENT_EXPOSED:
+            update_scale();
+            invalidate();
+            invalidate_over();
+            break;
+        case SDL_WINDOWEVENT_SIZE_CHANGED:
+            update_scale();
+            invalidate();
+            invalidate_over();
+            queue_save();
+            break;
+        case SDL_WINDOWEVENT_MOVED:
+            queue_save();
+            break;
+        case SDL_WINDOWEVENT_LEAVE:
+            m_hold.clear();
+            m_mx = m_my = -1;
+            if (!m_hover.empty()) {
+                m_hover.clear();
+                invalidate();
+            }
+            break;
+        case SDL_WINDOWEVENT_FOCUS_GAINED:
+            m_focus = true;
+            break;
+        case SDL_WINDOWEVENT_FOCUS_LOST:
+            m_focus = false;
+            break;
+        case SDL_WINDOWEVENT_DISPLAY_CHANGED: {
+            int x = 0, y = 0, w = 0, h = 0;
+            SDL_GetWindowPosition(m_win, &x, &y);
+            SDL_GetWindowSize(m_win, &w, &h);
+            bool found = false;
+            fit_limits(work_area(x + w / 2, y + h / 2, &found));
+            update_scale();
+            invalidate();
+            invalidate_over();
+            break;
+        }
+        default:
+            break;
+        }
+        break;
+    case SDL_RENDER_TARGETS_RESET:
+        invalidate();
+        invalidate_over();
+        break;
+    case SDL_RENDER_DEVICE_RESET:
+        m_gpu_lost = true;
+        break;
+    case SDL_KEYDOWN:
+        key(e.key.keysym);
+        break;
+    case SDL_TEXTINPUT:
+        text_input(e.text.text);
+        break;
+    case SDL_MOUSEMOTION:
+        mouse_move(e.motion.x, e.motion.y);
+        break;
+    case SDL_MOUSEBUTTONDOWN: {
+        const int b = e.button.button == SDL_BUTTON_LEFT ? 1 : e.button.button == SDL_BUTTON_RIGHT ? 3 : 2;
+        mouse_down(e.button.x, e.button.y, b, e.button.clicks);
+        break;
+    }
+    case SDL_MOUSEBUTTONUP: {
+        const int b = e.button.button == SDL_BUTTON_LEFT ? 1 : e.button.button == SDL_BUTTON_RIGHT ? 3 : 2;
+        mouse_up(e.button.x, e.button.y, b);
+        break;
+    }
+    case SDL_SYSWMEVENT:
+        probe_event(e);
+        break;
+    case SDL_MOUSEWHEEL: {
+        int x = 0, y = 0;
+        SDL_GetMouseState(&x, &y);
+        if (e.wheel.y > 0)
+            wheel(x, y, -1);
+        else if (e.wheel.y < 0)
+            wheel(x, y, +1);
+        break;
+    }
+    default:
+        break;
+    }
+}
+

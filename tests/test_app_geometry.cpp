@@ -1,0 +1,70 @@
+// The window's size and place as plain arithmetic: what a screen of a given
+// size with given decorations makes of forced, saved and default sizes.
+#include <gtest/gtest.h>
+
+#include "app_geometry.h"
+
+namespace {
+
+using geometry::Frame;
+using geometry::Rect;
+
+const Rect kFullHd{0, 0, 1920, 1080};
+const Frame kTitleBar{30, 2, 2, 2};
+
+TEST(Geometry, DefaultSizeIsAShareOfTheScreen) {
+    // 56 % of the width, at least 1100 and at most 1760, 16:10, with room for panels.
+    const Rect fhd = geometry::open_size(kFullHd, Frame{}, 0, 0, 0, 0);
+    EXPECT_EQ(fhd.w, 1100) << "1075 is below the least default";
+    EXPECT_EQ(fhd.h, 687);
+    const Rect uhd = geometry::open_size(Rect{0, 0, 3840, 2160}, Frame{}, 0, 0, 0, 0);
+    EXPECT_EQ(uhd.w, 1760);
+    EXPECT_EQ(uhd.h, 1100);
+    const Rect small = geometry::open_size(Rect{0, 0, 1366, 768}, Frame{}, 0, 0, 0, 0);
+    EXPECT_EQ(small.w, 1100);
+    EXPECT_EQ(small.h, 687) << "768 less 80 leaves 688, 16:10 asks for less";
+}
+
+TEST(Geometry, ForcedAndSavedSizesAreHeldInsideTheScreen) {
+    EXPECT_EQ(geometry::open_size(kFullHd, Frame{}, 900, 650, 1500, 900).w, 900) << "forced beats saved";
+    const Rect saved = geometry::open_size(kFullHd, Frame{}, 0, 0, 1500, 900);
+    EXPECT_EQ(saved.w, 1500);
+    EXPECT_EQ(saved.h, 900);
+    // Too large for the screen: the decorations and 80 units of panels fit beside it.
+    const Rect big = geometry::open_size(kFullHd, kTitleBar, 0, 0, 1920, 1075);
+    EXPECT_EQ(big.w, 1916);
+    EXPECT_EQ(big.h, 1000);
+    EXPECT_EQ(geometry::open_size(kFullHd, kTitleBar, 5000, 5000, 0, 0).w, 1916) << "even a forced size";
+}
+
+TEST(Geometry, SmallestWindowShrinksOnlyOnSmallScreens) {
+    const Rect m = geometry::min_size(kFullHd, kTitleBar);
+    EXPECT_EQ(m.w, 720);
+    EXPECT_EQ(m.h, 520);
+    const Rect tiny = geometry::min_size(Rect{0, 0, 640, 480}, kTitleBar);
+    EXPECT_EQ(tiny.w, 636);
+    EXPECT_EQ(tiny.h, 448);
+    EXPECT_EQ(geometry::min_size(Rect{0, 0, 50, 20}, Frame{}).w, 100);
+}
+
+TEST(Geometry, PlacedInsideTheScreenWithItsDecorations) {
+    const Rect inside = geometry::placed(kFullHd, true, kTitleBar, 200, 150, 1000, 700);
+    EXPECT_EQ(inside.x, 200);
+    EXPECT_EQ(inside.y, 150);
+    const Rect corner = geometry::placed(kFullHd, true, kTitleBar, -50, -40, 1000, 700);
+    EXPECT_EQ(corner.x, 2) << "the left border stays on screen";
+    EXPECT_EQ(corner.y, 30) << "so does the title bar";
+    const Rect right = geometry::placed(kFullHd, true, kTitleBar, 1500, 900, 1000, 700);
+    EXPECT_EQ(right.x, 1920 - 1000 - 2);
+    EXPECT_EQ(right.y, 1080 - 700 - 2);
+    // Its screen is gone: centred on the one there is.
+    const Rect gone = geometry::placed(kFullHd, false, Frame{}, 5000, 4000, 800, 600);
+    EXPECT_EQ(gone.x, 560);
+    EXPECT_EQ(gone.y, 240);
+    // Larger than the screen: the top-left corner wins.
+    const Rect huge = geometry::placed(Rect{100, 50, 800, 600}, true, Frame{}, 300, 300, 1000, 700);
+    EXPECT_EQ(huge.x, 100);
+    EXPECT_EQ(huge.y, 50);
+}
+
+}  // namespace
