@@ -1,10 +1,18 @@
 // The one stateful object of the window: the persisted settings, the
 // calculation derived from them, the transient interface state, and the
 // window with its two painted layers. Its roles live in separate files:
-// state and value editing (app.cpp), window and loop (app_window.cpp), input
-// (app_input.cpp), desktop bridges (app_desktop.cpp), and one view_* file per
-// page or overlay. Hits are collected while painting and input is resolved
-// against the last painted frame.
+//   app.cpp           state and value editing
+//   app_actions.cpp   what each control does, and the click dispatch
+//   app_input.cpp     pointer, wheel, keys and typed text
+//   app_window.cpp    the run, the window and its renderer
+//   app_loop.cpp      the event loop and its timers
+//   app_layers.cpp    painting the layers and putting them on screen
+//   app_geometry.cpp  the window's size and place
+//   app_desktop.cpp   theme, links and clipboard
+//   app_probe.cpp     the window tests' barrier
+//   view_*.cpp        one painter per page or overlay
+// Hits are collected while painting (ids from hit_id.h) and input is
+// resolved against the last painted frame.
 #pragma once
 
 #include <SDL.h>

@@ -1,7 +1,7 @@
-// Input dispatch: pointer, wheel, keys and typed text are resolved against
-// the hit lists of the last painted frame (the one painted last wins) and
-// turned into state changes. Hit ids are short commands, a head and a tail
-// split at the first colon ("disk:3", "cap:plus").
+// Input: pointer, wheel, keys and typed text are resolved against the hit
+// lists of the last painted frame (the one painted last wins); a click goes
+// on to the dispatch of app_actions.cpp, keys to the same actions. Scrolling
+// of the page and the overlays lives here too.
 #include <SDL.h>
 
 #include <algorithm>

@@ -1,7 +1,7 @@
-// The settings overlay with its General, About and Keyboard shortcuts tabs,
-// the language list painted over it, and the click dispatch of every
-// overlay. The tab content scrolls inside a clipped area; hits that scroll
-// fully out of sight are disabled.
+// The settings overlay with its General, About and Keyboard shortcuts tabs
+// and the language list painted over it. The tab content scrolls inside a
+// clipped area; hits that scroll fully out of sight are disabled. What a
+// click on them does is in app_actions.cpp.
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
