@@ -85,6 +85,7 @@ void App::probe_answer() {
         << "hover " << m_hover << '\n'
         << "over_hover " << m_over_hover << '\n'
         << "hold " << m_hold << '\n'
+        << "moving " << m_moving << '\n'
         << "size " << m_W << ' ' << m_H << '\n'
         << "scale " << m_k << '\n'
         << "pointer " << m_mx << ' ' << m_my << '\n'

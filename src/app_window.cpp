@@ -43,6 +43,16 @@ bool gl_strings(std::string* renderer, std::string* version) {
     return true;
 }
 
+// Mesa's CPU rasterisers: OpenGL, but every frame costs the CPU what a
+// software renderer costs, so bars and lights stay still there. The tests
+// of the animated path set ZXRC_TEST_ANIMATE_ON_CPU_GL, having no GPU.
+bool still_on_cpu_gl(const std::string& gl_renderer) {
+    const bool cpu = gl_renderer.find("llvmpipe") != std::string::npos ||
+                     gl_renderer.find("softpipe") != std::string::npos;
+    const char* force = std::getenv("ZXRC_TEST_ANIMATE_ON_CPU_GL");
+    return cpu && !(force && *force == '1');
+}
+
 std::string renderer_name(SDL_Renderer* ren, bool* accelerated, bool* vsync) {
     SDL_RendererInfo info{};
     if (!ren || SDL_GetRendererInfo(ren, &info) != 0) {
@@ -205,7 +215,14 @@ bool App::init_window() {
     if (gl_strings(&glr, &glv)) {
         logger::info("OpenGL renderer: " + glr);
         lines.push_back("OpenGL: " + glr + " \xC2\xB7 " + glv);
-        cpu_gl = glr.find("llvmpipe") != std::string::npos || glr.find("softpipe") != std::string::npos;
+        cpu_gl = still_on_cpu_gl(glr);
+        // The GL drawable takes the window's size when the context is made
+        // and reads it again only after a buffer swap: a window shrunk to fit
+        // the screen before its first frame would get that frame drawn into
+        // the old, taller buffer, the picture shifted down by the difference.
+        // One swap now, while the window is hidden, makes it look again.
+        SDL_RenderClear(m_ren);
+        SDL_RenderPresent(m_ren);
     }
     for (int i = 0; i < SDL_GetNumVideoDisplays(); ++i) {
         SDL_Rect b;
@@ -214,11 +231,11 @@ bool App::init_window() {
     }
     zxcrash::record_graphics(lines);
 
-    gpu::init(m_ren, m_software);
     if (cpu_gl) {
-        logger::info("Mesa renders on the CPU: animation limited to 24 frames per second");
+        logger::info("Mesa renders on the CPU: still bars and lights, 24 frames per second");
         m_software = true;
     }
+    gpu::init(m_ren, m_software);
     update_scale();
     probe_start();
     return true;
@@ -266,7 +283,8 @@ bool App::recover_renderer() {
     }
     bool accelerated = false;
     const std::string rname = renderer_name(m_ren, &accelerated, nullptr);
-    m_software = !accelerated;
+    std::string glr, glv;
+    m_software = !accelerated || (gl_strings(&glr, &glv) && still_on_cpu_gl(glr));
     logger::info("renderer now " + rname + (accelerated ? " (accelerated)" : " (software)"));
     if (accelerated) {
         m_gpu_retry_at = 0;

@@ -334,5 +334,28 @@ TEST_P(Window, TheLockAndSignalsDuringStartUp) {
     EXPECT_EQ(first.wait_exit(), 0);
 }
 
+// A window that does not fit the screen is shrunk as it opens: before its
+// first frame, so the first frame must already be drawn at the new size,
+// from the menu bar at the top to the status bar at the bottom, and clicks
+// must land on what is drawn under them.
+TEST_P(Window, ShrunkToFitTheScreenAndDrawnWhereItsClicksLand) {
+    wkit::Xvfb laptop(1366, 768);
+    ASSERT_TRUE(laptop.ok());
+    for (const bool saved : {false, true}) {
+        const wkit::User u = wkit::new_user("shrunk");
+        if (saved) seed_settings(u, [](Settings& s) { s.full = Geometry{0, 0, 1360, 765, true}; });
+        wkit::Program p(laptop, u, GetParam());
+        ASSERT_TRUE(p.wait_window()) << p.stderr_text();
+        ASSERT_LT(p.h(), saved ? 765 : 800) << "shrunk to the screen";
+        const auto shot = p.shot();
+        EXPECT_TRUE(near(shot->at(p.w() - 6, 3), "#E9E8E4")) << "the menu bar at the very top";
+        EXPECT_TRUE(near(shot->at(p.w() - 6, p.h() - 3), "#E9E8E4")) << "the status bar at the very bottom";
+        p.click("unit:1");
+        EXPECT_EQ(p.frame().settings().cap_unit, 1) << "the GB chip where it is drawn";
+        p.key("ctrl+q");
+        EXPECT_EQ(p.wait_exit(), 0);
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Renderers, Window, ::testing::ValuesIn(wkit::renderers()),
                          [](const auto& info) { return info.param; });

@@ -317,35 +317,41 @@ TEST_P(CalcPage, CopiedReportMatchesTheCommandLine) {
 }
 
 TEST_P(CalcPage, BlinkingLightsDoNotRepaintThePage) {
-    // The grown-in intro lasts about half a second, some fifteen frames at
-    // most; flickering lights in view go on for the whole run.
-    constexpr unsigned long long kIntroFrames = 30;
-    for (const bool in_view : {true, false}) {
-        const wkit::User u = wkit::new_user("lights");
-        seed(u, [](Settings& s) {
-            s.disks = 24;
-            s.spares = 2;
-            s.failed = "3,7";
-        });
-        wkit::Program p(x, u, GetParam(), {"--size", "1280x800"});
-        ASSERT_TRUE(p.wait_window()) << p.stderr_text();
-        if (in_view) p.key("End");  // the array is the last panel
-        // What the loop does on its own, left alone for a while.
-        usleep(kIdleWatchMs * 1000);
-        p.signal(SIGTERM);
-        ASSERT_EQ(p.wait_exit(), 0);
-        const std::string log = p.log();
-        unsigned long long frames = 0, base = 0;
-        const size_t at = log.rfind("frames ");
-        ASSERT_NE(at, std::string::npos) << log;
-        ASSERT_EQ(std::sscanf(log.c_str() + at, "frames %llu, base repaints %llu", &frames, &base), 2);
-        EXPECT_LE(base, in_view ? 4u : 2u) << "the first paint, the scroll, perhaps one after the window settled";
-        if (GetParam() == "software")
-            EXPECT_LE(frames, base + 2) << "still lights: nothing to show between repaints";
-        else if (in_view)
-            EXPECT_GT(frames, base + kIntroFrames) << "the lights alone keep frames coming";
-        else
-            EXPECT_LE(frames, base + kIntroFrames) << "lights below the fold need no frames";
+    // Mesa's CPU OpenGL costs a frame what the software renderer costs, so
+    // both show still lights and make no frame of their own; the animated
+    // path, forced here for want of a GPU, flickers the lights in view at
+    // about 30 frames a second without repainting the page. Counted once
+    // the grown-in intro is over.
+    constexpr double kLitFramesPerSecond = 5;  // far below what the lights ask for, on any machine
+    for (const bool animated : {false, true}) {
+        if (animated && GetParam() == "software") continue;
+        for (const bool in_view : {true, false}) {
+            SCOPED_TRACE(std::string(animated ? "animated" : "still") + (in_view ? ", lights in view" : ", below"));
+            const wkit::User u = wkit::new_user("lights");
+            seed(u, [](Settings& s) {
+                s.disks = 24;
+                s.spares = 2;
+                s.failed = "3,7";
+            });
+            std::vector<std::string> env;
+            if (animated) env.push_back("ZXRC_TEST_ANIMATE_ON_CPU_GL=1");
+            wkit::Program p(x, u, GetParam(), {"--size", "1280x800"}, env);
+            ASSERT_TRUE(p.wait_window()) << p.stderr_text();
+            if (in_view) p.key("End");  // the array is the last panel
+            ASSERT_TRUE(wkit::wait_until([&] { return p.sync() && p.frame().get("moving") == "0"; }, 20000));
+            const double frames0 = p.frame().num("frame"), paints0 = p.frame().num("paints");
+            // What the loop does on its own, left alone for a while.
+            usleep(kIdleWatchMs * 1000);
+            ASSERT_TRUE(p.sync());
+            const double frames = p.frame().num("frame") - frames0;
+            EXPECT_EQ(p.frame().num("paints"), paints0) << "the page is never painted again";
+            if (animated && in_view)
+                EXPECT_GT(frames, kLitFramesPerSecond * kIdleWatchMs / 1000) << "the lights alone keep frames coming";
+            else
+                EXPECT_EQ(frames, 0) << "nothing to show between repaints";
+            p.key("ctrl+q");
+            EXPECT_EQ(p.wait_exit(), 0);
+        }
     }
 }
 
