@@ -208,6 +208,7 @@ void App::begin_edit(const std::string& what) {
     if (!m_edit.empty()) commit_edit();
     m_edit = what;
     m_edit_text = field_text(what);
+    m_edit_shown = m_edit_text;
     m_edit_caret = m_edit_text.size();
     m_caret_on = true;
     m_blink_at = SDL_GetTicks() + kCaretBlinkMs;
@@ -225,8 +226,11 @@ void App::commit_edit() {
     const std::string what = m_edit;
     m_edit.clear();
     if (m_win) SDL_StopTextInput();
+    // The field shows a rounded value: reading that back would change the
+    // data (15.36 TB into 15.4 TB, a disk type into custom speeds).
+    const bool untouched = m_edit_text == m_edit_shown;
     double v = 0;
-    if (fmt::parse(m_edit_text, &v) && v > 0 && std::isfinite(v)) {
+    if (!untouched && fmt::parse(m_edit_text, &v) && v > 0 && std::isfinite(v)) {
         if (what == "cap") {
             set_capacity(v);
         } else if (what == "disks") {

@@ -256,6 +256,9 @@ public:
     void page_click(const Hit& hit, int button);
     void select_tab(int tab);
     void scroll_page(double dy);
+    // After any scroll: hides the tooltip and looks again at what is under
+    // the pointer once the scrolled frame is painted.
+    void scrolled();
     // The largest page offset the content of the last frame allows.
     double max_scroll() const;
     // Holds the overlays' scroll offsets to the layout of the last frame;
@@ -363,10 +366,12 @@ public:
     double m_mx = -1, m_my = -1;
     uint32_t m_hover_since = 0;
     bool m_tip_shown = false;
+    bool m_rehover = false;  // look at the hit under the pointer after the next paint
     std::string m_hold;
     uint32_t m_hold_next = 0;
     std::string m_edit;
     std::string m_edit_text;
+    std::string m_edit_shown;  // the field's text when the edit began
     size_t m_edit_caret = 0;
     bool m_caret_on = true;
     uint32_t m_blink_at = 0;

@@ -175,6 +175,7 @@ void App::wheel(double x, double y, int dy) {
         (m_modal == Modal::Languages ? m_lang_scroll : m_set_scroll) += kWheelStepPanel * dy;
         settle_scrolls();
         invalidate_over();
+        scrolled();
         return;
     }
     if (modal_or_menu()) return;
@@ -199,9 +200,21 @@ double App::max_scroll() const {
     return std::max(0.0, m_content_h[tab] - view_height());
 }
 
+void App::scrolled() {
+    // The tooltip and the hover highlight belonged to what was under the
+    // pointer before; what is there now is known once the frame is painted.
+    if (m_tip_shown) {
+        m_tip_shown = false;
+        invalidate_over();
+    }
+    m_hover_since = SDL_GetTicks();
+    m_rehover = true;
+}
+
 void App::scroll_to(double offset) {
     m_scroll[std::clamp(m_settings.tab, 0, 1)] = std::clamp(offset, 0.0, max_scroll());
     invalidate();
+    scrolled();
 }
 
 void App::scroll_page(double dy) {
@@ -211,6 +224,7 @@ void App::scroll_page(double dy) {
     double& offset = m_scroll[std::clamp(m_settings.tab, 0, 1)];
     offset = std::clamp(offset + dy, 0.0, std::max(max_scroll(), offset));
     invalidate();
+    scrolled();
 }
 
 void App::select_tab(int tab) {

@@ -32,6 +32,10 @@ void App::loop() {
     m_loop_start = SDL_GetTicks();
     m_last_step = m_loop_start;
     while (m_running) {
+        if (m_rehover && !m_dirty && !m_over_dirty) {
+            m_rehover = false;
+            if (m_mx >= 0) mouse_move(m_mx, m_my);
+        }
         if (probe_due()) probe_answer();
         const bool lights = m_settings.animate && gpu::has_lights() && gpu::available();
         uint32_t wait = kWaitIdleMs;

@@ -120,6 +120,31 @@ TEST(AppEdit, TypedValuesAreClampedBeforeTheyAreRounded) {
     EXPECT_EQ(a.m_settings.cap_unit, 3);
 }
 
+TEST(AppEdit, LeavingAFieldUntouchedChangesNothing) {
+    Fresh f;
+    App& a = f.app;
+    a.set_preset(15360);
+    a.begin_edit("cap");
+    EXPECT_EQ(a.m_edit_text, "15.4") << "shown rounded";
+    a.commit_edit();
+    EXPECT_EQ(a.m_settings.cap_value, 15.36);
+    a.m_settings.read_mbs = 123.7;
+    a.begin_edit("rd");
+    a.commit_edit();
+    EXPECT_EQ(a.m_settings.read_mbs, 123.7);
+    a.set_type("hdd7200");
+    for (const char* field : {"rd", "wr"}) {
+        a.begin_edit(field);
+        a.commit_edit();
+    }
+    EXPECT_EQ(a.m_settings.disk_type, "hdd7200") << "still the chosen type";
+    // Typed back to what was shown, it is a change like any other.
+    a.begin_edit("cap");
+    a.m_edit_text = "15.40";
+    a.commit_edit();
+    EXPECT_EQ(a.m_settings.cap_value, 15.4);
+}
+
 TEST(AppEdit, CancelAndKeysFollowTheEditRules) {
     Fresh f;
     App& a = f.app;

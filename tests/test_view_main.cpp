@@ -316,6 +316,49 @@ TEST_P(CalcPage, CopiedReportMatchesTheCommandLine) {
     EXPECT_TRUE(p.wait_settings([](const Settings& s) { return s.disks == 256 && s.spares == 1; }));
 }
 
+TEST_P(CalcPage, WhatIsUnderThePointerStaysPut) {
+    const wkit::User u = wkit::new_user("steady");
+    seed(u, [](Settings& s) {
+        s.level = "raid50";
+        s.disks = 7;
+        s.spares = 1;
+        s.groups = 2;
+    });
+    wkit::Program p(x, u, GetParam(), {"--size", "1280x1000"});
+    ASSERT_TRUE(p.wait_window()) << p.stderr_text();
+    auto now = [&] { return p.frame().settings(); };
+
+    // A field left as it was changes nothing, though it shows a rounded value.
+    p.click("type:ssd");
+    p.click("preset:6");
+    ASSERT_EQ(now().cap_value, 15.36);
+    for (const char* field : {"cap:field", "rd:field", "wr:field"}) {
+        p.click(field);
+        p.key("Return");
+    }
+    EXPECT_EQ(now().cap_value, 15.36);
+    EXPECT_EQ(now().disk_type, "ssd");
+
+    // At the end of the page, a click that makes the right column shorter
+    // leaves the page where it is: the same spot clicked again is the same
+    // button, not whatever slid under it.
+    p.key("End");
+    const double scroll = p.frame().num("scroll");
+    const Hit* plus = p.hit("groups:plus");
+    ASSERT_TRUE(plus);
+    const double px = plus->x + plus->w / 2, py = plus->y + plus->h / 2;
+    p.click(px, py);
+    EXPECT_EQ(now().groups, 3);
+    EXPECT_FALSE(p.frame().find("surv")) << "the array panel now shows the problem only";
+    EXPECT_EQ(p.frame().num("scroll"), scroll);
+    p.click(px, py);
+    EXPECT_EQ(now().groups, 4);
+    EXPECT_EQ(now().level, "raid50");
+    // Scrolling up closes the gap below the page step by step.
+    p.wheel(px, py - 300, -1);
+    EXPECT_EQ(p.frame().num("scroll"), scroll - 90);
+}
+
 TEST_P(CalcPage, BlinkingLightsDoNotRepaintThePage) {
     // Mesa's CPU OpenGL costs a frame what the software renderer costs, so
     // both show still lights and make no frame of their own; the animated

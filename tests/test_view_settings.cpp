@@ -302,5 +302,58 @@ TEST_P(Overlays, CrashDialogSendsOrDiscardsOnce) {
     }
 }
 
+// The id under a point of a frame's layer, as the program looks it up.
+std::string id_at(const std::vector<Hit>& hits, double x, double y) {
+    for (auto it = hits.rbegin(); it != hits.rend(); ++it)
+        if (x >= it->x && y >= it->y && x < it->x + it->w && y < it->y + it->h) return it->id;
+    return "";
+}
+
+TEST_P(Overlays, ScrollingTakesTooltipsAndHighlightsAlong) {
+    const wkit::User u = wkit::new_user("scrolltips");
+    mkdir(u.dir().c_str(), 0700);
+    Settings seed;
+    seed.load(u.settings_path());
+    seed.level = "raid5";
+    seed.tab = 1;
+    seed.guide_warn = false;
+    ASSERT_TRUE(seed.save());
+    auto p = start(u);
+    // A copy button's tooltip, then the wheel: the tooltip goes, and the
+    // highlight is on what now lies under the pointer.
+    const Hit* copy = p->hit("gcopy:1");
+    ASSERT_TRUE(copy);
+    const double x = copy->x + copy->w / 2, y = copy->y + copy->h / 2;
+    p->move(x, y);
+    ASSERT_TRUE(wkit::wait_until([&] { return p->sync() && p->frame().get("tip") == "1"; }, kWaitMs));
+    p->wheel(x, y, 1);
+    EXPECT_EQ(p->frame().get("tip"), "0");
+    EXPECT_GT(p->frame().num("scroll"), 0);
+    EXPECT_EQ(p->frame().get("hover"), id_at(p->frame().base, x, y));
+    EXPECT_NE(p->frame().get("hover"), "gcopy:1");
+    std::string other;
+    for (const Hit& h : p->frame().base)
+        if (h.id.rfind("gcopy:", 0) == 0 && h.id != "gcopy:1" && h.h > 20) other = h.id;
+    ASSERT_NE(other, "");
+    p->move_to(other);
+    ASSERT_TRUE(wkit::wait_until([&] { return p->sync() && p->frame().get("tip") == "1"; }, kWaitMs));
+    p->key("Next");
+    EXPECT_EQ(p->frame().get("tip"), "0") << "Page Down as well";
+    EXPECT_NE(p->frame().get("hover"), other);
+
+    // In the language list the highlight follows the list.
+    p->key("ctrl+comma");
+    p->click("set:lang");
+    const Hit* de = p->hit("lang:de");
+    ASSERT_TRUE(de);
+    const double lx = de->x + de->w / 2, ly = de->y + de->h / 2;
+    p->move(lx, ly);
+    EXPECT_EQ(p->frame().get("over_hover"), "lang:de");
+    p->wheel(lx, ly, 1);
+    EXPECT_EQ(p->frame().num("lang_scroll"), 60);
+    EXPECT_EQ(p->frame().get("over_hover"), id_at(p->frame().over, lx, ly));
+    EXPECT_NE(p->frame().get("over_hover"), "lang:de");
+}
+
 INSTANTIATE_TEST_SUITE_P(Renderers, Overlays, ::testing::ValuesIn(wkit::renderers()),
                          [](const ::testing::TestParamInfo<std::string>& i) { return i.param; });
