@@ -366,7 +366,11 @@ public:
     double m_mx = -1, m_my = -1;
     uint32_t m_hover_since = 0;
     bool m_tip_shown = false;
-    bool m_rehover = false;  // look at the hit under the pointer after the next paint
+    bool m_rehover = false;
+    // The turn of the wheel under way: it scrolls the page, when, where.
+    bool m_wheel_scrolls = false;
+    uint32_t m_wheel_at = 0;
+    double m_wheel_x = -1, m_wheel_y = -1;  // look at the hit under the pointer after the next paint
     std::string m_hold;
     uint32_t m_hold_next = 0;
     std::string m_edit;

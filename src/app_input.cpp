@@ -16,6 +16,7 @@
 namespace {
 
 constexpr double kWheelStepPage = 90;
+constexpr uint32_t kWheelGestureMs = 500;  // a pause this long ends a turn of the wheel
 constexpr double kWheelStepPanel = 60;
 constexpr double kKeyScroll = 60;
 constexpr double kPageScrollShare = 0.85;
@@ -145,6 +146,7 @@ bool App::menu_key(SDL_Keycode k) {
 void App::mouse_up(double /*x*/, double /*y*/, int /*button*/) { m_hold.clear(); }
 
 void App::mouse_move(double x, double y) {
+    if (x != m_wheel_x || y != m_wheel_y) m_wheel_scrolls = false;
     m_mx = x;
     m_my = y;
     if (m_menubar_open >= 0 && m_menu.open) {
@@ -179,15 +181,28 @@ void App::wheel(double x, double y, int dy) {
         return;
     }
     if (modal_or_menu()) return;
-    if (const Hit* h = hit_at(x, y, false)) {
-        const hit_id::Id id = hit_id::parse(h->id);
-        const bool value = id.kind == Kind::StepUp || id.kind == Kind::StepDown || id.kind == Kind::Field;
-        if (value && m_edit.empty()) {
-            step_value(id.arg, dy < 0 ? +1 : -1);
-            return;
+    // A turn of the wheel that scrolls the page goes on scrolling it while
+    // the pointer rests, even when the page has slid a stepper under it.
+    const uint32_t now = SDL_GetTicks();
+    const bool same_gesture = m_wheel_scrolls && now - m_wheel_at < kWheelGestureMs && x == m_wheel_x && y == m_wheel_y;
+    m_wheel_at = now;
+    m_wheel_x = x;
+    m_wheel_y = y;
+    if (!same_gesture) {
+        m_wheel_scrolls = false;
+        if (const Hit* h = hit_at(x, y, false)) {
+            const hit_id::Id id = hit_id::parse(h->id);
+            const bool value = id.kind == Kind::StepUp || id.kind == Kind::StepDown || id.kind == Kind::Field;
+            if (value && m_edit.empty()) {
+                step_value(id.arg, dy < 0 ? +1 : -1);
+                return;
+            }
         }
     }
-    if (y >= top_band() && y < m_H - kStatusBarH) scroll_page(kWheelStepPage * dy);
+    if (y >= top_band() && y < m_H - kStatusBarH) {
+        m_wheel_scrolls = true;
+        scroll_page(kWheelStepPage * dy);
+    }
 }
 
 void App::settle_scrolls() {

@@ -204,12 +204,32 @@ TEST_P(Window, SteppersHoldTypeAndTheWheel) {
     EXPECT_FALSE(p.shot()->same_as(*top));
     p.wheel(700, 700, -1);
     EXPECT_EQ(p.frame().num("scroll"), 90) << "one step up";
+
+    // A turn of the wheel that scrolls goes on scrolling when the page
+    // slides a stepper under the resting pointer; a turn that starts on the
+    // stepper changes it.
+    p.key("Home");
+    const Hit* disks = p.hit("disks:field");
+    ASSERT_TRUE(disks);
+    const double gx = disks->x + disks->w / 2, gy = disks->y + disks->h / 2 - 90;
+    const int count = p.frame().settings().disks;
+    p.wheel(gx, gy, 3);
+    EXPECT_EQ(p.frame().num("scroll"), 270);
+    EXPECT_EQ(p.frame().settings().disks, count) << "the stepper that slid under the pointer stays as it was";
+    p.move(gx + 1, gy);
+    p.wheel(gx + 1, gy, -1);
+    EXPECT_EQ(p.frame().num("scroll"), 180) << "a new turn over a blank place scrolls";
+    const Hit* under = p.hit("disks:field");
+    ASSERT_TRUE(under);
+    p.move(under->x + under->w / 2, under->y + under->h / 2);
+    p.wheel(under->x + under->w / 2, under->y + under->h / 2, -1);
+    EXPECT_EQ(p.frame().settings().disks, count + 1) << "a new turn over the stepper steps it";
     p.key("minus");
     p.key("ctrl+q");
     EXPECT_EQ(p.wait_exit(), 0);
     const Settings s = p.settings();
     EXPECT_EQ(s.cap_value, 12);
-    EXPECT_EQ(s.disks, 5) << "the last change is saved on exit, not lost to the debounce";
+    EXPECT_EQ(s.disks, count) << "the last change is saved on exit, not lost to the debounce";
 }
 
 TEST_P(Window, GeometryIsRememberedAndRepaired) {
