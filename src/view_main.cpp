@@ -37,6 +37,8 @@ constexpr double kInset = 24;
 constexpr double kCaption = 11.5;
 constexpr double kRowCaption = 18;
 constexpr double kCapStepperH = 54, kCountStepperH = 46, kSpeedStepperH = 44;
+constexpr double kUnitSize = 12.5, kUnitGap = 6;
+constexpr double kValuePad = 4;  // between the value and a button
 constexpr double kChipH = 28, kChipRow = 34, kChipGap = 6;
 constexpr double kPresetColumnsWide = 5, kPresetColumnsNarrow = 3, kPresetWideFrom = 380;
 constexpr double SSD[] = {256, 512, 960, 1920, 3840, 7680, 15360, 30720, 61440};
@@ -183,16 +185,29 @@ void App::stepper(cairo_t* cr, double x, double y, double w, double h, const std
         cairo_fill(cr);
     }
 
-    const double tw = gfx::text_width(cr, shown, size, true);
-    const double uw = unit.empty() ? 0 : gfx::text_width(cr, unit, 12.5, true) + 6;
+    // Between the buttons, the value and its unit shrink together until
+    // they fit: a figure is never cut, nor drawn under a button.
+    double vs = size, us = kUnitSize;
+    double tw = gfx::text_width(cr, shown, vs, true);
+    double uw = unit.empty() ? 0 : gfx::text_width(cr, unit, us, true) + kUnitGap;
+    const double room = std::max(1.0, aw - 2 * kValuePad);
+    if (tw + uw > room) {
+        const double k = room / (tw + uw);
+        vs *= k;
+        us *= k;
+        tw = gfx::text_width(cr, shown, vs, true);
+        uw = unit.empty() ? 0 : gfx::text_width(cr, unit, us, true) + kUnitGap * k;
+    }
     const double tx = x + w / 2 - (tw + uw) / 2;
-    gfx::text(cr, shown, tx, cy, p.text_strong, style(size, true, gfx::Align::Left, 0, true));
-    if (!unit.empty()) gfx::text(cr, unit, tx + tw + 6, cy + 2, p.dim, style(12.5, true, gfx::Align::Left, 0, true));
+    gfx::text(cr, shown, tx, cy, p.text_strong, style(vs, true, gfx::Align::Left, 0, true));
+    if (!unit.empty())
+        gfx::text(cr, unit, tx + tw + (uw - gfx::text_width(cr, unit, us, true)), cy + 2 * us / kUnitSize, p.dim,
+                  style(us, true, gfx::Align::Left, 0, true));
 
     if (editing && m_caret_on) {
-        const double before = gfx::text_width(cr, m_edit_text.substr(0, m_edit_caret), size, true);
+        const double before = gfx::text_width(cr, m_edit_text.substr(0, m_edit_caret), vs, true);
         const double cx = std::round(tx + before + 1);
-        cairo_rectangle(cr, cx, cy - 0.6 * size, 1.6, 1.2 * size);
+        cairo_rectangle(cr, cx, cy - 0.6 * vs, 1.6, 1.2 * vs);
         gfx::set(cr, p.accent);
         cairo_fill(cr);
     }

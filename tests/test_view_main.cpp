@@ -359,6 +359,42 @@ TEST_P(CalcPage, WhatIsUnderThePointerStaysPut) {
     EXPECT_EQ(p.frame().num("scroll"), scroll - 90);
 }
 
+// Pixels of the value's own colour (pure black in the light theme) inside
+// the two buttons of stepper `id`: none when the value keeps between them.
+int value_ink_on_buttons(wkit::Program& p, const std::string& id) {
+    const auto shot = p.shot();
+    int n = 0;
+    for (const char* part : {":minus", ":plus"}) {
+        const Hit* b = p.hit(id + part);
+        if (!b) return -1;
+        for (int y = int(b->y) + 6; y < int(b->y + b->h) - 6; ++y)
+            for (int x = int(b->x) + 6; x < int(b->x + b->w) - 6; ++x) {
+                const Px c = shot->at(x, y);
+                n += c.r + c.g + c.b < 20;
+            }
+    }
+    return n;
+}
+
+TEST_P(CalcPage, LongValuesKeepBetweenTheirButtons) {
+    const wkit::User u = wkit::new_user("values");
+    seed(u, [](Settings& s) { s.disk_type = "hdd7200"; });
+    for (const char* size : {"1092x900", "1600x900"}) {
+        wkit::Program p(x, u, GetParam(), {"--size", size});
+        ASSERT_TRUE(p.wait_window()) << p.stderr_text();
+        p.click("type:nvme5");
+        for (const char* id : {"rd", "wr"}) EXPECT_EQ(value_ink_on_buttons(p, id), 0) << id << " at " << size;
+        p.click("cap:field");
+        p.key("ctrl+a");
+        p.type("1234567890123");
+        EXPECT_EQ(p.frame().get("edit_text"), "1234567890123");
+        EXPECT_EQ(value_ink_on_buttons(p, "cap"), 0) << "typing at " << size;
+        p.key("Escape");
+        p.key("ctrl+q");
+        EXPECT_EQ(p.wait_exit(), 0);
+    }
+}
+
 TEST_P(CalcPage, BlinkingLightsDoNotRepaintThePage) {
     // Mesa's CPU OpenGL costs a frame what the software renderer costs, so
     // both show still lights and make no frame of their own; the animated
