@@ -299,6 +299,9 @@ public:
                  const std::string& value, const std::string& unit, const std::string& tip);
     void chip(cairo_t* cr, double x, double y, double w, double h, const std::string& id, int n,
               const std::string& label, bool on, double label_size, const std::string& tip);
+    // One line of text held to st.max_w; when it had to be cut short, its
+    // place gets the whole text as a tooltip. Returns the width used.
+    double fit_label(cairo_t* cr, const std::string& s, double x, double y, const Rgba& c, gfx::TextStyle st);
     double paint_config(cairo_t* cr, double x, double y, double w);
     double paint_levels(cairo_t* cr, double x, double y, double w);
     double paint_result(cairo_t* cr, double x, double y, double w);

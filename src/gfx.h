@@ -111,6 +111,9 @@ struct TextStyle {
     double max_w = 0;          // available width; <= 0 unlimited
     bool fit = false;          // too wide: shrink down to half size, never wrap
     bool middle = false;       // y is the vertical centre; may shrink to 85 % before wrapping
+    // Set by text() to whether a `fit` text had to be cut short with an
+    // ellipsis, so the caller can offer the whole of it as a tooltip.
+    bool* cut = nullptr;
 };
 
 // Draws s; returns the width used (max_w for a wrapped block). "" draws nothing.

@@ -26,6 +26,7 @@ constexpr int kRegular = 400;
 constexpr int kBold = 600;
 constexpr double kMinFontPx = 1;         // smaller (or negative) sizes are drawn at this
 constexpr double kFitFloor = 0.5;        // `fit` shrinks to half size at most
+constexpr double kLegiblePx = 8;         // and never below this: it cuts the text instead
 constexpr double kMiddleFloor = 0.85;    // `middle` shrinks to 85 % before wrapping
 constexpr double kShrinkStep = 0.5;      // pixels per shrink step
 constexpr double kMinWrapWidth = 10;     // narrowest paragraph width
@@ -86,7 +87,7 @@ struct LayoutFree {
 struct Kept {
     std::string key;
     std::unique_ptr<PangoLayout, LayoutFree> lay;
-    bool wrapped = false;
+    bool wrapped = false;  // or, for a `fit` text, cut short
 };
 
 // Finished layouts by what made them, most recently used first. The UI draws
@@ -208,7 +209,8 @@ PangoLayout* layout(cairo_t* cr, const std::string& s, const TextStyle& st, bool
 
     int w = 0;
     pango_layout_get_pixel_size(lay, &w, nullptr);
-    const double floor = st.fit ? st.size * kFitFloor : st.middle ? st.size * kMiddleFloor : st.size;
+    double floor = st.fit ? st.size * kFitFloor : st.middle ? st.size * kMiddleFloor : st.size;
+    floor = std::max(floor, std::min(st.size, kLegiblePx));
     double size = st.size;
     while (w > st.max_w && size > floor) {
         size = std::max(size - kShrinkStep, floor);
@@ -219,6 +221,12 @@ PangoLayout* layout(cairo_t* cr, const std::string& s, const TextStyle& st, bool
         pango_layout_set_width(lay, static_cast<int>(st.max_w * PANGO_SCALE));
         pango_layout_set_wrap(lay, PANGO_WRAP_WORD_CHAR);
         pango_layout_set_alignment(lay, pango_align(st.align));
+        if (wrapped) *wrapped = true;
+    } else if (w > st.max_w) {
+        // Smaller would be unreadable: the end gives way to an ellipsis, so
+        // the text keeps to its room and never runs over its neighbour.
+        pango_layout_set_width(lay, static_cast<int>(st.max_w * PANGO_SCALE));
+        pango_layout_set_ellipsize(lay, PANGO_ELLIPSIZE_END);
         if (wrapped) *wrapped = true;
     }
     return lay;
@@ -234,8 +242,10 @@ double text(cairo_t* cr, const std::string& s, double x, double y, const Rgba& c
                                    [&](bool* wr) { return layout(cr, s, st, wr); });
     int w = 0, h = 0;
     pango_layout_get_pixel_size(lay, &w, &h);
-    // A wrapped block is max_w wide and pango aligns its lines inside it.
-    const double used = wrapped ? st.max_w : w;
+    if (st.cut) *st.cut = wrapped && st.fit;
+    // A wrapped block is max_w wide and pango aligns its lines inside it; a
+    // cut line is as wide as what is left of it.
+    const double used = wrapped && !st.fit ? st.max_w : w;
     if (st.align == Align::Center)
         x -= used / 2;
     else if (st.align == Align::Right)

@@ -10,8 +10,9 @@
 namespace hit_id {
 
 enum class Kind {
-    None,  // not an id the window makes
-    Tip,   // a rectangle that only carries a tooltip
+    None,      // not an id the window makes
+    Tip,       // a rectangle that only carries a tooltip, such as the whole of a cut text
+    Survival,  // a survival chance chip: its tooltip explains it
     // Frame
     MenuTitle,
     Settings,

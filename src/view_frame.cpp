@@ -322,6 +322,6 @@ void App::paint_statusbar(cairo_t* cr, double W, double y) {
     cairo_fill(cr);
 
     const bool copied = m_copied_until != 0;
-    gfx::text(cr, L10n::tr(copied ? "status.copied" : "status.estimate"), 14, y + 13.5, copied ? p.ok : p.dim,
+    fit_label(cr, L10n::tr(copied ? "status.copied" : "status.estimate"), 14, y + 13.5, copied ? p.ok : p.dim,
               style(kStatusText, false, gfx::Align::Left, W - vw - 60, true));
 }

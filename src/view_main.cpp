@@ -39,6 +39,7 @@ constexpr double kRowCaption = 18;
 constexpr double kCapStepperH = 54, kCountStepperH = 46, kSpeedStepperH = 44;
 constexpr double kUnitSize = 12.5, kUnitGap = 6;
 constexpr double kValuePad = 4;  // between the value and a button
+constexpr double kLineShare = 1.4;  // a line's height for its font size
 constexpr double kChipH = 28, kChipRow = 34, kChipGap = 6;
 constexpr double kPresetColumnsWide = 5, kPresetColumnsNarrow = 3, kPresetWideFrom = 380;
 constexpr double SSD[] = {256, 512, 960, 1920, 3840, 7680, 15360, 30720, 61440};
@@ -212,6 +213,21 @@ void App::stepper(cairo_t* cr, double x, double y, double w, double h, const std
         cairo_fill(cr);
     }
     m_hits.push_back(Hit{x + h, y, w - 2 * h, h, hit_id::make(Kind::Field, id), 0, tip});
+}
+
+double App::fit_label(cairo_t* cr, const std::string& s, double x, double y, const Rgba& c, gfx::TextStyle st) {
+    bool cut = false;
+    st.fit = true;
+    st.cut = &cut;
+    const double w = gfx::text(cr, s, x, y, c, st);
+    if (cut) {
+        const double left = st.align == gfx::Align::Center ? x - st.max_w / 2
+                            : st.align == gfx::Align::Right ? x - st.max_w
+                                                            : x;
+        const double h = st.size * kLineShare;
+        m_hits.push_back(Hit{left, st.middle ? y - h / 2 : y, st.max_w, h, hit_id::make(Kind::Tip, "text"), 0, s});
+    }
+    return w;
 }
 
 // ---- Configuration panel ----

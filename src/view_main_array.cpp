@@ -45,6 +45,8 @@ constexpr double kBlocksTop = 26, kBlockInset = 5, kBlockRadius = 3;
 constexpr double kLightInset = 11, kLightY = 13, kLightR = 3.2;
 constexpr double kFrameOut = 5, kFrameRadius = 10, kFrameBelow = 6, kFrameLabelY = 10, kFrameLabelX = 2;
 constexpr double kLabelX = 8, kLabelRoom = 24, kLabelSize = 10.5, kBlockLabel = 10, kTakeoverSize = 11;
+// A compact drive's number starts nearer its edge and stops just short of the light.
+constexpr double kCompactLabelX = 4, kCompactLabelRoom = kLightInset + kLightR + 1 + kCompactLabelX;
 constexpr double kCrossMax = 14, kCrossShare = 0.28, kCrossLine = 3;
 constexpr double kHandleShare = 0.4, kHandleH = 3, kHandleUp = 9;
 
@@ -148,7 +150,7 @@ double App::paint_array(cairo_t* cr, double x, double y, double w) {
                           style(kSurvLeft, true, gfx::Align::Left, 0, true));
                 gfx::text(cr, right, cx + cw - kSurvTextPad, row + kSurvChipH / 2, col,
                           style(kSurvRight, true, gfx::Align::Right, 0, true));
-                m_hits.push_back(Hit{cx, row, cw, kSurvChipH, "surv", k, L10n::tr("tip.survive", k)});
+                m_hits.push_back(Hit{cx, row, cw, kSurvChipH, hit_id::make(Kind::Survival), k, L10n::tr("tip.survive", k)});
                 cx += cw + kSurvGap;
             }
             row += kSurvRow;
@@ -224,8 +226,11 @@ double App::paint_array(cairo_t* cr, double x, double y, double w) {
             gfx::drive(cr, dx, dy, cw, dh, p, failed, spare, m_hover == id);
             std::string label = spare ? "S" : "";
             label += std::to_string(idx + 1);
-            gfx::text(cr, label, dx + kLabelX, dy + kLightY,
-                      failed ? p.err : p.dim, style(kLabelSize, true, gfx::Align::Left, cw - kLabelRoom, true, true));
+            bool cut = false;
+            gfx::TextStyle label_st =
+                style(kLabelSize, true, gfx::Align::Left, cw - (full ? kLabelRoom : kCompactLabelRoom), true, true);
+            label_st.cut = &cut;
+            gfx::text(cr, label, dx + (full ? kLabelX : kCompactLabelX), dy + kLightY, failed ? p.err : p.dim, label_st);
 
             Rgba light = p.ok;
             int mode = gpu::kActivity;
@@ -272,7 +277,7 @@ double App::paint_array(cairo_t* cr, double x, double y, double w) {
             gfx::rounded(cr, dx + (1 - kHandleShare) / 2 * cw, dy + dh - kHandleUp, kHandleShare * cw, kHandleH, kHandleH / 2);
             gfx::set(cr, gfx::with_alpha(p.faint, 0.6));
             cairo_fill(cr);
-            m_hits.push_back(Hit{dx, dy, cw, dh, id, idx, spare ? tip_spare : tip_disk});
+            m_hits.push_back(Hit{dx, dy, cw, dh, id, idx, (cut ? label + ": " : "") + (spare ? tip_spare : tip_disk)});
         }
 
         // ---- Legend ----

@@ -308,7 +308,7 @@ double App::paint_result(cairo_t* cr, double x, double y, double w) {
                 cairo_stroke(cr);
             }
             gfx::text(cr, facts[i].k, fx, fy + kFactKeyTop, p.dim, key_st);
-            gfx::text(cr, facts[i].v, fx, fy + kFactKeyTop + kh + kFactGap, p.text_strong, val_st);
+            fit_label(cr, facts[i].v, fx, fy + kFactKeyTop + kh + kFactGap, p.text_strong, val_st);
         }
         return top + (4 / fcols) * rh;
     };

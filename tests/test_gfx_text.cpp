@@ -65,17 +65,26 @@ TEST(Fit, ShrinksInHalfPixelStepsToTheFirstSizeThatFits) {
     g_object_unref(lay);
 }
 
-TEST(Fit, StopsAtHalfSizeAndStaysOnOneLine) {
+TEST(Fit, StopsAtHalfSizeOrReadableAndCutsWhatStillDoesNotFit) {
     Canvas c(10, 10);
-    bool wrapped = true;
-    PangoLayout* lay = gfx::layout(c.cr, kLong, style(14, 20, true, true), &wrapped);
-    EXPECT_DOUBLE_EQ(font_px(lay), 7.0);
-    EXPECT_FALSE(wrapped);
+    bool wrapped = false;
+    PangoLayout* lay = gfx::layout(c.cr, kLong, style(20, 20, true, true), &wrapped);
+    EXPECT_DOUBLE_EQ(font_px(lay), 10.0) << "half of 20";
     EXPECT_EQ(pango_layout_get_line_count(lay), 1);
+    EXPECT_EQ(pango_layout_get_ellipsize(lay), PANGO_ELLIPSIZE_END);
     g_object_unref(lay);
-    // The over-long label overflows and reports its real width.
-    EXPECT_DOUBLE_EQ(gfx::text(c.cr, kLong, 0, 0, Rgba{}, style(14, 20, true, true)),
-                     gfx::text_width(c.cr, kLong, 7, true));
+    lay = gfx::layout(c.cr, kLong, style(14, 20, true, true), &wrapped);
+    EXPECT_DOUBLE_EQ(font_px(lay), 8.0) << "half of 14 would be unreadable";
+    g_object_unref(lay);
+    // The cut label keeps to its room and says it was cut; one that fits does not.
+    bool cut = false;
+    gfx::TextStyle st = style(14, 20, true, true);
+    st.cut = &cut;
+    EXPECT_LE(gfx::text(c.cr, kLong, 0, 0, Rgba{}, st), 20);
+    EXPECT_TRUE(cut);
+    st.max_w = 2000;
+    EXPECT_GT(gfx::text(c.cr, kLong, 0, 0, Rgba{}, st), 20);
+    EXPECT_FALSE(cut);
 }
 
 TEST(Fit, MiddleShrinksTo85PercentThenWrapsAtMaxWidth) {

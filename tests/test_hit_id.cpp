@@ -75,7 +75,7 @@ TEST(HitId, EveryPaintedIdIsOneTheDispatchReads) {
     // and the overlays seen above was painted somewhere.
     for (Kind k : {Kind::MenuTitle, Kind::Settings, Kind::CopyResult, Kind::Tab, Kind::TabOff, Kind::StepUp,
                    Kind::StepDown, Kind::Field, Kind::OsSizes, Kind::Unit, Kind::Preset, Kind::DiskType, Kind::Level,
-                   Kind::Compare, Kind::Mirror, Kind::Suggestion, Kind::Disk, Kind::Spare, Kind::Heal, Kind::Tip,
+                   Kind::Compare, Kind::Mirror, Kind::Suggestion, Kind::Disk, Kind::Spare, Kind::Heal, Kind::Survival,
                    Kind::GuideCopy, Kind::GuidePm, Kind::GuideDev, Kind::MenuItem, Kind::SetPanel, Kind::SetTab,
                    Kind::SetClose, Kind::SetLanguage, Kind::SetTheme, Kind::SetAnimate, Kind::SetGuideWarn,
                    Kind::SetReset, Kind::SetLink, Kind::LangPanel, Kind::Language, Kind::ConfPanel, Kind::ConfOk,

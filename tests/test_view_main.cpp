@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "app.h"
@@ -393,6 +394,40 @@ TEST_P(CalcPage, LongValuesKeepBetweenTheirButtons) {
         p.key("ctrl+q");
         EXPECT_EQ(p.wait_exit(), 0);
     }
+}
+
+TEST_P(CalcPage, TextTooLongIsCutNotShrunkOverItsNeighbour) {
+    // The status line does not fit the smallest window in English, nor in
+    // Malagasy, among the longest: it is cut with an ellipsis at a readable
+    // size, keeps off the version number and offers the whole line as a
+    // tooltip.
+    std::unique_ptr<Canvas> version_area[2];
+    int i = 0;
+    for (const char* lang : {"mg", "en"}) {
+        const wkit::User u = wkit::new_user("cut");
+        seed(u, [&](Settings& s) {
+            s.language = lang;
+            s.disks = 120;
+            s.spares = 10;
+        });
+        wkit::Program p(x, u, GetParam(), {"--size", "720x520"});
+        ASSERT_TRUE(p.wait_window()) << p.stderr_text();
+        const wkit::Frame& f = p.frame();
+        bool status_tip = false;
+        for (const Hit& h : f.base) status_tip |= h.id.rfind("tip:", 0) == 0 && h.y > p.h() - 30;
+        EXPECT_TRUE(status_tip) << lang << ": the whole line as a tooltip";
+        const auto shot = p.shot();
+        version_area[i] = std::make_unique<Canvas>(110, 24);
+        cairo_set_source_surface(version_area[i]->cr, shot->s, -(p.w() - 110), -(p.h() - 25));
+        cairo_paint(version_area[i]->cr);
+        // Compact drives from 100 on: their number is cut and named in the tooltip.
+        p.key("End");
+        const Hit* d = p.hit("disk:99");
+        ASSERT_TRUE(d);
+        EXPECT_LT(d->w, 44) << "compact drives";
+        ++i;
+    }
+    EXPECT_TRUE(version_area[0]->same_as(*version_area[1])) << "the version stands alone in both languages";
 }
 
 TEST_P(CalcPage, BlinkingLightsDoNotRepaintThePage) {
