@@ -39,6 +39,9 @@ constexpr const char* kSuperMinus = "\xE2\x81\xBB";
 
 double nearest(double x) { return std::round(x); }  // halves away from zero
 
+constexpr double kSmallFrom = 0.1;  // below this, three significant digits need more than two decimals
+constexpr int kMaxDecimals = 6;
+
 std::string scaled(double v, const char* const* units, int count, double step) {
     const double threshold = kThreshold * step;
     int u = 0;
@@ -129,6 +132,12 @@ std::string number(double v, int decimals) {
 std::string sig3(double v) {
     const double a = std::fabs(v);
     if (a >= 100 || v == 0) return number(nearest(v), 0);
+    if (a < kSmallFrom) {
+        // Small values keep their three digits rather than rounding to 0
+        // (a disk of 0.003 MB is not "0 MB").
+        const int decimals = std::min(kMaxDecimals, 2 - static_cast<int>(std::floor(std::log10(a))));
+        return trim_zeros(number(v, decimals));
+    }
     if (a >= 10) {
         const double r = nearest(10 * v) / 10;
         return std::fabs(r - nearest(r)) < kSnap ? number(nearest(r), 0) : number(r, 1);

@@ -54,6 +54,9 @@ TEST_F(Format, SignificantDigits) {
     EXPECT_EQ(fmt::sig3(12.25), "12.3");
     EXPECT_EQ(fmt::sig3(999.4), "999");
     EXPECT_EQ(fmt::sig3(0), "0");
+    EXPECT_EQ(fmt::sig3(0.003), "0.003") << "a tiny disk is not 0";
+    EXPECT_EQ(fmt::sig3(0.0125), "0.0125");
+    EXPECT_EQ(fmt::sig3(0.25), "0.25");
     EXPECT_EQ(fmt::sig3(2.999), "3");
     EXPECT_EQ(fmt::sig3(-12.25), "-12.3");
     EXPECT_EQ(fmt::number(1.5, 2), "1.50");

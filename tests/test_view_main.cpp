@@ -391,6 +391,16 @@ TEST_P(CalcPage, LongValuesKeepBetweenTheirButtons) {
         EXPECT_EQ(p.frame().get("edit_text"), "1234567890123");
         EXPECT_EQ(value_ink_on_buttons(p, "cap"), 0) << "typing at " << size;
         p.key("Escape");
+        // The smallest disks keep their figure: 0.003 MB, not 0 MB.
+        p.click("unit:0");
+        p.click("cap:field");
+        p.key("ctrl+a");
+        p.type("0,003");
+        p.key("Return");
+        EXPECT_EQ(p.frame().settings().cap_value, 0.003);
+        p.click("cap:field");
+        EXPECT_EQ(p.frame().get("edit_text"), "0.003") << "the field shows what it holds";
+        p.key("Escape");
         p.key("ctrl+q");
         EXPECT_EQ(p.wait_exit(), 0);
     }
