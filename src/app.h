@@ -51,6 +51,9 @@ void install_signal_handlers();
 // The legacy X11 window name beside the UTF-8 one SDL sets, for task bars
 // that read only that; does nothing off X11 or without libX11.
 void x11_plain_title(SDL_Window* w, const char* title);
+// Whether `e` (a window-system event) says another program destroyed the
+// window: SDL itself does not tell.
+bool x11_window_destroyed(SDL_Window* w, const SDL_Event& e);
 // The X11 atom of `name` on the window's display; 0 off X11 or without libX11.
 unsigned long x11_atom(SDL_Window* w, const char* name);
 // Waits until the X server has carried out every request of the window's connection.

@@ -267,6 +267,11 @@ void App::handle(const SDL_Event& e) {
         break;
     }
     case SDL_SYSWMEVENT:
+        if (x11_window_destroyed(m_win, e)) {
+            // Like a close: what is on screen is saved on the way out.
+            logger::info("window destroyed by another program");
+            m_running = false;
+        }
         probe_event(e);
         break;
     case SDL_MOUSEWHEEL: {

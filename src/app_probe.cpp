@@ -42,7 +42,6 @@ void App::probe_start() {
     m_probe_atom = x11_atom(m_win, kPingAtom);
     if (m_probe_atom == 0) return;
     m_probe_path = path;
-    SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
 }
 
 void App::probe_event(const SDL_Event& e) {

@@ -182,6 +182,9 @@ bool App::init_window() {
         return false;
     }
     x11_plain_title(m_win, product::kName);
+    // The X events SDL does not turn into its own: a window destroyed by
+    // another program, and the test probe's ping.
+    SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
 
     m_ren = create_renderer();
     if (!m_ren) {

@@ -105,6 +105,14 @@ void x11_plain_title(SDL_Window* w, const char* title) {
     if (f.flush) f.flush(info.info.x11.display);
 }
 
+bool x11_window_destroyed(SDL_Window* w, const SDL_Event& e) {
+    const SDL_SysWMmsg* m = e.type == SDL_SYSWMEVENT ? e.syswm.msg : nullptr;
+    if (!m || m->subsystem != SDL_SYSWM_X11) return false;
+    SDL_SysWMinfo info;
+    return x11_info(w, &info) && m->msg.x11.event.type == DestroyNotify &&
+           m->msg.x11.event.xdestroywindow.window == info.info.x11.window;
+}
+
 unsigned long x11_atom(SDL_Window* w, const char* name) {
     SDL_SysWMinfo info;
     const X11& f = x11();

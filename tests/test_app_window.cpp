@@ -354,6 +354,26 @@ TEST_P(Window, TheLockAndSignalsDuringStartUp) {
     EXPECT_EQ(first.wait_exit(), 0);
 }
 
+TEST_P(Window, DestroyedByAnotherProgramEndsLikeAClose) {
+    const wkit::User u = wkit::new_user("destroyed");
+    const std::vector<std::string> german = {"LANGUAGE=de"};
+    wkit::Program p(x, u, GetParam(), {}, german);
+    ASSERT_TRUE(p.wait_window()) << p.stderr_text();
+    p.key("plus");
+    ASSERT_EQ(p.frame().get("save_pending"), "1");
+    EXPECT_EQ(kit::read_file(u.dir() + "/language-guard").rfind("de ", 0), 0u) << "a guarded start in German";
+    p.destroy_window();
+    EXPECT_EQ(p.wait_exit(), 0) << p.story();
+    EXPECT_TRUE(p.wait_log("window destroyed by another program", 1000));
+    EXPECT_TRUE(p.wait_log("clean exit", 1000));
+    EXPECT_EQ(p.settings().disks, 7) << "the change inside the save delay is kept";
+    EXPECT_EQ(access((u.dir() + "/language-guard").c_str(), F_OK), -1) << "the language did not fail";
+    // The lock went with the process: the next start opens its window.
+    wkit::Program next(x, u, GetParam(), {}, german);
+    ASSERT_TRUE(next.wait_window()) << next.story();
+    EXPECT_EQ(next.stderr_text().find("already running"), std::string::npos);
+}
+
 // A window that does not fit the screen is shrunk as it opens: before its
 // first frame, so the first frame must already be drawn at the new size,
 // from the menu bar at the top to the status bar at the bottom, and clicks
