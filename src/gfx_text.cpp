@@ -7,6 +7,7 @@
 // hand out fresh ones.
 #include "gfx.h"
 
+#include <fontconfig/fontconfig.h>
 #include <pango/pangocairo.h>
 
 #include "l10n.h"
@@ -32,6 +33,29 @@ constexpr double kShrinkStep = 0.5;      // pixels per shrink step
 constexpr double kMinWrapWidth = 10;     // narrowest paragraph width
 constexpr double kCaptionSize = 11.5;
 constexpr size_t kKeptLayouts = 1024;   // a busy page shows a few hundred labels
+
+// Labels are semibold, and fontconfig's own rule draws a font without a
+// bold face (the Han, kana and Hangul font, Ethiopic) thicker only when
+// bold itself is asked for: semibold came out thin in those scripts.
+constexpr const char* kSyntheticSemibold = R"(<?xml version="1.0"?>
+<fontconfig>
+  <match target="font">
+    <test name="weight" compare="less_eq"><const>medium</const></test>
+    <test target="pattern" name="weight" compare="more_eq"><const>semibold</const></test>
+    <edit name="embolden" mode="assign"><bool>true</bool></edit>
+  </match>
+</fontconfig>)";
+
+// Once, before the first font is matched; the window draws text from one
+// thread only.
+void add_font_rules() {
+    static const bool added = [] {
+        FcConfig* config = FcConfigGetCurrent();
+        return config && FcConfigParseAndLoadFromMemory(config, reinterpret_cast<const FcChar8*>(kSyntheticSemibold),
+                                                        FcFalse);
+    }();
+    (void)added;
+}
 
 struct FontFree {
     void operator()(PangoFontDescription* d) const { pango_font_description_free(d); }
@@ -177,6 +201,7 @@ extern "C" const char* __lsan_default_options() { return "print_suppressions=0";
 #endif
 
 const PangoFontDescription* font(double size, bool bold) {
+    add_font_rules();
     const int key = tenths(size);
     auto& cache = font_cache();
     auto it = cache.find({key, bold});

@@ -330,3 +330,25 @@ TEST(Glyphs, LayoutsCarryTheLanguageAndItsFamilyExists) {
     g_free(families);
     L10n::setLanguage("en");
 }
+
+// Semibold stays thicker than regular in every script, also where the font
+// has no bold face of its own (Han and kana, Ethiopic): measured as ink.
+TEST(Glyphs, BoldIsBoldInEveryScript) {
+    auto ink = [](const char* lang, const std::string& s, bool bold) {
+        L10n::setLanguage(lang);
+        Canvas c(400, 60);
+        gfx::TextStyle st;
+        st.size = 24;
+        st.bold = bold;
+        gfx::text(c.cr, s, 4, 4, Rgba{0, 0, 0, 1}, st);
+        double sum = 0;
+        for (int y = 0; y < c.h; ++y)
+            for (int x = 0; x < c.w; ++x) sum += c.raw(x, y).a;
+        return sum;
+    };
+    for (const auto& [lang, s] : {std::pair<const char*, std::string>{"en", "Disks that may fail"},
+                                  {"ja", "\xE5\xA4\xB1\xE6\x95\x97\xE3\x81\x97\xE3\x81\xA6\xE3\x82\x82\xE3\x82\x88\xE3\x81\x84"},
+                                  {"am", "\xE1\x8B\xA8\xE1\x8B\xB2\xE1\x88\xB5\xE1\x8A\xAD"}})
+        EXPECT_GT(ink(lang, s, true), 1.12 * ink(lang, s, false)) << lang;
+    L10n::setLanguage("en");
+}
