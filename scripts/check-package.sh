@@ -42,7 +42,9 @@ cmake --build "$dir"
 stage=$scratch/stage
 DESTDIR=$stage cmake --install "$dir" >/dev/null
 share=$stage/usr/share
-desktop-file-validate "$share/applications/$id.desktop"
+# Hints too: two main categories, for one, put the program in two menus.
+hints=$(desktop-file-validate "$share/applications/$id.desktop" 2>&1) || fail "desktop entry: $hints"
+[ -z "$hints" ] || fail "desktop entry: $hints"
 appstreamcli validate --no-net --no-color "$share/metainfo/$id.metainfo.xml"
 warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l "$share/man/man1/$app.1.gz" 2>&1 >/dev/null)
 [ -z "$warnings" ] || fail "manual page: $warnings"

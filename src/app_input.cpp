@@ -132,6 +132,11 @@ bool App::menu_key(SDL_Keycode k) {
     } else if (k == SDLK_RETURN || k == SDLK_KP_ENTER || k == SDLK_SPACE) {
         activate_menu_item(cur);
         return true;
+    } else if (k == SDLK_F10) {
+        // As in other programs, the key that opens the menu bar closes it.
+        m_menu.open = false;
+        m_menubar_open = -1;
+        invalidate();
     } else if ((k == SDLK_LEFT || k == SDLK_RIGHT) && m_menubar_open >= 0) {
         open_menubar((m_menubar_open + (k == SDLK_RIGHT ? 1 : kMenuCount - 1)) % kMenuCount);
         m_over_hover = hit_id::make(Kind::MenuItem, 0);

@@ -124,8 +124,11 @@ TEST_P(Window, StartsOnceFollowsKeysAndEndsCleanlyOnSignals) {
     p.key("F10");
     EXPECT_EQ(p.frame().num("menu"), 0);
     EXPECT_TRUE(near(p.shot()->at(40, 15), "#7E9A7C", 12));
+    p.key("F10");
+    EXPECT_EQ(p.frame().num("menu"), -2) << "F10 again closes it";
+    p.key("F10");
     p.key("Escape");
-    EXPECT_EQ(p.frame().num("menu"), -2) << "closed";
+    EXPECT_EQ(p.frame().num("menu"), -2) << "so does Escape";
     p.key("ctrl+comma");
     EXPECT_EQ(p.frame().modal(), static_cast<int>(App::Modal::Settings));
     EXPECT_EQ(p.frame().num("set_tab"), 0);

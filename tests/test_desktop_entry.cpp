@@ -104,6 +104,8 @@ TEST(DesktopEntry, LaunchesTheProgramAndGroupsItsWindow) {
     EXPECT_TRUE(has_line(lines, std::string("Exec=") + product::kName));
     EXPECT_TRUE(has_line(lines, "Icon=" + kAppId));
     EXPECT_TRUE(has_line(lines, "Terminal=false"));
+    // One main category, so menus list the program once.
+    EXPECT_TRUE(has_line(lines, "Categories=Utility;Calculator;"));
 }
 
 TEST(DesktopEntry, DescribesTheProgramInEveryLanguageItSpeaks) {
