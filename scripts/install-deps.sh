@@ -23,7 +23,7 @@ packages=(
   libsdl2-dev libcairo2-dev libpango1.0-dev libglib2.0-dev libsodium-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang-14 libclang-rt-14-dev
-  gettext python3
+  gettext python3 libnss-wrapper
   dbus xvfb xdotool xclip x11-utils imagemagick mdadm
   "${font_packages[@]}"
   clang dpkg-dev file desktop-file-utils appstream man-db groff-base

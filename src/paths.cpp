@@ -4,12 +4,28 @@
 
 #include <cstdlib>
 
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "version.h"
 
 namespace paths {
+
+namespace detail {
+
+// The home folder the system keeps for this user, or "".
+std::string home_from_passwd() {
+    const passwd* pw = getpwuid(getuid());
+    return pw && pw->pw_dir && *pw->pw_dir == '/' ? pw->pw_dir : "";
+}
+
+HomeLookup& user_home() {
+    static HomeLookup lookup = home_from_passwd;
+    return lookup;
+}
+
+}  // namespace detail
 
 namespace {
 
@@ -22,10 +38,15 @@ const char* env(const char* name) {
 
 std::string compute_config_dir() {
     std::string dir;
+    const std::string passwd_home = env("XDG_CONFIG_HOME") || env("HOME") ? "" : detail::user_home()();
     if (const char* xdg = env("XDG_CONFIG_HOME"))
         dir = std::string(xdg) + "/" + product::kName;
     else if (const char* home = env("HOME"))
         dir = std::string(home) + "/.config/" + product::kName;
+    else if (!passwd_home.empty())
+        // Without HOME (a service, an emptied environment) the folder must
+        // not depend on where the program happened to start.
+        dir = passwd_home + "/.config/" + product::kName;
     else
         dir = std::string(".") + product::kName;
     mkpath(dir);

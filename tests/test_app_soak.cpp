@@ -583,14 +583,28 @@ TEST_F(Hostile, ConfigurationPathThatIsAFile) {
     }
 }
 
-TEST_F(Hostile, HomeUnsetKeepsSettingsBesideTheStart) {
+TEST_F(Hostile, HomeUnsetTakesTheHomeOfTheUserDatabase) {
+    // The user database, as the program sees it, gives this user a home in
+    // the scratch folder (nss_wrapper stands in for the system's).
+    constexpr const char* kNssWrapper = "/usr/lib/x86_64-linux-gnu/libnss_wrapper.so";
+    if (access(kNssWrapper, R_OK) != 0) GTEST_SKIP() << "libnss-wrapper is not installed";
     const wkit::User u = wkit::new_user("nohome");
-    // Without HOME or XDG_CONFIG_HOME the folder is relative to where the
-    // program starts: start it in the scratch home, not in the build tree.
+    const std::string db_home = u.home + "/dbhome";
+    mkdir(db_home.c_str(), 0700);
+    kit::write_file(u.home + "/passwd", "tester:x:" + std::to_string(getuid()) + ":" + std::to_string(getgid()) +
+                                            ":Tester:" + db_home + ":/bin/sh\n");
+    kit::write_file(u.home + "/group", "tester:x:" + std::to_string(getgid()) + ":\n");
+    std::string asan = "verify_asan_link_order=0";
+    if (const char* a = std::getenv("ASAN_OPTIONS")) asan = std::string(a) + ":" + asan;
+    // Started in another folder, which must stay empty.
     char here[4096];
     ASSERT_TRUE(getcwd(here, sizeof here));
-    ASSERT_EQ(chdir(u.home.c_str()), 0);
-    wkit::Program p(x, u, "software", {}, {"HOME", "XDG_CONFIG_HOME"});
+    const std::string start = u.home + "/start";
+    mkdir(start.c_str(), 0700);
+    ASSERT_EQ(chdir(start.c_str()), 0);
+    wkit::Program p(x, u, "software", {},
+                    {"HOME", "XDG_CONFIG_HOME", std::string("LD_PRELOAD=") + kNssWrapper, "NSS_WRAPPER_PASSWD=" + u.home + "/passwd",
+                     "NSS_WRAPPER_GROUP=" + u.home + "/group", "ASAN_OPTIONS=" + asan});
     ASSERT_EQ(chdir(here), 0);
     ASSERT_TRUE(window_or_message(p, x));
     p.key("plus");
@@ -598,8 +612,9 @@ TEST_F(Hostile, HomeUnsetKeepsSettingsBesideTheStart) {
     p.key("ctrl+q");
     EXPECT_EQ(p.wait_exit(), 0) << p.stderr_text();
     Settings s;
-    EXPECT_EQ(s.load(u.home + "/.zxQuenlowsRaidCalculator/settings.dat"), sealed::Result::Ok);
+    EXPECT_EQ(s.load(db_home + "/.config/zxQuenlowsRaidCalculator/settings.dat"), sealed::Result::Ok);
     EXPECT_EQ(s.disks, 7);
+    EXPECT_TRUE(kit::list_dir(start).empty()) << "nothing beside the start";
 }
 
 TEST_F(Hostile, UnknownLocaleFallsBackToEnglish) {

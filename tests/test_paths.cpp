@@ -37,7 +37,7 @@ int mode_of(const std::string& p) {
 
 }  // namespace
 
-TEST(ConfigDir, XdgThenHomeThenWorkingDirectory) {
+TEST(ConfigDir, XdgThenHomeThenTheUserDatabaseThenWorkingDirectory) {
     const std::string base = kit::scratch_dir("paths");
     EXPECT_EQ(in_child({{"XDG_CONFIG_HOME", (base + "/a/b").c_str()}},
                        [&] {
@@ -54,8 +54,21 @@ TEST(ConfigDir, XdgThenHomeThenWorkingDirectory) {
                            return paths::config_dir() == base + "/.config/zxQuenlowsRaidCalculator" ? 0 : 2;
                        }),
               0);
+    // Neither: the home the user database keeps, whatever the working directory.
+    static std::string g_home;
+    g_home = base + "/pw";
     EXPECT_EQ(in_child({{"XDG_CONFIG_HOME", nullptr}, {"HOME", nullptr}},
                        [&] {
+                           paths::detail::user_home() = [] { return g_home; };
+                           if (chdir(base.c_str()) != 0) return 3;
+                           if (paths::config_dir() != base + "/pw/.config/zxQuenlowsRaidCalculator") return 1;
+                           return mode_of(base + "/.zxQuenlowsRaidCalculator") == -1 ? 0 : 2;
+                       }),
+              0);
+    // Not even that: beside the start, the last resort.
+    EXPECT_EQ(in_child({{"XDG_CONFIG_HOME", nullptr}, {"HOME", nullptr}},
+                       [&] {
+                           paths::detail::user_home() = [] { return std::string(); };
                            if (chdir(base.c_str()) != 0) return 3;
                            if (paths::config_dir() != ".zxQuenlowsRaidCalculator") return 1;
                            return mode_of(base + "/.zxQuenlowsRaidCalculator") == 0700 ? 0 : 2;
