@@ -80,11 +80,35 @@ void App::load_state(const std::string& config_dir) {
     // An existing file we could not read may still hold the user's settings:
     // run on the defaults and leave it alone.
     m_keep_file = r == sealed::Result::Unreadable;
-    if (m_keep_file) logger::warn("using default settings; the unreadable settings file is kept as it is");
+    if (m_keep_file) {
+        logger::warn("using default settings; the unreadable settings file is kept as it is");
+        notify("note.settings_unreadable");
+    }
+    if (r == sealed::Result::Tampered) notify("note.settings_broken");
     L10n::setLanguage(m_settings.language);
+    if (L10n::fallbackActive()) notify("note.lang_fallback");
     restore_failures();
     recompute();
     if (m_settings.tab == 1 && !has_guide()) m_settings.tab = 0;
+}
+
+void App::notify(const std::string& key) {
+    if (std::find(m_notices.begin(), m_notices.end(), key) != m_notices.end()) return;
+    m_notices.push_back(key);
+    invalidate();
+}
+
+void App::dismiss_notice() {
+    if (m_notices.empty()) return;
+    m_notices.erase(m_notices.begin());
+    invalidate();
+}
+
+void App::withdraw_notice(const std::string& key) {
+    const auto it = std::find(m_notices.begin(), m_notices.end(), key);
+    if (it == m_notices.end()) return;
+    m_notices.erase(it);
+    invalidate();
 }
 
 bool App::has_guide() const { return guide::builds(m_cfg.level); }
@@ -296,5 +320,10 @@ void App::save_now() {
         m_logged_geometry = line;
     }
     if (m_keep_file) return;
-    if (!m_settings.save()) logger::warn("settings could not be written");
+    if (m_settings.save()) {
+        withdraw_notice("note.save_failed");
+    } else {
+        logger::warn("settings could not be written");
+        notify("note.save_failed");
+    }
 }

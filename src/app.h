@@ -137,6 +137,7 @@ public:
     static constexpr double kStatusBarH = 26;
     // From this height on the banner is tall and the top band 180 high.
     static constexpr double kTallWindow = 720;
+    static constexpr double kNoticeH = 34;
 
     App();
     ~App();
@@ -182,6 +183,12 @@ public:
     static int typed_count(double v, int lo, int hi);
     // "0,3,5": the indices in ascending order, as the settings keep them.
     static std::string join_indices(const std::set<int>& s);
+    // A notice for the user (a translation key) in the bar above the page,
+    // shown until dismissed; the same notice is not queued twice.
+    void notify(const std::string& key);
+    void dismiss_notice();
+    void withdraw_notice(const std::string& key);
+
     // ---- Actions (app_actions.cpp): one per control, whatever pulls it ----
     void set_theme(const std::string& theme);
     void toggle_animate();
@@ -231,6 +238,8 @@ public:
     void remember_geometry();
     // Height of the band above the page: menu bar, banner and header.
     double top_band() const;
+    // Where the page area starts: below the band and the notice bar, if one shows.
+    double page_top() const;
     double view_height() const;
     // Paints both layers of a W x H window at `scale` device pixels per unit
     // into PNG files, without a window (tests, benchmarks, screenshots).
@@ -292,6 +301,8 @@ public:
     void menubar_slot(cairo_t* cr, int index, double* x, double* w) const;
     void paint_header(cairo_t* cr, double W);
     void paint_statusbar(cairo_t* cr, double W, double y);
+    // The notice bar under the header, when a notice waits.
+    void paint_notice(cairo_t* cr, double W, double y);
     // The page's scroll bar along the right edge, for a view of `view` from `top`.
     void paint_scrollbar(cairo_t* cr, double top, double view);
 
@@ -398,6 +409,10 @@ public:
     double m_set_scroll = 0, m_set_content_h = 0, m_set_view_h = 0, m_lang_scroll = 0;
     double m_lang_content_h = 0, m_lang_view_h = 0;
     bool m_guide_warned = false;
+    // Notices waiting to be read, oldest first: the first one shows.
+    std::vector<std::string> m_notices;
+    // A crash report is being mailed: its outcome may need a notice.
+    bool m_watch_send = false;
     PanelMemory m_panels;
     // The last window geometry written to the log, so an unchanged one is not repeated.
     std::string m_logged_geometry;

@@ -117,6 +117,7 @@ void App::page_click(const Hit& hit, int /*button*/) {
     case Kind::Field:
         if (m_edit != id.arg) begin_edit(id.arg);
         break;
+    case Kind::NoticeClose: dismiss_notice(); break;
     case Kind::Settings: open_settings(0); break;
     case Kind::CopyResult: copy_result(); break;
     case Kind::Tab:
@@ -157,6 +158,7 @@ void App::over_click(const Hit& hit) {
         if (id.kind == Kind::ConfOk) {
             logger::info("crash report: user chose send");
             zxcrash::send(logger::file_path());
+            m_watch_send = true;
             m_modal = Modal::None;
         } else if (id.kind == Kind::ConfNo) {
             logger::info("crash report: user chose discard");

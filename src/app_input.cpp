@@ -204,7 +204,7 @@ void App::wheel(double x, double y, int dy) {
             }
         }
     }
-    if (y >= top_band() && y < m_H - kStatusBarH) {
+    if (y >= page_top() && y < m_H - kStatusBarH) {
         m_wheel_scrolls = true;
         scroll_page(kWheelStepPage * dy);
     }

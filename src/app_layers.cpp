@@ -73,7 +73,7 @@ void App::paint_base_once(cairo_t* cr) {
     gfx::window_bg(cr, m_W, m_H, m_pal);
 
     const int tab = std::clamp(m_settings.tab, 0, 1);
-    const double top = top_band();
+    const double top = page_top();
     const double bottom = m_H - kStatusBarH;
     const double offset = top - m_scroll[tab];
     cairo_save(cr);
@@ -102,6 +102,7 @@ void App::paint_base_once(cairo_t* cr) {
 
     paint_scrollbar(cr, top, view);
     paint_header(cr, m_W);
+    if (!m_notices.empty()) paint_notice(cr, m_W, top_band());
     paint_statusbar(cr, m_W, m_H - kStatusBarH);
 }
 
@@ -139,7 +140,7 @@ void App::compose() {
         SDL_SetRenderDrawColor(m_ren, 0, 0, 0, 255);
         SDL_RenderClear(m_ren);
     }
-    const double top = top_band();
+    const double top = page_top();
     const SDL_Rect clip{0, static_cast<int>(std::lround(m_k * top)), static_cast<int>(std::lround(m_k * m_W)),
                         static_cast<int>(std::lround(m_k * (m_H - kStatusBarH - top)))};
     gpu::render(m_k, clip, m_settings.animate);

@@ -12,6 +12,7 @@
 #include "gpu.h"
 #include "l10n.h"
 #include "logger.h"
+#include "zxcrash.h"
 
 namespace {
 
@@ -80,6 +81,11 @@ void App::loop() {
         }
 
         now = SDL_GetTicks();
+        if (m_watch_send && zxcrash::last_send() != zxcrash::Sent::Pending) {
+            m_watch_send = false;
+            if (zxcrash::last_send() == zxcrash::Sent::LinkOnly) notify("note.report_link");
+            if (zxcrash::last_send() == zxcrash::Sent::Failed) notify("note.report_failed");
+        }
         if (ticks_passed(m_copied_until, now)) {
             m_copied_until = 0;
             m_copied_cmd = -1;

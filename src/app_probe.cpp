@@ -88,6 +88,7 @@ void App::probe_answer() {
         << "size " << m_W << ' ' << m_H << '\n'
         << "scale " << m_k << '\n'
         << "pointer " << m_mx << ' ' << m_my << '\n'
+        << "notice " << (m_notices.empty() ? "" : m_notices.front()) << '\n'
         << "confirm " << m_confirm_text << '\n'
         << "confirm_ok " << m_confirm_ok << '\n'
         << "language " << L10n::currentLanguage() << '\n';

@@ -116,7 +116,9 @@ int App::run() {
 
 double App::top_band() const { return m_H < kTallWindow ? kTopBandShort : kTopBandTall; }
 
-double App::view_height() const { return m_H - top_band() - kStatusBarH; }
+double App::page_top() const { return top_band() + (m_notices.empty() ? 0 : kNoticeH); }
+
+double App::view_height() const { return m_H - page_top() - kStatusBarH; }
 
 // ---- Window and renderer ----
 

@@ -19,6 +19,7 @@ struct Form {
 // Exact ids before the prefixes they share a start with ("tab:off", "lang:panel").
 constexpr Form kForms[] = {
     {Kind::MenuTitle, "mb:", true},
+    {Kind::NoticeClose, "notice:close", false},
     {Kind::Settings, "head:settings", false},
     {Kind::CopyResult, "head:copy", false},
     {Kind::TabOff, "tab:off", false},

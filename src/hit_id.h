@@ -15,6 +15,7 @@ enum class Kind {
     Survival,  // a survival chance chip: its tooltip explains it
     // Frame
     MenuTitle,
+    NoticeClose,
     Settings,
     CopyResult,
     Tab,

@@ -28,6 +28,8 @@ constexpr double kButtonSize = 38;
 constexpr double kTabSizeMax = 13, kTabSizeMin = 10, kTabSizeStep = 0.5;
 constexpr double kStatusText = 11.5;
 constexpr double kScrollbarMinThumb = 30;
+constexpr double kNoticeTint = 0.2, kNoticeIconX = 20, kNoticeIconR = 4, kNoticeTextX = 34, kNoticeText = 12.5;
+constexpr double kNoticeCloseSide = 24, kNoticeCloseInset = 12, kNoticeCross = 4.5;
 constexpr const char* kLevelTag = "RAID 0 \xC2\xB7 1 \xC2\xB7 5 \xC2\xB7 6 \xC2\xB7 10 \xC2\xB7 50 \xC2\xB7 60";
 constexpr const char* kBannerText = "Quenlow's Raid Calculator";
 constexpr const char* MENU_KEYS[] = {"mb.file", "mb.view", "mb.raid", "mb.help"};
@@ -286,6 +288,33 @@ void App::paint_header(cairo_t* cr, double W) {
     cairo_rectangle(cr, 0, band - 1, W, 1);
     gfx::set(cr, p.panel_edge);
     cairo_fill(cr);
+}
+
+// ---- Notice bar ----
+
+void App::paint_notice(cairo_t* cr, double W, double y) {
+    const Palette& p = m_pal;
+    const double cy = y + kNoticeH / 2;
+    cairo_rectangle(cr, 0, y, W, kNoticeH);
+    gfx::set(cr, p.bg_top);
+    cairo_fill(cr);
+    cairo_rectangle(cr, 0, y, W, kNoticeH);
+    gfx::set(cr, gfx::with_alpha(p.warn, kNoticeTint));
+    cairo_fill(cr);
+    cairo_rectangle(cr, 0, y + kNoticeH - 1, W, 1);
+    gfx::set(cr, p.panel_edge);
+    cairo_fill(cr);
+    gfx::dot(cr, kNoticeIconX, cy, kNoticeIconR, p.warn);
+    const double close_x = W - kNoticeCloseInset - kNoticeCloseSide;
+    fit_label(cr, L10n::tr(m_notices.front()), kNoticeTextX, cy, p.text,
+              style(kNoticeText, false, gfx::Align::Left, std::max(10.0, close_x - kNoticeTextX - 12)));
+    const std::string id = hit_id::make(Kind::NoticeClose);
+    const bool hot = m_hover == id;
+    const double by = cy - kNoticeCloseSide / 2;
+    gfx::framed_box(cr, close_x, by, kNoticeCloseSide, kNoticeCloseSide, 6, hot ? p.button_hot : p.button,
+                    hot ? gfx::with_alpha(p.accent, 0.7) : p.panel_edge, 1);
+    gfx::cross(cr, close_x + kNoticeCloseSide / 2, cy, kNoticeCross, hot ? p.text_strong : p.text, 1.6);
+    m_hits.push_back(Hit{close_x, by, kNoticeCloseSide, kNoticeCloseSide, id, 0, L10n::tr("note.close")});
 }
 
 // ---- Scroll bar ----

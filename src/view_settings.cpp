@@ -179,7 +179,10 @@ double App::paint_settings_general(cairo_t* cr, double left, double y, double cw
     const double lw = std::min(cw - (value_x - left), kLangButtonMaxW);
     std::string current = L10n::tr("set.lang.auto");
     for (const L10n::LanguageInfo& l : L10n::available())
-        if (l.code == m_settings.language) current = l.native_name;
+        // After a failed start the window runs in English whatever was chosen:
+        // the button says what the window speaks.
+        if (l.code == (L10n::fallbackActive() ? L10n::currentLanguage() : m_settings.language))
+            current = l.native_name;
     const double lx = m.x(value_x, lw);
     gfx::rounded(cr, lx, lrow, lw, 32, 8);
     gfx::set(cr, m_over_hover == hit_id::make(Kind::SetLanguage) ? p.button_hot : p.slot);

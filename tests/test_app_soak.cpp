@@ -546,7 +546,16 @@ TEST_F(Hostile, ReadOnlyConfigurationFolderKeepsItsSettings) {
     Mount ro(u.config, u.config, nullptr, MS_BIND | MS_REMOUNT | MS_RDONLY, nullptr);
     if (!ro.ok && geteuid() == 0) GTEST_SKIP() << "no read-only bind mount here";
     if (!ro.ok) chmod(u.dir().c_str(), 0500);
-    EXPECT_TRUE(run(u));
+    {
+        wkit::Program p(x, u, "software");
+        ASSERT_TRUE(window_or_message(p, x));
+        p.key("plus");
+        EXPECT_TRUE(wkit::wait_until([&] { return p.sync() && p.frame().get("notice") == "note.save_failed"; },
+                                     kAnswerMs))
+            << "the window says the change cannot be kept";
+        p.key("ctrl+q");
+        EXPECT_EQ(p.wait_exit(), 0) << p.stderr_text();
+    }
     chmod(u.dir().c_str(), 0700);
     Settings s;
     ASSERT_EQ(s.load(u.settings_path()), sealed::Result::Ok);

@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "kit.h"
+#include "version.h"
 #include "wkit.h"
 
 namespace {
@@ -289,6 +290,13 @@ TEST_P(Window, BrokenAndUnreadableSettingsFiles) {
         ASSERT_TRUE(p.wait_window());
         EXPECT_TRUE(p.wait_log("seal broken, moved aside"));
         EXPECT_EQ(kit::read_file(u.settings_path() + ".manipuliert"), "disks=9\nnot sealed at all\n");
+        // The window says so in a bar above the page, which steps aside
+        // for it and comes back up once the bar is closed.
+        EXPECT_EQ(p.frame().get("notice"), "note.settings_broken");
+        const double below_bar = p.hit("unit:0")->y;
+        p.click("notice:close");
+        EXPECT_EQ(p.frame().get("notice"), "");
+        EXPECT_EQ(p.hit("unit:0")->y, below_bar - App::kNoticeH);
         p.key("plus");
         p.signal(SIGHUP);
         EXPECT_EQ(p.wait_exit(), 0) << p.stderr_text();
@@ -300,6 +308,7 @@ TEST_P(Window, BrokenAndUnreadableSettingsFiles) {
         wkit::Program p(x, u, GetParam());
         ASSERT_TRUE(p.wait_window());
         EXPECT_TRUE(p.wait_log("settings file could not be read"));
+        EXPECT_EQ(p.frame().get("notice"), "note.settings_unreadable");
         p.key("plus");
         // The debounced save has come and gone.
         EXPECT_TRUE(wkit::wait_until([&] { return p.sync() && p.frame().get("save_pending") == "0"; }, 10000));
@@ -355,6 +364,20 @@ TEST_P(Window, TheLockAndSignalsDuringStartUp) {
     waitpid(other, nullptr, 0);
     first.key("ctrl+q");
     EXPECT_EQ(first.wait_exit(), 0);
+}
+
+TEST_P(Window, AFallbackToEnglishIsToldInTheWindow) {
+    const wkit::User u = wkit::new_user("fallback");
+    seed_settings(u, [](Settings& s) { s.language = "de"; });
+    // Left behind by a start in German that never finished.
+    kit::write_file(u.dir() + "/language-guard", std::string("de ") + product::kBuild + "\n");
+    wkit::Program p(x, u, GetParam());
+    ASSERT_TRUE(p.wait_window()) << p.stderr_text();
+    EXPECT_NE(p.stderr_text().find("did not start cleanly"), std::string::npos);
+    EXPECT_EQ(p.frame().get("language"), "en");
+    EXPECT_EQ(p.frame().get("notice"), "note.lang_fallback");
+    p.click("notice:close");
+    EXPECT_EQ(p.frame().get("notice"), "");
 }
 
 TEST_P(Window, DestroyedByAnotherProgramEndsLikeAClose) {

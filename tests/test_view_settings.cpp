@@ -302,6 +302,24 @@ TEST_P(Overlays, CrashDialogSendsOrDiscardsOnce) {
     }
 }
 
+TEST_P(Overlays, AReportNoMailProgramTookIsToldInTheWindow) {
+    const wkit::User u = wkit::new_user("nomail");
+    const std::string bin = u.home + "/bin", rec = u.home + "/rec";
+    mkdir(bin.c_str(), 0700);
+    mkdir(rec.c_str(), 0700);
+    kit::fake_program(bin, "xdg-email", rec, 1);
+    kit::fake_program(bin, "xdg-open", rec);
+    const std::vector<std::string> env = {"PATH=" + bin + ":" + std::getenv("PATH"), "XDG_DATA_DIRS=" + u.home + "/none"};
+    auto p = start(u, env);
+    p->signal(SIGSEGV);
+    EXPECT_EQ(p->wait_exit(), 128 + SIGSEGV);
+    p = start(u, env);
+    ASSERT_EQ(p->frame().modal(), modal_of(Modal::Crash));
+    p->click("conf:ok");
+    EXPECT_TRUE(p->wait_log("opened mailto and the folder", kWaitMs)) << p->log();
+    EXPECT_TRUE(wkit::wait_until([&] { return p->sync() && p->frame().get("notice") == "note.report_link"; }, kWaitMs));
+}
+
 // The id under a point of a frame's layer, as the program looks it up.
 std::string id_at(const std::vector<Hit>& hits, double x, double y) {
     for (auto it = hits.rbegin(); it != hits.rend(); ++it)

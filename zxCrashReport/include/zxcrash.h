@@ -55,6 +55,11 @@ void discard();
 // Renames the report files to their "-sent" names and hands them to the
 // user's mail program on a background thread. Returns at once.
 void send(const std::string& current_log);
+// How the last send() went: Pending while its thread works; LinkOnly when no
+// mail program took the attachments and only a mail link and the report's
+// folder were opened; Failed when the thread could not start.
+enum class Sent { None = 0, Pending = 1, Composed = 2, LinkOnly = 3, Failed = 4 };
+Sent last_send();
 
 // ---- System information ----
 

@@ -421,6 +421,9 @@ bool compose_with_attachments(const std::string& to, const std::string& subj, co
 
 // ---- The mailing thread ----
 
+// Written by the mailing thread, read by the host's loop.
+std::atomic<int> g_sent{static_cast<int>(Sent::None)};
+
 void mail_report(const std::string& report, const std::vector<std::string>& attachments,
                  const std::string& crash_log) {
     std::string body = std::string(kBodyIntro) + report;
@@ -429,6 +432,7 @@ void mail_report(const std::string& report, const std::vector<std::string>& atta
     const std::string to = app().contact ? app().contact : "";
     if (compose_with_attachments(to, subj, body, attachments)) {
         log("INFO", "Crash report: mail composed with " + std::to_string(attachments.size()) + " attachments");
+        g_sent = static_cast<int>(Sent::Composed);
         return;
     }
     open_uri("mailto:" + to + "?subject=" + url_encode(subj) + "&body=" +
@@ -437,6 +441,7 @@ void mail_report(const std::string& report, const std::vector<std::string>& atta
     const size_t sep = path.find_last_of("/\\");
     if (sep != std::string::npos) open_uri(folder_uri(path.substr(0, sep)));
     log("WARN", "Crash report: no way to attach files - opened mailto and the folder");
+    g_sent = static_cast<int>(Sent::LinkOnly);
 }
 
 }  // namespace detail
@@ -456,12 +461,16 @@ void send(const std::string& current_log) {
     std::string crash_log;
     for (const auto& a : attachments)
         if (a.find("crash_log") != std::string::npos) detail::file_read(a, crash_log, kCrashLogMax);
+    detail::g_sent = static_cast<int>(Sent::Pending);
     try {
         std::thread(detail::mail_report, std::move(report), std::move(attachments), std::move(crash_log))
             .detach();
     } catch (const std::exception& e) {
         detail::log("WARN", std::string("Crash report: could not start the mailing thread: ") + e.what());
+        detail::g_sent = static_cast<int>(Sent::Failed);
     }
 }
+
+Sent last_send() { return static_cast<Sent>(detail::g_sent.load()); }
 
 }  // namespace zxcrash
