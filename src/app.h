@@ -262,6 +262,8 @@ public:
     void mouse_down(double x, double y, int button, int clicks);
     void mouse_up(double x, double y, int button);
     void mouse_move(double x, double y);
+    // The pointer's shape for what it is over.
+    void set_pointer(hit_id::Pointer pointer);
     void wheel(double x, double y, int dy);
     void key(const SDL_Keysym& ks);
     void text_input(const char* utf8);
@@ -384,6 +386,8 @@ public:
     uint32_t m_hover_since = 0;
     bool m_tip_shown = false;
     bool m_rehover = false;
+    hit_id::Pointer m_pointer = hit_id::Pointer::Arrow;
+    SDL_Cursor* m_cursors[3] = {nullptr, nullptr, nullptr};  // by Pointer, made when first needed
     // The turn of the wheel under way: it scrolls the page, when, where.
     bool m_wheel_scrolls = false;
     uint32_t m_wheel_at = 0;

@@ -162,6 +162,7 @@ void App::mouse_move(double x, double y) {
     const Hit* h = hit_at(x, y, over);
     const std::string id = h ? h->id : "";
     if (!m_hold.empty() && m_hold != id) m_hold.clear();
+    set_pointer(hit_id::pointer_of(hit_id::parse(id).kind));
     std::string& hover = over ? m_over_hover : m_hover;
     if (id != hover) {
         hover = id;
@@ -175,6 +176,17 @@ void App::mouse_move(double x, double y) {
         else
             invalidate();
     }
+}
+
+void App::set_pointer(hit_id::Pointer pointer) {
+    if (pointer == m_pointer || !m_win) return;
+    m_pointer = pointer;
+    const SDL_SystemCursor id = pointer == hit_id::Pointer::Hand   ? SDL_SYSTEM_CURSOR_HAND
+                                : pointer == hit_id::Pointer::Text ? SDL_SYSTEM_CURSOR_IBEAM
+                                                                   : SDL_SYSTEM_CURSOR_ARROW;
+    SDL_Cursor*& cursor = m_cursors[static_cast<int>(pointer)];
+    if (!cursor) cursor = SDL_CreateSystemCursor(id);
+    if (cursor) SDL_SetCursor(cursor);
 }
 
 void App::wheel(double x, double y, int dy) {

@@ -85,6 +85,7 @@ void App::probe_answer() {
         << "over_hover " << m_over_hover << '\n'
         << "hold " << m_hold << '\n'
         << "moving " << m_moving << '\n'
+        << "pointer_shape " << static_cast<int>(m_pointer) << '\n'
         << "size " << m_W << ' ' << m_H << '\n'
         << "scale " << m_k << '\n'
         << "pointer " << m_mx << ' ' << m_my << '\n'

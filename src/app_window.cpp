@@ -311,6 +311,10 @@ bool App::recover_renderer() {
 }
 
 void App::shutdown_window() {
+    for (SDL_Cursor*& c : m_cursors) {
+        if (c) SDL_FreeCursor(c);
+        c = nullptr;
+    }
     m_base.release();
     m_over.release();
     gpu::shutdown();

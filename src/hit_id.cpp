@@ -115,6 +115,21 @@ std::string make(Kind kind, const std::string& arg) {
 
 std::string make(Kind kind, int n) { return make(kind, std::to_string(n)); }
 
+Pointer pointer_of(Kind kind) {
+    switch (kind) {
+    case Kind::Field: return Pointer::Text;
+    case Kind::None:
+    case Kind::Tip:
+    case Kind::Survival:
+    case Kind::TabOff:
+    case Kind::SetPanel:
+    case Kind::LangPanel:
+    case Kind::ConfPanel:
+    case Kind::WarnPanel: return Pointer::Arrow;
+    default: return Pointer::Hand;
+    }
+}
+
 std::string prefix(Kind kind) {
     const Form* f = form_of(kind);
     return f && f->tail ? f->text : "";

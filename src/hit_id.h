@@ -79,6 +79,10 @@ std::string make(Kind kind, int n);
 // The start shared by every id of `kind`, for a row of segments that
 // numbers its own ids ("set:tab:").
 std::string prefix(Kind kind);
+// What the pointer looks like over an id: a hand over what can be clicked,
+// a text cursor over a field to type in, the arrow elsewhere.
+enum class Pointer { Arrow, Hand, Text };
+Pointer pointer_of(Kind kind);
 // The names of the values a stepper or a field edits.
 bool is_value_name(const std::string& name);
 

@@ -173,6 +173,15 @@ TEST_P(Window, SteppersHoldTypeAndTheWheel) {
     p.sync();
     EXPECT_EQ(cap(), held);
 
+    // The pointer says what it is over: text to type, a button, nothing.
+    p.move_to("cap:field");
+    EXPECT_EQ(p.frame().get("pointer_shape"), "2") << "the text cursor";
+    p.move_to("unit:1");
+    EXPECT_EQ(p.frame().get("pointer_shape"), "1") << "the hand";
+    const Spot nowhere = blank(p);
+    p.move(nowhere.x, nowhere.y);
+    EXPECT_EQ(p.frame().get("pointer_shape"), "0") << "the arrow";
+
     // Typing: letters are dropped, Return commits.
     p.click("cap:field");
     EXPECT_EQ(p.frame().get("edit"), "cap");
