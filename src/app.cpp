@@ -31,16 +31,26 @@ constexpr double kCapFloor = 0.25;
 constexpr int kMaxListIndex = 255;
 constexpr const char* kCustomType = "custom";
 
-// Speed steps: (upper bound, step).
-struct SpeedStep {
+// Stepping tables: (upper bound, step). A value exactly on a bound steps up
+// with the next row's step and down with its own.
+struct StepRow {
     double bound, step;
 };
-constexpr SpeedStep kSpeedSteps[] = {{100, 5}, {500, 10}, {2000, 50}, {10000, 250}, {1e12, 1000}};
+constexpr StepRow kSpeedSteps[] = {{100, 5}, {500, 10}, {2000, 50}, {10000, 250}, {1e12, 1000}};
+constexpr StepRow kAfrSteps[] = {{1, 0.1}, {5, 0.25}, {20, 1}, {1e12, 2.5}};        // percent a year
+constexpr StepRow kReplaceSteps[] = {{72, 12}, {336, 24}, {1e12, 168}};            // hours
+constexpr double kUreStep = 0.5, kYearStep = 1;
 
-double speed_step(double b, int dir) {
-    for (const auto& s : kSpeedSteps)
+template <size_t N>
+double table_step(double b, int dir, const StepRow (&table)[N]) {
+    for (const auto& s : table)
         if (dir >= 1 ? b < s.bound - kEps : b <= s.bound + kEps) return s.step;
-    return kSpeedSteps[std::size(kSpeedSteps) - 1].step;
+    return table[N - 1].step;
+}
+
+// The next multiple of the step from b, up or down.
+double snapped(double b, int dir, double step) {
+    return dir >= 1 ? (std::floor(b / step + kEps) + 1) * step : (std::ceil(b / step - kEps) - 1) * step;
 }
 
 // "0,3,5" into a set; pieces that are not a whole number in 0..255 are ignored.
@@ -174,6 +184,11 @@ void App::set_type(const std::string& key) {
     changed();
 }
 
+void App::set_ure(double exponent) {
+    m_settings.ure_exponent = std::clamp(exponent, raid::kMinUre, raid::kMaxUre);
+    changed();
+}
+
 void App::set_level(raid::Level l) {
     m_settings.level = raid::key(l);
     m_failed.clear();
@@ -192,11 +207,23 @@ void App::step_value(const std::string& what, int dir) {
         changed();
     } else if (what == "rd" || what == "wr") {
         double& b = what == "rd" ? m_settings.read_mbs : m_settings.write_mbs;
-        const double step = speed_step(b, dir);
-        const double next = dir >= 1 ? (std::floor(b / step + kEps) + 1) * step
-                                     : (std::ceil(b / step - kEps) - 1) * step;
-        b = std::clamp(next, kMinSpeedStepped, kMaxSpeed);
+        b = std::clamp(snapped(b, dir, table_step(b, dir, kSpeedSteps)), kMinSpeedStepped, kMaxSpeed);
         m_settings.disk_type = kCustomType;
+        changed();
+    } else if (what == "afr") {
+        double& a = m_settings.afr_percent;
+        a = std::clamp(snapped(a, dir, table_step(a, dir, kAfrSteps)), raid::kMinAfr, raid::kMaxAfr);
+        changed();
+    } else if (what == "repl") {
+        double& h = m_settings.replace_hours;
+        h = std::clamp(snapped(h, dir, table_step(h, dir, kReplaceSteps)), raid::kMinReplaceHours,
+                       raid::kMaxReplaceHours);
+        changed();
+    } else if (what == "ure") {
+        set_ure(snapped(m_settings.ure_exponent, dir, kUreStep));
+    } else if (what == "years") {
+        m_settings.mission_years =
+            std::clamp(snapped(m_settings.mission_years, dir, kYearStep), raid::kMinYears, raid::kMaxYears);
         changed();
     } else if (what == "cap") {
         const double v = m_settings.cap_value;
@@ -225,6 +252,10 @@ std::string App::field_text(const std::string& what) const {
     if (what == "groups") return std::to_string(m_settings.groups);
     if (what == "rd") return fmt::number(m_settings.read_mbs, 0);
     if (what == "wr") return fmt::number(m_settings.write_mbs, 0);
+    if (what == "afr") return fmt::sig3(m_settings.afr_percent);
+    if (what == "ure") return fmt::sig3(m_settings.ure_exponent);
+    if (what == "repl") return fmt::number(m_settings.replace_hours, 0);
+    if (what == "years") return fmt::number(m_settings.mission_years, 0);
     return "";
 }
 
@@ -254,7 +285,9 @@ void App::commit_edit() {
     // data (15.36 TB into 15.4 TB, a disk type into custom speeds).
     const bool untouched = m_edit_text == m_edit_shown;
     double v = 0;
-    if (!untouched && fmt::parse(m_edit_text, &v) && v > 0 && std::isfinite(v)) {
+    // A replacement can be immediate; every other figure is above zero.
+    const bool parsed = fmt::parse(m_edit_text, &v) && std::isfinite(v) && (v > 0 || (what == "repl" && v == 0));
+    if (!untouched && parsed) {
         if (what == "cap") {
             set_capacity(v);
         } else if (what == "disks") {
@@ -271,6 +304,17 @@ void App::commit_edit() {
             m_settings.groups = typed_count(v, kMinGroups, kMaxGroups);
             recompute();
             queue_save();
+        } else if (what == "afr") {
+            m_settings.afr_percent = std::clamp(v, raid::kMinAfr, raid::kMaxAfr);
+            changed();
+        } else if (what == "ure") {
+            set_ure(v);
+        } else if (what == "repl") {
+            m_settings.replace_hours = std::clamp(v, raid::kMinReplaceHours, raid::kMaxReplaceHours);
+            changed();
+        } else if (what == "years") {
+            m_settings.mission_years = std::round(std::clamp(v, raid::kMinYears, raid::kMaxYears));
+            changed();
         }
     }
     invalidate();

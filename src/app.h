@@ -107,7 +107,7 @@ double rack_section(cairo_t* cr, double x, double y, double w, const std::string
 
 class App {
 public:
-    enum class Modal { None = 0, Settings = 1, Confirm = 2, Crash = 3, Languages = 4, GuideWarn = 5 };
+    enum class Modal { None = 0, Settings = 1, Confirm = 2, Crash = 3, Languages = 4, GuideWarn = 5, Working = 6 };
 
     // A full-window image and the texture it is uploaded to, in device pixels.
     struct Layer {
@@ -170,6 +170,8 @@ public:
     void set_capacity(double v);
     void set_type(const std::string& key);
     void set_level(raid::Level l);
+    // One unreadable sector per 10^exponent bits read.
+    void set_ure(double exponent);
     void step_value(const std::string& what, int dir);
     std::string field_text(const std::string& what) const;
     void begin_edit(const std::string& what);
@@ -321,6 +323,8 @@ public:
     double paint_config(cairo_t* cr, double x, double y, double w);
     double paint_levels(cairo_t* cr, double x, double y, double w);
     double paint_result(cairo_t* cr, double x, double y, double w);
+    // The data safety part of the result panel, from `top`; returns its bottom.
+    double paint_safety(cairo_t* cr, double L, double top, double CW);
     double paint_compare(cairo_t* cr, double x, double y, double w);
     double paint_array(cairo_t* cr, double x, double y, double w);
 
@@ -350,6 +354,9 @@ public:
     void paint_guide_warn(cairo_t* cr, double W, double H);
     void paint_menu(cairo_t* cr);
     void paint_tooltip(cairo_t* cr);
+    // The working behind the failure-risk figures (view_working.cpp).
+    void open_working();
+    void paint_working(cairo_t* cr, double W, double H);
 
     // ---- State (read by views and tests; changed through the functions above) ----
 
@@ -412,6 +419,7 @@ public:
     int m_set_tab = 0;
     double m_set_scroll = 0, m_set_content_h = 0, m_set_view_h = 0, m_lang_scroll = 0;
     double m_lang_content_h = 0, m_lang_view_h = 0;
+    double m_work_scroll = 0, m_work_content_h = 0, m_work_view_h = 0;
     bool m_guide_warned = false;
     // Notices waiting to be read, oldest first: the first one shows.
     std::vector<std::string> m_notices;

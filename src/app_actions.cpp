@@ -134,6 +134,8 @@ void App::page_click(const Hit& hit, int /*button*/) {
     case Kind::Disk: toggle_failed(false, hit.n); break;
     case Kind::Spare: toggle_failed(true, hit.n); break;
     case Kind::Heal: heal(); break;
+    case Kind::UreChip: set_ure(hit.n); break;
+    case Kind::HowLink: open_working(); break;
     case Kind::GuideCopy:
         if (hit.n >= 0 && hit.n < static_cast<int>(m_cmds.size())) {
             copy(m_cmds[hit.n]);
@@ -201,6 +203,10 @@ void App::over_click(const Hit& hit) {
             m_modal = Modal::Settings;
             settings_changed();
         }
+        return;
+    case Modal::Working:
+        if (id.kind == Kind::WorkClose) m_modal = Modal::None;
+        invalidate_over();
         return;
     case Modal::Settings:
     case Modal::None:

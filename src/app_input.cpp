@@ -83,7 +83,7 @@ void App::mouse_down(double x, double y, int button, int /*clicks*/) {
         if (const Hit* h = hit_at(x, y, true)) {
             const Hit copy = *h;
             over_click(copy);
-        } else if (m_modal == Modal::Settings) {
+        } else if (m_modal == Modal::Settings || m_modal == Modal::Working) {
             m_modal = Modal::None;
             invalidate_over();
         } else if (m_modal == Modal::Languages) {
@@ -190,8 +190,9 @@ void App::set_pointer(hit_id::Pointer pointer) {
 }
 
 void App::wheel(double x, double y, int dy) {
-    if (m_modal == Modal::Languages || m_modal == Modal::Settings) {
-        (m_modal == Modal::Languages ? m_lang_scroll : m_set_scroll) += kWheelStepPanel * dy;
+    if (m_modal == Modal::Languages || m_modal == Modal::Settings || m_modal == Modal::Working) {
+        (m_modal == Modal::Languages ? m_lang_scroll : m_modal == Modal::Working ? m_work_scroll : m_set_scroll) +=
+            kWheelStepPanel * dy;
         settle_scrolls();
         invalidate_over();
         scrolled();
@@ -225,6 +226,7 @@ void App::wheel(double x, double y, int dy) {
 void App::settle_scrolls() {
     m_set_scroll = std::clamp(m_set_scroll, 0.0, std::max(0.0, m_set_content_h - m_set_view_h));
     m_lang_scroll = std::clamp(m_lang_scroll, 0.0, std::max(0.0, m_lang_content_h - m_lang_view_h));
+    m_work_scroll = std::clamp(m_work_scroll, 0.0, std::max(0.0, m_work_content_h - m_work_view_h));
 }
 
 double App::max_scroll() const {
@@ -352,7 +354,7 @@ void App::key(const SDL_Keysym& ks) {
             invalidate();
         } else if (m_modal == Modal::Languages) {
             m_modal = Modal::Settings;
-        } else if (m_modal == Modal::Settings || m_modal == Modal::Confirm) {
+        } else if (m_modal == Modal::Settings || m_modal == Modal::Confirm || m_modal == Modal::Working) {
             m_modal = Modal::None;
         } else if (m_modal == Modal::GuideWarn) {
             m_modal = Modal::None;

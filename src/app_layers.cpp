@@ -121,6 +121,9 @@ void App::paint_over(cairo_t* cr) {
     } else if (m_modal == Modal::GuideWarn) {
         paint_guide_warn(cr, m_W, m_H);
         m_has_over = true;
+    } else if (m_modal == Modal::Working) {
+        paint_working(cr, m_W, m_H);
+        m_has_over = true;
     }
     if (m_menu.open) {
         paint_menu(cr);

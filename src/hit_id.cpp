@@ -35,6 +35,8 @@ constexpr Form kForms[] = {
     {Kind::Disk, "disk:", true},
     {Kind::Spare, "spare:", true},
     {Kind::Heal, "heal", false},
+    {Kind::UreChip, "urex:", true},
+    {Kind::HowLink, "res:how", false},
     {Kind::Survival, "surv", false},
     {Kind::Tip, "tip:", true},
     {Kind::GuideCopy, "gcopy:", true},
@@ -60,9 +62,11 @@ constexpr Form kForms[] = {
     {Kind::WarnAgain, "gw:again", false},
     {Kind::WarnOk, "gw:ok", false},
     {Kind::WarnBack, "gw:back", false},
+    {Kind::WorkPanel, "work:panel", false},
+    {Kind::WorkClose, "work:close", false},
 };
 
-constexpr const char* kValueNames[] = {"cap", "disks", "spares", "rd", "wr", "groups"};
+constexpr const char* kValueNames[] = {"cap", "disks", "spares", "rd", "wr", "groups", "afr", "ure", "repl", "years"};
 constexpr const char* kUp = "plus";
 constexpr const char* kDown = "minus";
 constexpr const char* kField = "field";
@@ -125,7 +129,8 @@ Pointer pointer_of(Kind kind) {
     case Kind::SetPanel:
     case Kind::LangPanel:
     case Kind::ConfPanel:
-    case Kind::WarnPanel: return Pointer::Arrow;
+    case Kind::WarnPanel:
+    case Kind::WorkPanel: return Pointer::Arrow;
     default: return Pointer::Hand;
     }
 }

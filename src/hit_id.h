@@ -35,6 +35,8 @@ enum class Kind {
     Disk,
     Spare,
     Heal,
+    UreChip,
+    HowLink,
     // Guide page
     GuideCopy,
     GuidePm,
@@ -60,6 +62,8 @@ enum class Kind {
     WarnAgain,
     WarnOk,
     WarnBack,
+    WorkPanel,
+    WorkClose,
 };
 
 // What an id says: its kind and its tail (a value name, an index, a key, a

@@ -38,6 +38,8 @@ constexpr double kCaption = 11.5;
 constexpr double kRowCaption = 18;
 constexpr double kCapStepperH = 54, kCountStepperH = 46, kSpeedStepperH = 44;
 constexpr double kUnitSize = 12.5, kUnitGap = 6;
+constexpr double kAfterSpeeds = 78, kFigureRow = 54, kFigureEnd = 10;
+constexpr int kUreChips = 4, kFirstUreChip = 14;  // 10^14 … 10^17
 constexpr double kValuePad = 4;  // between the value and a button
 constexpr double kLineShare = 1.4;  // a line's height for its font size
 constexpr double kChipH = 28, kChipRow = 34, kChipGap = 6;
@@ -321,7 +323,31 @@ double App::paint_config(cairo_t* cr, double x, double y, double w) {
         const std::string iops = fmt::approx(fmt::iops(s.read_iops)) + " / " + fmt::approx(fmt::iops(s.write_iops));
         gfx::text(cr, L10n::tr("cfg.iops", iops.c_str()), L, st + 58, p.dim,
                   style(kCaption, false, gfx::Align::Left, CW, true, true));
-        return st + 68;
+        row = st + kAfterSpeeds;
+
+        // Failure figures: how often a disk fails, how soon it is replaced,
+        // how often a sector cannot be read, and for how long.
+        caption(cr, L10n::tr("cfg.afr"), L, row, half, p);
+        caption(cr, L10n::tr("cfg.replace"), second, row, half, p);
+        stepper(cr, L, row + kRowCaption, half, kSpeedStepperH, "afr", fmt::sig3(s.afr_percent), "%", tip_field);
+        stepper(cr, second, row + kRowCaption, half, kSpeedStepperH, "repl", fmt::number(s.replace_hours, 0), "h",
+                L10n::tr("tip.replace"));
+        row += kRowCaption + kFigureRow;
+        caption(cr, L10n::tr("cfg.ure"), L, row, half, p);
+        caption(cr, L10n::tr("cfg.years"), second, row, half, p);
+        stepper(cr, L, row + kRowCaption, half, kSpeedStepperH, "ure", fmt::scientific(std::pow(10.0, s.ure_exponent)),
+                L10n::tr("cfg.bits"), tip_field);
+        stepper(cr, second, row + kRowCaption, half, kSpeedStepperH, "years", fmt::number(s.mission_years, 0),
+                L10n::tr("cfg.years_unit"), tip_field);
+        row += kRowCaption + kFigureRow;
+        const double cw4 = (CW - 3 * kChipGap) / kUreChips;
+        for (int i = 0; i < kUreChips; ++i) {
+            const int exponent = kFirstUreChip + i;
+            chip(cr, L + i * (cw4 + kChipGap), row, cw4, kChipH, hit_id::make(Kind::UreChip, exponent), exponent,
+                 fmt::scientific(std::pow(10.0, exponent)), std::fabs(s.ure_exponent - exponent) < 1e-9, 12,
+                 L10n::tr("tip.ure"));
+        }
+        return row + kChipH + kFigureEnd;
     };
     return rack_section(cr, x, y, w, L10n::tr("cfg.title"), 1, p, body, "", nullptr, m_panels);
 }

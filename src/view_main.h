@@ -48,3 +48,17 @@ inline void fill_vertical(cairo_t* cr, double y0, double y1, const Rgba& top, co
 }
 
 }  // namespace page
+
+namespace risk {
+
+// How a chance of losing data per year is coloured: the tooltips state the
+// same bounds (0.01 % and 1 %).
+constexpr double kSafeBelow = 1e-4, kRiskyFrom = 1e-2;
+// An unreadable sector that loses a stripe: 1 % and 10 % of the rebuilds.
+constexpr double kUreSafeBelow = 1e-2, kUreRiskyFrom = 0.1;
+
+inline const Rgba& colour(double chance, double safe_below, double risky_from, const Palette& p) {
+    return chance < safe_below ? p.ok : chance < risky_from ? p.warn : p.err;
+}
+
+}  // namespace risk

@@ -1,6 +1,7 @@
 // The compare panel: every RAID level for the disks entered, with usable
-// capacity, reading and writing (bars scaled to the best level) and the
-// failures survived as shields. Clicking a row chooses that level.
+// capacity, reading and writing (bars scaled to the best level), the
+// failures survived as shields and the chance of losing the data in a year.
+// Clicking a row chooses that level.
 #include <algorithm>
 #include <cmath>
 
@@ -21,6 +22,7 @@ constexpr double kInset = 24;
 constexpr double kWideFrom = 620;  // content width from which the short texts show
 constexpr double kNameNarrow = 92, kNameShare = 0.27, kNameMax = 240;
 constexpr double kTolCol = 140, kTolColMin = 56;
+constexpr double kLossCol = 96, kLossColMin = 64;
 constexpr double kValueColMin = 80;  // below this the tolerance column narrows and gives up its shields
 constexpr double kHeaderSize = 11, kNameSize = 13, kShortSize = 10.5, kValueSize = 12, kTolSize = 12.5;
 constexpr double kRowMin = 44, kRowPad = 7, kRowsTop = 22;
@@ -43,17 +45,20 @@ double App::paint_compare(cairo_t* cr, double x, double y, double w) {
         const bool wide = CW >= kWideFrom;
         const double NW = wide ? std::min(kNameShare * CW, kNameMax) : kNameNarrow;
         const double DW = CW - NW;
-        const double tol_col = std::clamp(DW - 3 * kValueColMin, kTolColMin, kTolCol);
-        const double cwid = (DW - tol_col) / 3;
-        const double c0 = L + NW, c3 = c0 + 3 * cwid;
+        const double loss_col = std::clamp(DW - 3 * kValueColMin - kTolColMin, kLossColMin, kLossCol);
+        const double tol_col = std::clamp(DW - loss_col - 3 * kValueColMin, kTolColMin, kTolCol);
+        const double cwid = (DW - tol_col - loss_col) / 3;
+        const double c0 = L + NW, c3 = c0 + 3 * cwid, c4 = c3 + tol_col;
         const double number_x = tol_col - (kTolCol - kNumberX);
 
         raid::Result res[kLevelCount];
+        raid::Reliability rel[kLevelCount];
         double max_v[3] = {1, 1, 1};
         for (int i = 0; i < kLevelCount; ++i) {
             raid::Config c = m_cfg;
             c.level = raid::kLevels[i];
             res[i] = raid::compute(c);
+            rel[i] = raid::reliability(c, res[i]);
             if (!res[i].ok()) continue;
             max_v[0] = std::max(max_v[0], res[i].usable);
             max_v[1] = std::max(max_v[1], res[i].read_mbs);
@@ -70,6 +75,10 @@ double App::paint_compare(cairo_t* cr, double x, double y, double w) {
         gfx::text(cr, L10n::tr("res.read"), c0 + cwid + kCellX, yy + kHeaderY, p.dim, head);
         gfx::text(cr, L10n::tr("res.write"), c0 + 2 * cwid + kCellX, yy + kHeaderY, p.dim, head);
         gfx::text(cr, L10n::tr("cmp.tolerance"), c3 + kCellX, yy + kHeaderY, p.dim, last);
+        gfx::TextStyle loss_head = head;
+        loss_head.max_w = loss_col - 2 * kCellX;
+        loss_head.align = gfx::Align::Right;
+        gfx::text(cr, L10n::tr("cmp.loss"), c4 + loss_col - kCellX, yy + kHeaderY, p.dim, loss_head);
 
         const gfx::TextStyle name_st = style(kNameSize, true, gfx::Align::Left, NW - 14, false, true);
         const gfx::TextStyle short_st = style(kShortSize, false, gfx::Align::Left, NW - 14, false);
@@ -149,6 +158,9 @@ double App::paint_compare(cairo_t* cr, double x, double y, double w) {
                 const Rgba col = r.tol_min >= 2 ? p.ok : r.tol_min == 1 ? p.warn : p.err;
                 gfx::text(cr, n, c3 + number_x, mid, col, style(kTolSize, true, gfx::Align::Right, 0, true));
             }
+            fit_label(cr, fmt::chance(rel[i].loss_per_year), c4 + loss_col - kCellX, mid,
+                      risk::colour(rel[i].loss_per_year, risk::kSafeBelow, risk::kRiskyFrom, p),
+                      style(kValueSize, true, gfx::Align::Right, loss_col - 2 * kCellX, true, true));
             ry += rh;
         }
         const double nh = gfx::wrapped(cr, L10n::tr("cmp.note"), L + kTextX, ry + kNoteGap, CW - 2 * kTextX, kNoteSize, p.dim,

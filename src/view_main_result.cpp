@@ -310,7 +310,7 @@ double App::paint_result(cairo_t* cr, double x, double y, double w) {
             gfx::text(cr, facts[i].k, fx, fy + kFactKeyTop, p.dim, key_st);
             fit_label(cr, facts[i].v, fx, fy + kFactKeyTop + kh + kFactGap, p.text_strong, val_st);
         }
-        return top + (4 / fcols) * rh;
+        return paint_safety(cr, L, top + (4 / fcols) * rh, CW);
     };
     const std::string right = r.ok() ? L10n::tr("res.estimated") : "";
     return rack_section(cr, x, y, w, L10n::tr("res.title"), 3, p, body, right, nullptr, m_panels);

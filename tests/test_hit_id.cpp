@@ -61,6 +61,9 @@ TEST(HitId, EveryPaintedIdIsOneTheDispatchReads) {
     check(a, "confirm");
     a.m_modal = App::Modal::GuideWarn;
     check(a, "guide warning");
+    a.open_working();
+    check(a, "working");
+    a.notify("note.save_failed");
     a.m_modal = App::Modal::None;
     for (int m = 0; m < 4; ++m) {
         a.open_menubar(m);
@@ -79,7 +82,8 @@ TEST(HitId, EveryPaintedIdIsOneTheDispatchReads) {
                    Kind::GuideCopy, Kind::GuidePm, Kind::GuideDev, Kind::MenuItem, Kind::SetPanel, Kind::SetTab,
                    Kind::SetClose, Kind::SetLanguage, Kind::SetTheme, Kind::SetAnimate, Kind::SetGuideWarn,
                    Kind::SetReset, Kind::SetLink, Kind::LangPanel, Kind::Language, Kind::ConfPanel, Kind::ConfOk,
-                   Kind::ConfNo, Kind::WarnPanel, Kind::WarnAgain, Kind::WarnOk, Kind::WarnBack})
+                   Kind::ConfNo, Kind::WarnPanel, Kind::WarnAgain, Kind::WarnOk, Kind::WarnBack, Kind::UreChip,
+                   Kind::HowLink, Kind::WorkPanel, Kind::WorkClose, Kind::NoticeClose})
         EXPECT_TRUE(seen.count(k)) << "kind " << static_cast<int>(k) << " never painted";
     L10n::setLanguage("en");
 }

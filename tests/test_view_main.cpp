@@ -440,6 +440,47 @@ TEST_P(CalcPage, TextTooLongIsCutNotShrunkOverItsNeighbour) {
     EXPECT_TRUE(version_area[0]->same_as(*version_area[1])) << "the version stands alone in both languages";
 }
 
+TEST_P(CalcPage, FailureFiguresAreSetSavedAndExplained) {
+    const wkit::User u = wkit::new_user("risk");
+    seed(u, [](Settings& s) { s.disk_type = "hdd7200"; });
+    wkit::Program p(x, u, GetParam(), {"--size", std::to_string(kWinW) + "x" + std::to_string(kWinH)});
+    ASSERT_TRUE(p.wait_window()) << p.stderr_text();
+    auto now = [&] { return p.frame().settings(); };
+    EXPECT_EQ(now().afr_percent, 1.5) << "the disk type's own figures";
+    EXPECT_EQ(now().ure_exponent, 14);
+    p.click("afr:plus");
+    EXPECT_EQ(now().afr_percent, 1.75);
+    p.click("repl:field");
+    p.key("ctrl+a");
+    p.type("0");
+    p.key("Return");
+    EXPECT_EQ(now().replace_hours, 0) << "a replacement can be immediate";
+    p.click("urex:16");
+    EXPECT_EQ(now().ure_exponent, 16);
+    p.click("ure:minus");
+    EXPECT_EQ(now().ure_exponent, 15.5);
+    p.click("years:plus");
+    EXPECT_EQ(now().mission_years, 6);
+    EXPECT_EQ(now().disk_type, "hdd7200") << "failure figures leave the speeds' disk type alone";
+    EXPECT_TRUE(p.wait_settings([](const Settings& s) {
+        return s.afr_percent == 1.75 && s.replace_hours == 0 && s.ure_exponent == 15.5 && s.mission_years == 6;
+    }));
+    // Choosing a disk type brings its own figures back.
+    p.click("type:sas10k");
+    EXPECT_EQ(now().afr_percent, 1.0);
+    EXPECT_EQ(now().ure_exponent, 16);
+
+    // The working behind the figures, and its way out.
+    p.click("res:how");
+    EXPECT_EQ(p.frame().modal(), static_cast<int>(App::Modal::Working));
+    p.wheel(p.w() / 2, p.h() / 2, 1);
+    p.key("Escape");
+    EXPECT_EQ(p.frame().modal(), 0);
+    p.click("res:how");
+    p.click("work:close");
+    EXPECT_EQ(p.frame().modal(), 0);
+}
+
 TEST_P(CalcPage, BlinkingLightsDoNotRepaintThePage) {
     // Mesa's CPU OpenGL costs a frame what the software renderer costs, so
     // both show still lights and make no frame of their own; the animated
