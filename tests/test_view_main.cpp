@@ -21,8 +21,8 @@
 namespace {
 
 // Tall enough for the whole page in two columns; one column scrolls.
-constexpr int kScreenW = 1920, kScreenH = 1700;
-constexpr int kWinW = 1092, kWinH = 1620;
+constexpr int kScreenW = 1920, kScreenH = 2300;
+constexpr int kWinW = 1092, kWinH = 2240;
 constexpr int kIdleWatchMs = 3000;
 constexpr int kPixelWaitMs = 6000;  // screenshots of a tall window are slow on a busy machine
 
