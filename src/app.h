@@ -34,10 +34,23 @@
 // A clickable or tooltip-carrying rectangle of the last painted frame, in
 // window coordinates. The id is a small command ("disk:3", "cap:plus").
 struct Hit {
+    Hit() = default;
+    Hit(double x_, double y_, double w_, double h_, std::string id_, int n_ = 0, std::string tip_ = "",
+        bool on_ = false, bool hidden_ = false, std::string name_ = "")
+        : x(x_), y(y_), w(w_), h(h_), id(std::move(id_)), n(n_), tip(std::move(tip_)), on(on_), hidden(hidden_),
+          name(std::move(name_)) {}
+
     double x = 0, y = 0, w = 0, h = 0;
     std::string id;
     int n = 0;
     std::string tip;
+    // What the control shows beyond its id, for the keyboard and the screen
+    // reader: chosen, ticked or pressed; scrolled out of its panel (not
+    // clickable, but reachable by the keyboard); and its name when the text
+    // that names it lies outside its rectangle (a stepper's caption).
+    bool on = false;
+    bool hidden = false;
+    std::string name;
 };
 
 // Set from signal handlers, read by the main loop (main_desktop.cpp).
@@ -258,6 +271,37 @@ public:
     void probe_answer();
     void probe_delay() const;
 
+    // ---- Keyboard focus (app_focus.cpp) ----
+
+    // The focusable controls of the active layer, in reading order.
+    std::vector<const Hit*> focus_order() const;
+    // The focused id of the active layer (the page's or the dialog's).
+    std::string& focus_id();
+    const Hit* focused_hit() const;
+    // Tab (+1) and Shift+Tab (-1); the control reached is scrolled into view.
+    void move_focus(int dir);
+    void show_focus(const Hit& h);
+    // Scrolls the page or the open panel so that `h` shows whole; true when it moved.
+    bool into_view(const Hit& h);
+    // After a repaint: the control the keyboard just acted on is kept in
+    // view when the action moved it (a longer result pushes rows down).
+    void follow_focus();
+    // Space and Enter: what a click does, or typing for a field. False
+    // when nothing has the focus.
+    bool press_focused();
+    // The value name of a focused stepper, or "".
+    std::string focused_value() const;
+    // After painting: a dialog that just opened takes the focus.
+    void settle_focus();
+    // Keys the focused control takes before the page-wide shortcuts: Tab,
+    // Space, Enter and, on a stepper, Up, Down, + and −. True when taken.
+    bool focus_key(const SDL_Keysym& ks);
+    // A click gives the focus to the control clicked (a stepper's button to
+    // its field); a click on nothing focusable takes it away.
+    void focus_clicked(const Hit* h);
+    // False when `id` is not among `hits`.
+    bool paint_focus_ring(cairo_t* cr, const std::vector<Hit>& hits, const std::string& id) const;
+
     // ---- Input dispatch (app_input.cpp) ----
 
     const Hit* hit_at(double x, double y, bool over) const;
@@ -313,8 +357,10 @@ public:
     // ---- Calculator page (view_main*.cpp) ----
 
     double paint_page(cairo_t* cr, double W);
+    // `name` is the caption it stands under, the name a screen reader speaks.
     void stepper(cairo_t* cr, double x, double y, double w, double h, const std::string& id,
-                 const std::string& value, const std::string& unit, const std::string& tip);
+                 const std::string& value, const std::string& unit, const std::string& tip,
+                 const std::string& name = "");
     void chip(cairo_t* cr, double x, double y, double w, double h, const std::string& id, int n,
               const std::string& label, bool on, double label_size, const std::string& tip);
     // One line of text held to st.max_w; when it had to be cut short, its
@@ -393,6 +439,18 @@ public:
     uint32_t m_hover_since = 0;
     bool m_tip_shown = false;
     bool m_rehover = false;
+    // Keyboard focus: the page's, the open dialog's, whether the ring shows,
+    // and which dialog the dialog's focus belongs to (-1 a menu, 0 none).
+    std::string m_focus_base, m_focus_over;
+    bool m_focus_ring = false;
+    bool m_focus_follow = false;
+    int m_focus_layer = 0;
+    // The dialogs under the open one and the focus each had.
+    std::vector<std::pair<int, std::string>> m_focus_back;
+    // The page's hits whole (not cut to the page area), and where each
+    // panel's hits start among them.
+    std::vector<Hit> m_page_hits;
+    std::vector<size_t> m_hit_groups;
     hit_id::Pointer m_pointer = hit_id::Pointer::Arrow;
     SDL_Cursor* m_cursors[3] = {nullptr, nullptr, nullptr};  // by Pointer, made when first needed
     // The turn of the wheel under way: it scrolls the page, when, where.
@@ -420,6 +478,8 @@ public:
     double m_set_scroll = 0, m_set_content_h = 0, m_set_view_h = 0, m_lang_scroll = 0;
     double m_lang_content_h = 0, m_lang_view_h = 0;
     double m_work_scroll = 0, m_work_content_h = 0, m_work_view_h = 0;
+    // Where the scrolled part of each overlay starts (layout of the last frame).
+    double m_set_view_top = 0, m_lang_view_top = 0, m_work_view_top = 0;
     bool m_guide_warned = false;
     // Notices waiting to be read, oldest first: the first one shows.
     std::vector<std::string> m_notices;

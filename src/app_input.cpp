@@ -55,11 +55,17 @@ using hit_id::Kind;
 const Hit* App::hit_at(double x, double y, bool over) const {
     const std::vector<Hit>& list = over ? m_over_hits : m_hits;
     for (auto it = list.rbegin(); it != list.rend(); ++it)
-        if (x >= it->x && y >= it->y && x < it->x + it->w && y < it->y + it->h) return &*it;
+        if (!it->hidden && x >= it->x && y >= it->y && x < it->x + it->w && y < it->y + it->h) return &*it;
     return nullptr;
 }
 
 void App::mouse_down(double x, double y, int button, int /*clicks*/) {
+    if (m_focus_ring) {
+        // As in other desktop programs the ring is for the keyboard: a click hides it.
+        m_focus_ring = false;
+        invalidate();
+        invalidate_over();
+    }
     if (m_tip_shown) {
         m_tip_shown = false;
         invalidate_over();
@@ -80,7 +86,9 @@ void App::mouse_down(double x, double y, int button, int /*clicks*/) {
         return;
     }
     if (m_modal != Modal::None) {
-        if (const Hit* h = hit_at(x, y, true)) {
+        const Hit* h = hit_at(x, y, true);
+        focus_clicked(h);
+        if (h) {
             const Hit copy = *h;
             over_click(copy);
         } else if (m_modal == Modal::Settings || m_modal == Modal::Working) {
@@ -93,6 +101,7 @@ void App::mouse_down(double x, double y, int button, int /*clicks*/) {
         return;
     }
     const Hit* found = hit_at(x, y, false);
+    focus_clicked(found);
     if (!found) {
         commit_edit();
         return;
@@ -311,7 +320,12 @@ void App::key(const SDL_Keysym& ks) {
             m_edit_caret = 0;
         } else if (k == SDLK_END) {
             m_edit_caret = m_edit_text.size();
-        } else if (k == SDLK_TAB || k == SDLK_RETURN || k == SDLK_KP_ENTER) {
+        } else if (k == SDLK_TAB) {
+            // Typing ends as a click elsewhere ends it, then the focus moves on.
+            commit_edit();
+            move_focus((ks.mod & KMOD_SHIFT) ? -1 : +1);
+            caret = false;
+        } else if (k == SDLK_RETURN || k == SDLK_KP_ENTER) {
             commit_edit();
             caret = false;
         } else if (k == SDLK_ESCAPE) {
@@ -347,6 +361,7 @@ void App::key(const SDL_Keysym& ks) {
     }
 
     if (m_menu.open && menu_key(k)) return;
+    if (focus_key(ks)) return;
     if (k == SDLK_ESCAPE) {
         if (m_menu.open) {
             m_menu.open = false;

@@ -70,6 +70,7 @@ void App::paint_base(cairo_t* cr) {
 
 void App::paint_base_once(cairo_t* cr) {
     m_hits.clear();
+    m_hit_groups.clear();
     gfx::window_bg(cr, m_W, m_H, m_pal);
 
     const int tab = std::clamp(m_settings.tab, 0, 1);
@@ -87,11 +88,13 @@ void App::paint_base_once(cairo_t* cr) {
 
     const double view = view_height();
 
-    // Page hits into window coordinates, cut to the page area.
+    // Page hits into window coordinates: whole for the keyboard, which
+    // scrolls to what it reaches, and cut to the page area for the pointer.
+    for (Hit& h : m_hits) h.y += offset;
+    m_page_hits = m_hits;
     std::vector<Hit> page;
     page.reserve(m_hits.size());
     for (Hit h : m_hits) {
-        h.y += offset;
         const double y0 = std::max(h.y, top), y1 = std::min(h.y + h.h, bottom);
         if (y1 - y0 <= 0) continue;
         h.y = y0;
@@ -104,6 +107,16 @@ void App::paint_base_once(cairo_t* cr) {
     paint_header(cr, m_W);
     if (!m_notices.empty()) paint_notice(cr, m_W, top_band());
     paint_statusbar(cr, m_W, m_H - kStatusBarH);
+    if (!modal_or_menu()) {
+        // Around the whole control, cut only where the page ends.
+        cairo_save(cr);
+        cairo_rectangle(cr, 0, top, m_W, std::max(0.0, bottom - top));
+        cairo_clip(cr);
+        const bool on_page = paint_focus_ring(cr, m_page_hits, m_focus_base);
+        cairo_restore(cr);
+        if (!on_page) paint_focus_ring(cr, m_hits, m_focus_base);
+    }
+    follow_focus();
 }
 
 bool App::has_overlay() const { return m_modal != Modal::None || m_menu.open || m_tip_shown; }
@@ -129,6 +142,8 @@ void App::paint_over(cairo_t* cr) {
         paint_menu(cr);
         m_has_over = true;
     }
+    settle_focus();
+    if (modal_or_menu() && !m_menu.open) paint_focus_ring(cr, m_over_hits, m_focus_over);
     if (m_tip_shown) {
         paint_tooltip(cr);
         m_has_over = true;

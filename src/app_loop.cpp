@@ -164,6 +164,7 @@ void App::loop() {
             } else {
                 m_over_hits.clear();
                 m_has_over = false;
+                settle_focus();
             }
             painted = true;
         }

@@ -29,8 +29,9 @@ constexpr int kMaxPaintDelayMs = 5000;
 
 void put_hits(std::ostringstream& out, const char* layer, const std::vector<Hit>& hits) {
     for (const Hit& h : hits)
-        out << "hit " << layer << ' ' << h.x << ' ' << h.y << ' ' << h.w << ' ' << h.h << ' ' << h.n << ' '
-            << h.id << '\n';
+        if (!h.hidden)
+            out << "hit " << layer << ' ' << h.x << ' ' << h.y << ' ' << h.w << ' ' << h.h << ' ' << h.n << ' '
+                << h.on << ' ' << h.id << '\n';
 }
 
 }  // namespace
@@ -92,7 +93,9 @@ void App::probe_answer() {
         << "notice " << (m_notices.empty() ? "" : m_notices.front()) << '\n'
         << "confirm " << m_confirm_text << '\n'
         << "confirm_ok " << m_confirm_ok << '\n'
-        << "language " << L10n::currentLanguage() << '\n';
+        << "language " << L10n::currentLanguage() << '\n'
+        << "key_focus " << (modal_or_menu() ? m_focus_over : m_focus_base) << '\n'
+        << "ring " << m_focus_ring << '\n';
     Settings s = m_settings;
     s.failed = join_indices(m_failed);
     s.failed_spares = join_indices(m_failed_spares);

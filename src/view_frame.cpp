@@ -82,7 +82,7 @@ void segmented_bar(cairo_t* cr, double x, double y, double h, const std::vector<
         }
         const Rgba& tc = i == active ? p.chip_on_text : i == hover ? p.text : p.dim;
         gfx::text(cr, labels[i], sx + w / 2, y + h / 2, tc, style(size, true, gfx::Align::Center));
-        if (hits) hits->push_back(Hit{sx, y, w, h, hit_id::make(kind, i), i, ""});
+        if (hits) hits->push_back(Hit{sx, y, w, h, hit_id::make(kind, i), i, "", i == active});
         sx += w;
     }
 }

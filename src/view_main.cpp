@@ -115,21 +115,27 @@ double rack_section(cairo_t* cr, double x, double y, double w, const std::string
 
 double App::paint_page(cairo_t* cr, double W) {
     const double inner = W - 2 * kMargin;
+    // Each panel's hits form a group: the keyboard goes through a panel
+    // before the next, in the order the panels are laid out.
+    auto panel = [&](double (App::*paint)(cairo_t*, double, double, double), double x, double y, double w) {
+        m_hit_groups.push_back(m_hits.size());
+        return (this->*paint)(cr, x, y, w);
+    };
     if (inner < kTwoColumnsFrom) {
-        double y = paint_config(cr, kMargin, kMargin, inner);
-        y = paint_levels(cr, kMargin, y + kGap, inner);
-        y = paint_result(cr, kMargin, y + kGap, inner);
-        y = paint_compare(cr, kMargin, y + kGap, inner);
-        y = paint_array(cr, kMargin, y + kGap, inner);
+        double y = panel(&App::paint_config, kMargin, kMargin, inner);
+        y = panel(&App::paint_levels, kMargin, y + kGap, inner);
+        y = panel(&App::paint_result, kMargin, y + kGap, inner);
+        y = panel(&App::paint_compare, kMargin, y + kGap, inner);
+        y = panel(&App::paint_array, kMargin, y + kGap, inner);
         return y + kMargin;
     }
     const double L = std::clamp(kLeftShare * inner, kLeftMin, kLeftMax);
-    double left = paint_config(cr, kMargin, kMargin, L);
-    left = paint_levels(cr, kMargin, left + kGap, L);
+    double left = panel(&App::paint_config, kMargin, kMargin, L);
+    left = panel(&App::paint_levels, kMargin, left + kGap, L);
     const double rx = kMargin + L + kGap, rw = inner - L - kGap;
-    double right = paint_result(cr, rx, kMargin, rw);
-    right = paint_compare(cr, rx, right + kGap, rw);
-    right = paint_array(cr, rx, right + kGap, rw);
+    double right = panel(&App::paint_result, rx, kMargin, rw);
+    right = panel(&App::paint_compare, rx, right + kGap, rw);
+    right = panel(&App::paint_array, rx, right + kGap, rw);
     return std::max(left, right) + kMargin;
 }
 
@@ -149,11 +155,11 @@ void App::chip(cairo_t* cr, double x, double y, double w, double h, const std::s
         tc = hot ? p.text_strong : p.text;
     }
     gfx::text(cr, label, x + w / 2, y + h / 2, tc, style(label_size, true, gfx::Align::Center, w - 8, true, true));
-    m_hits.push_back(Hit{x, y, w, h, id, n, tip});
+    m_hits.push_back(Hit{x, y, w, h, id, n, tip, on});
 }
 
 void App::stepper(cairo_t* cr, double x, double y, double w, double h, const std::string& id,
-                  const std::string& value, const std::string& unit, const std::string& tip) {
+                  const std::string& value, const std::string& unit, const std::string& tip, const std::string& name) {
     const Palette& p = m_pal;
     gfx::display(cr, x, y, w, h, p, false);
     const double side = h - 8;
@@ -214,7 +220,7 @@ void App::stepper(cairo_t* cr, double x, double y, double w, double h, const std
         gfx::set(cr, p.accent);
         cairo_fill(cr);
     }
-    m_hits.push_back(Hit{x + h, y, w - 2 * h, h, hit_id::make(Kind::Field, id), 0, tip});
+    m_hits.push_back(Hit{x + h, y, w - 2 * h, h, hit_id::make(Kind::Field, id), 0, tip, false, false, name});
 }
 
 double App::fit_label(cairo_t* cr, const std::string& s, double x, double y, const Rgba& c, gfx::TextStyle st) {
@@ -242,7 +248,7 @@ double App::paint_config(cairo_t* cr, double x, double y, double w) {
         const std::string tip_field = L10n::tr("tip.field");
         caption(cr, L10n::tr("cfg.capacity"), L, yy, CW, p);
         stepper(cr, L, yy + kRowCaption, CW, kCapStepperH, "cap", fmt::sig3(s.cap_value), raid::unit_name(s.cap_unit),
-                tip_field);
+                tip_field, L10n::tr("cfg.capacity"));
 
         double row = yy + kRowCaption + 60;
         const std::string os = L10n::tr("cfg.os", fmt::approx(fmt::bytes_bin(m_cfg.disk_bytes)).c_str());
@@ -266,7 +272,8 @@ double App::paint_config(cairo_t* cr, double x, double y, double w) {
         lst.tnum = false;
         const double lh = gfx::text_height(cr, tl, lst);
         gfx::text(cr, tl, L + 46, lh > 18 ? row + 10 - 9 : row + 10 - lh / 2, p.text, lst);
-        m_hits.push_back(Hit{L, row - 2, CW, lh > 20 ? lh + 4 : 24, hit_id::make(Kind::OsSizes), 0, L10n::tr("tip.os_toggle")});
+        m_hits.push_back(Hit{L, row - 2, CW, lh > 20 ? lh + 4 : 24, hit_id::make(Kind::OsSizes), 0, L10n::tr("tip.os_toggle"),
+                             s.os_sizes, false, tl});
         row += std::max(lh, 20.0) + 12;
 
         // Unit chips.
@@ -294,9 +301,10 @@ double App::paint_config(cairo_t* cr, double x, double y, double w) {
         const double half = (CW - 12) / 2, second = L + half + 12;
         caption(cr, L10n::tr("cfg.count"), L, row, half, p);
         caption(cr, L10n::tr("cfg.spares"), second, row, half, p);
-        stepper(cr, L, row + kRowCaption, half, kCountStepperH, "disks", std::to_string(s.disks), "", tip_field);
+        stepper(cr, L, row + kRowCaption, half, kCountStepperH, "disks", std::to_string(s.disks), "", tip_field,
+                L10n::tr("cfg.count"));
         stepper(cr, second, row + kRowCaption, half, kCountStepperH, "spares", std::to_string(s.spares), "",
-                L10n::tr("tip.spares"));
+                L10n::tr("tip.spares"), L10n::tr("cfg.spares"));
         row += kRowCaption + 56;
 
         // Disk type.
@@ -318,8 +326,10 @@ double App::paint_config(cairo_t* cr, double x, double y, double w) {
         caption(cr, L10n::tr("cfg.read"), L, row, half, p);
         caption(cr, L10n::tr("cfg.write"), second, row, half, p);
         const double st = row + kRowCaption;
-        stepper(cr, L, st, half, kSpeedStepperH, "rd", fmt::number(s.read_mbs, 0), "MB/s", tip_field);
-        stepper(cr, second, st, half, kSpeedStepperH, "wr", fmt::number(s.write_mbs, 0), "MB/s", tip_field);
+        stepper(cr, L, st, half, kSpeedStepperH, "rd", fmt::number(s.read_mbs, 0), "MB/s", tip_field,
+                L10n::tr("cfg.read"));
+        stepper(cr, second, st, half, kSpeedStepperH, "wr", fmt::number(s.write_mbs, 0), "MB/s", tip_field,
+                L10n::tr("cfg.write"));
         const std::string iops = fmt::approx(fmt::iops(s.read_iops)) + " / " + fmt::approx(fmt::iops(s.write_iops));
         gfx::text(cr, L10n::tr("cfg.iops", iops.c_str()), L, st + 58, p.dim,
                   style(kCaption, false, gfx::Align::Left, CW, true, true));
@@ -329,16 +339,17 @@ double App::paint_config(cairo_t* cr, double x, double y, double w) {
         // how often a sector cannot be read, and for how long.
         caption(cr, L10n::tr("cfg.afr"), L, row, half, p);
         caption(cr, L10n::tr("cfg.replace"), second, row, half, p);
-        stepper(cr, L, row + kRowCaption, half, kSpeedStepperH, "afr", fmt::sig3(s.afr_percent), "%", tip_field);
+        stepper(cr, L, row + kRowCaption, half, kSpeedStepperH, "afr", fmt::sig3(s.afr_percent), "%", tip_field,
+                L10n::tr("cfg.afr"));
         stepper(cr, second, row + kRowCaption, half, kSpeedStepperH, "repl", fmt::number(s.replace_hours, 0), "h",
-                L10n::tr("tip.replace"));
+                L10n::tr("tip.replace"), L10n::tr("cfg.replace"));
         row += kRowCaption + kFigureRow;
         caption(cr, L10n::tr("cfg.ure"), L, row, half, p);
         caption(cr, L10n::tr("cfg.years"), second, row, half, p);
         stepper(cr, L, row + kRowCaption, half, kSpeedStepperH, "ure", fmt::scientific(std::pow(10.0, s.ure_exponent)),
-                L10n::tr("cfg.bits"), tip_field);
+                L10n::tr("cfg.bits"), tip_field, L10n::tr("cfg.ure"));
         stepper(cr, second, row + kRowCaption, half, kSpeedStepperH, "years", fmt::number(s.mission_years, 0),
-                L10n::tr("cfg.years_unit"), tip_field);
+                L10n::tr("cfg.years_unit"), tip_field, L10n::tr("cfg.years"));
         row += kRowCaption + kFigureRow;
         const double cw4 = (CW - 3 * kChipGap) / kUreChips;
         for (int i = 0; i < kUreChips; ++i) {

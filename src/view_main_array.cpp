@@ -277,7 +277,10 @@ double App::paint_array(cairo_t* cr, double x, double y, double w) {
             gfx::rounded(cr, dx + (1 - kHandleShare) / 2 * cw, dy + dh - kHandleUp, kHandleShare * cw, kHandleH, kHandleH / 2);
             gfx::set(cr, gfx::with_alpha(p.faint, 0.6));
             cairo_fill(cr);
-            m_hits.push_back(Hit{dx, dy, cw, dh, id, idx, (cut ? label + ": " : "") + (spare ? tip_spare : tip_disk)});
+            const std::string spoken = spare ? L10n::tr(failed ? "a11y.spare_failed" : "a11y.spare", idx + 1)
+                                             : L10n::tr(failed ? "a11y.disk_failed" : "a11y.disk", idx + 1);
+            m_hits.push_back(Hit{dx, dy, cw, dh, id, idx, (cut ? label + ": " : "") + (spare ? tip_spare : tip_disk), failed,
+                                 false, spoken});
         }
 
         // ---- Legend ----

@@ -94,7 +94,7 @@ double App::paint_compare(cairo_t* cr, double x, double y, double w) {
             const double sh = wide ? gfx::text_height(cr, shrt, short_st) : 0;
             const double rh = std::max(kRowMin, kRowPad + nh + (wide ? 2 + sh : 0) + kRowPad);
             const double mid = ry + rh / 2;
-            m_hits.push_back(Hit{L, ry, CW, rh, id, i, fits ? "" : L10n::tr("tip.level_nofit")});
+            m_hits.push_back(Hit{L, ry, CW, rh, id, i, fits ? "" : L10n::tr("tip.level_nofit"), current, false, name});
 
             const bool hot = m_hover == id;
             if (hot || current || i % 2 == 1) {

@@ -73,7 +73,7 @@ double App::paint_levels(cairo_t* cr, double x, double y, double w) {
                          cy + kCardPad + nh + kShortGap, text_w, kShortSize, short_c, gfx::Align::Left, false, true);
             if (!fits[i] && !selected)
                 gfx::dot(cr, cx + cw - kCardPad, cy + kCardPad + kNoFitDot, kNoFitDot, gfx::with_alpha(p.err, 0.7));
-            m_hits.push_back(Hit{cx, cy, cw, ch, id, i, fits[i] ? "" : L10n::tr("tip.level_nofit")});
+            m_hits.push_back(Hit{cx, cy, cw, ch, id, i, fits[i] ? "" : L10n::tr("tip.level_nofit"), selected});
         }
         double row = yy + std::ceil(double(kLevelCount) / cols) * (ch + kCardGap) + kAfterCards;
 

@@ -67,10 +67,11 @@ void scroll_thumb(cairo_t* cr, double x, double top, double view, double content
     cairo_fill(cr);
 }
 
-// Hits from `first` on that lie wholly outside [top, bottom) get no width.
+// Hits from `first` on that lie wholly outside [top, bottom) are hidden:
+// not clickable, but the keyboard can still reach them and scroll them in.
 void disable_hidden(std::vector<Hit>& hits, size_t first, double top, double bottom) {
     for (size_t i = first; i < hits.size(); ++i)
-        if (hits[i].y + hits[i].h <= top || hits[i].y >= bottom) hits[i].w = 0;
+        if (hits[i].y + hits[i].h <= top || hits[i].y >= bottom) hits[i].hidden = true;
 }
 
 }  // namespace
@@ -109,6 +110,7 @@ void App::paint_settings(cairo_t* cr, double W, double H) {
 
     // Content, clipped and scrolled.
     const double left = px + kInset, cw = pw - 2 * kInset, top = py + kContentTop;
+    m_set_view_top = top;
     m_set_view_h = ph - kContentTop - kContentBottom;
     const size_t first = m_over_hits.size();
     cairo_save(cr);
@@ -162,7 +164,7 @@ double App::settings_switch(cairo_t* cr, const std::string& id, const std::strin
     double h = 26;
     if (!note.empty())
         h = 26 + gfx::wrapped(cr, note, m.x(x + 54, w - 60), y + 26, w - 60, 11.5, p.dim, gfx::Align::Left, false, true);
-    m_over_hits.push_back(Hit{x, y - 2, w, 26, id, 0, ""});
+    m_over_hits.push_back(Hit{x, y - 2, w, 26, id, 0, "", on, false, label});
     return y + h;
 }
 
@@ -320,6 +322,8 @@ double App::paint_settings_keys(cairo_t* cr, double left, double y, double cw) {
         {"Ctrl+C", L10n::tr("tip.copy")},
         {"Ctrl+,", L10n::tr("tip.settings")},
         {"F1", L10n::tr("mi.shortcuts")},
+        {"Tab  /  Shift+Tab", L10n::tr("keys.tab")},
+        {"Space  /  Enter", L10n::tr("keys.activate")},
         {"F10", L10n::tr("keys.menu")},
         {"Esc", L10n::tr("keys.close")},
         {"Ctrl+Q", L10n::tr("mini.quit")},
@@ -367,15 +371,24 @@ void App::paint_languages(cairo_t* cr, double W, double H) {
     const double content = rows * kLangCellH, colw = gw / cols;
     m_lang_content_h = content;
     m_lang_view_h = view;
+    m_lang_view_top = top;
 
     cairo_save(cr);
     cairo_rectangle(cr, gx, top, gw, view);
     cairo_clip(cr);
     for (int i = 0; i < static_cast<int>(entries.size()); ++i) {
         const double cx = m.x(gx + (i % cols) * colw, colw), cy = top + (i / cols) * kLangCellH - m_lang_scroll;
-        if (cy + kLangCellH <= top || cy >= top + view) continue;
         const std::string id = hit_id::make(Kind::Language, entries[i].first);
         const bool on = m_settings.language == entries[i].first, hot = m_over_hover == id;
+        if (cy + kLangCellH <= top || cy >= top + view) {
+            // Out of sight: only the keyboard reaches it, scrolling it in.
+            Hit hidden{cx, cy, colw, kLangCellH, id, 0, ""};
+            hidden.on = on;
+            hidden.hidden = true;
+            hidden.name = entries[i].second;
+            m_over_hits.push_back(hidden);
+            continue;
+        }
         if (on || hot) {
             gfx::rounded(cr, cx + 2, cy + 1, colw - 4, kLangCellH - 2, 6);
             gfx::set(cr, on ? p.chip_on : p.hover);
@@ -384,7 +397,10 @@ void App::paint_languages(cairo_t* cr, double W, double H) {
         gfx::text(cr, entries[i].second, m.rtl ? cx + colw - 10 : cx + 10, cy + kLangCellH / 2,
                   on ? p.chip_on_text : p.text, line_style(13, false, colw - 20, m.start()));
         const double hy = std::max(cy, top), hb = std::min(cy + kLangCellH, top + view);
-        m_over_hits.push_back(Hit{cx, hy, colw, hb - hy, id, 0, ""});
+        Hit h{cx, hy, colw, hb - hy, id, 0, ""};
+        h.on = on;
+        h.name = entries[i].second;
+        m_over_hits.push_back(h);
     }
     cairo_restore(cr);
     scroll_thumb(cr, pm.x(px + pw - 12, kThumbW), top, view, content, m_lang_scroll, p);

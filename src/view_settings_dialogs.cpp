@@ -190,7 +190,7 @@ void App::paint_guide_warn(cairo_t* cr, double W, double H) {
     if (ticked) gfx::check(cr, box + 10, ty + 10, 5, p.chip_on_text, 2);
     const std::string again = L10n::tr("g.warn.again");
     const double aw = gfx::text(cr, again, m.text_x(x + kMargin + 30), ty + 10, p.text, line_style(13, false, c - 30, m.start()));
-    m_over_hits.push_back(Hit{m.x(x + kMargin, 30 + aw), ty - 4, 30 + aw, 28, hit_id::make(Kind::WarnAgain), 0, ""});
+    m_over_hits.push_back(Hit{m.x(x + kMargin, 30 + aw), ty - 4, 30 + aw, 28, hit_id::make(Kind::WarnAgain), 0, "", ticked});
 
     const double by = y + ph - 22 - kWarnButtonH;
     const std::string back = L10n::tr("g.warn.back"), ok = L10n::tr("g.warn.ok");
@@ -267,7 +267,7 @@ void App::paint_menu(cairo_t* cr) {
         if (!it.shortcut.empty())
             gfx::text(cr, it.shortcut, x + w - 14, cy, hot ? p.chip_on_text : p.dim,
                       line_style(12, false, 0, gfx::Align::Right));
-        m_over_hits.push_back(Hit{x, row, w, kMenuRow, id, i, ""});
+        m_over_hits.push_back(Hit{x, row, w, kMenuRow, id, i, "", it.checked, false, it.label});
         row += kMenuRow;
     }
 }

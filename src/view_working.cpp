@@ -54,6 +54,7 @@ void App::paint_working(cairo_t* cr, double W, double H) {
               line_style(kTitleSize, true, pw - 2 * kInset, m.start()));
 
     const double left = px + kInset, cw = pw - 2 * kInset, top = py + kContentTop;
+    m_work_view_top = top;
     m_work_view_h = ph - kContentTop - kContentBottom;
     const gfx::Align align = m.start();
     cairo_save(cr);

@@ -249,7 +249,7 @@ TEST_P(CalcPage, FailingAndReplacingDisksAndSpares) {
     // the whole group gone loses the data although the other group is whole.
     p.click("spares:minus");
     p.key("ctrl+9");
-    p.key("plus");
+    p.click("disks:plus");
     ASSERT_EQ(p.frame().settings().disks, 8);
     ASSERT_EQ(p.frame().settings().spares, 0);
     for (const char* d : {"disk:4", "disk:5"}) p.click(d);

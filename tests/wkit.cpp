@@ -90,7 +90,7 @@ bool parse_frame(const std::string& text, Frame* f) {
             std::istringstream h(rest);
             std::string layer;
             Hit hit;
-            h >> layer >> hit.x >> hit.y >> hit.w >> hit.h >> hit.n;
+            h >> layer >> hit.x >> hit.y >> hit.w >> hit.h >> hit.n >> hit.on;
             h.get();
             std::getline(h, hit.id);
             (layer == "o" ? out.over : out.base).push_back(hit);
