@@ -307,7 +307,11 @@ std::string json_string(const std::string& s) {
 class JsonObject {
 public:
     void raw(const char* key, const std::string& value) {
-        m_text += (m_text.size() > 1 ? "," : "") + json_string(key) + ":" + value;
+        if (m_text.size() > 1)
+            m_text += ',';
+        m_text += json_string(key);
+        m_text += ':';
+        m_text += value;
     }
     void num(const char* key, double v) { raw(key, json_number(v)); }
     std::string text() const { return m_text + "}"; }
@@ -369,7 +373,11 @@ std::string to_json(const raid::Config& c, const raid::Result& r) {
     o.num("rebuild_read_bytes", r.rebuild_read);
     std::string survive = "[";
     for (size_t k = 1; r.ok() && k < r.survive.size() && k != kMaxSurviveShown; ++k)
-        survive += (k > 1 ? "," : "") + json_number(r.survive[k]);
+    {
+        if (k > 1)
+            survive += ',';
+        survive += json_number(r.survive[k]);
+    }
     o.raw("survive", survive + "]");
     const char* problem = problem_name(r.problem);
     o.raw("problem", problem ? json_string(problem) : "null");
