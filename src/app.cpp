@@ -287,37 +287,54 @@ void App::commit_edit() {
     double v = 0;
     // A replacement can be immediate; every other figure is above zero.
     const bool parsed = fmt::parse(m_edit_text, &v) && std::isfinite(v) && (v > 0 || (what == "repl" && v == 0));
-    if (!untouched && parsed) {
-        if (what == "cap") {
-            set_capacity(v);
-        } else if (what == "disks") {
-            set_disks(typed_count(v, kMinDisks, kMaxDisks));
-        } else if (what == "spares") {
-            set_spares(typed_count(v, 0, raid::kMaxSpares));
-        } else if (what == "rd" || what == "wr") {
-            (what == "rd" ? m_settings.read_mbs : m_settings.write_mbs) =
-                std::clamp(v, raid::kMinSpeed, kMaxSpeed);
-            m_settings.disk_type = kCustomType;
-            recompute();
-            queue_save();
-        } else if (what == "groups") {
-            m_settings.groups = typed_count(v, kMinGroups, kMaxGroups);
-            recompute();
-            queue_save();
-        } else if (what == "afr") {
-            m_settings.afr_percent = std::clamp(v, raid::kMinAfr, raid::kMaxAfr);
-            changed();
-        } else if (what == "ure") {
-            set_ure(v);
-        } else if (what == "repl") {
-            m_settings.replace_hours = std::clamp(v, raid::kMinReplaceHours, raid::kMaxReplaceHours);
-            changed();
-        } else if (what == "years") {
-            m_settings.mission_years = std::round(std::clamp(v, raid::kMinYears, raid::kMaxYears));
-            changed();
-        }
-    }
+    if (!untouched && parsed) set_value(what, v);
     invalidate();
+}
+
+void App::set_value(const std::string& what, double v) {
+    if (what == "cap") {
+        set_capacity(v);
+    } else if (what == "disks") {
+        set_disks(typed_count(v, kMinDisks, kMaxDisks));
+    } else if (what == "spares") {
+        set_spares(typed_count(v, 0, raid::kMaxSpares));
+    } else if (what == "rd" || what == "wr") {
+        (what == "rd" ? m_settings.read_mbs : m_settings.write_mbs) =
+            std::clamp(v, raid::kMinSpeed, kMaxSpeed);
+        m_settings.disk_type = kCustomType;
+        recompute();
+        queue_save();
+    } else if (what == "groups") {
+        m_settings.groups = typed_count(v, kMinGroups, kMaxGroups);
+        recompute();
+        queue_save();
+    } else if (what == "afr") {
+        m_settings.afr_percent = std::clamp(v, raid::kMinAfr, raid::kMaxAfr);
+        changed();
+    } else if (what == "ure") {
+        set_ure(v);
+    } else if (what == "repl") {
+        m_settings.replace_hours = std::clamp(v, raid::kMinReplaceHours, raid::kMaxReplaceHours);
+        changed();
+    } else if (what == "years") {
+        m_settings.mission_years = std::round(std::clamp(v, raid::kMinYears, raid::kMaxYears));
+        changed();
+    }
+}
+
+App::ValueRange App::value_range(const std::string& what) const {
+    const Settings& s = m_settings;
+    if (what == "cap") return {s.cap_value, raid::kMinCapValue, raid::kMaxCapValue, 1};
+    if (what == "disks") return {double(s.disks), double(kMinDisks), double(kMaxDisks), 1};
+    if (what == "spares") return {double(s.spares), 0, double(raid::max_spares(s.disks)), 1};
+    if (what == "rd") return {s.read_mbs, raid::kMinSpeed, kMaxSpeed, 1};
+    if (what == "wr") return {s.write_mbs, raid::kMinSpeed, kMaxSpeed, 1};
+    if (what == "groups") return {double(s.groups), double(kMinGroups), double(kMaxGroups), 1};
+    if (what == "afr") return {s.afr_percent, raid::kMinAfr, raid::kMaxAfr, 0.01};
+    if (what == "ure") return {s.ure_exponent, raid::kMinUre, raid::kMaxUre, 1};
+    if (what == "repl") return {s.replace_hours, raid::kMinReplaceHours, raid::kMaxReplaceHours, 1};
+    if (what == "years") return {s.mission_years, raid::kMinYears, raid::kMaxYears, 1};
+    return {};
 }
 
 void App::cancel_edit() {

@@ -21,15 +21,19 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <set>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "a11y.h"
 #include "gfx.h"
 #include "hit_id.h"
 #include "raid.h"
 #include "settings.h"
+
+typedef struct _GDBusConnection GDBusConnection;
 
 // A clickable or tooltip-carrying rectangle of the last painted frame, in
 // window coordinates. The id is a small command ("disk:3", "cap:plus").
@@ -51,6 +55,12 @@ struct Hit {
     bool on = false;
     bool hidden = false;
     std::string name;
+};
+
+// Wakes the loop when GLib's main context has work (app_glib.cpp).
+class GlibWake;
+struct GlibWakeStop {
+    void operator()(GlibWake* w) const;
 };
 
 // Set from signal handlers, read by the main loop (main_desktop.cpp).
@@ -189,6 +199,13 @@ public:
     std::string field_text(const std::string& what) const;
     void begin_edit(const std::string& what);
     void commit_edit();
+    // A figure set to `v` as if typed: clamped to what it allows.
+    void set_value(const std::string& what, double v);
+    // A figure's value and what it allows, for the screen reader.
+    struct ValueRange {
+        double value = 0, min = 0, max = 0, step = 0;
+    };
+    ValueRange value_range(const std::string& what) const;
     void cancel_edit();
     std::string result_text() const;
     void settings_changed();
@@ -271,8 +288,33 @@ public:
     void probe_answer();
     void probe_delay() const;
 
+    // ---- GLib's main context in the loop (app_glib.cpp) ----
+
+    // Starts the thread that wakes the loop when the context has work.
+    void glib_start();
+    // Dispatches what is ready and hands the context's descriptors to the thread.
+    void glib_turn();
+
+    // ---- Screen reader (app_a11y.cpp) ----
+
+    static constexpr int kTextFrame = 0, kTextPage = 1, kTextOver = 2;
+    // A text as drawn, with the page panel it belongs to.
+    struct DrawnItem {
+        gfx::DrawnText t;
+        int group = 0;
+    };
+    // Watches for assistive technology; the tree is published once it asks.
+    void a11y_start();
+    void a11y_act(const std::string& key, a11y::Action what);
+    // Texts drawn from now on belong to `layer` (kText*), or to none (-1).
+    void capture_texts(int layer);
+    // The tree of the frame just shown.
+    void a11y_publish();
+
     // ---- Keyboard focus (app_focus.cpp) ----
 
+    // What the keyboard can reach: what the pointer can act on, a stepper by its field.
+    static bool focusable(const Hit& h);
     // The focusable controls of the active layer, in reading order.
     std::vector<const Hit*> focus_order() const;
     // The focused id of the active layer (the page's or the dialog's).
@@ -336,6 +378,8 @@ public:
     // ---- Desktop bridges (app_desktop.cpp) ----
 
     void apply_theme();
+    // The session bus, or null without one; never starts a bus daemon.
+    static GDBusConnection* session_bus();
     bool system_prefers_dark();
     void watch_system_theme();
     void open_url(const std::string& url);
@@ -451,6 +495,13 @@ public:
     // panel's hits start among them.
     std::vector<Hit> m_page_hits;
     std::vector<size_t> m_hit_groups;
+    std::unique_ptr<GlibWake, GlibWakeStop> m_glib;
+    // The texts of the last frame for the screen reader, by layer; page
+    // texts were drawn with the page `m_texts_page_offset` down the window.
+    std::vector<DrawnItem> m_texts[3];
+    double m_texts_page_offset = 0;
+    int m_text_layer = -1;
+    gfx::TextSink m_text_sink;
     hit_id::Pointer m_pointer = hit_id::Pointer::Arrow;
     SDL_Cursor* m_cursors[3] = {nullptr, nullptr, nullptr};  // by Pointer, made when first needed
     // The turn of the wheel under way: it scrolls the page, when, where.

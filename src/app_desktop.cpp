@@ -62,16 +62,6 @@ bool session_bus_exists() {
     return run && *run && stat((std::string(run) + "/bus").c_str(), &st) == 0 && S_ISSOCK(st.st_mode);
 }
 
-GDBusConnection* session_bus() {
-    static GDBusConnection* bus = [] {
-        if (!session_bus_exists()) return static_cast<GDBusConnection*>(nullptr);
-        GDBusConnection* b = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
-        // A bus that goes away takes the theme signal with it, not the program.
-        if (b) g_dbus_connection_set_exit_on_close(b, FALSE);
-        return b;
-    }();
-    return bus;
-}
 
 // The desktop's preference without the portal: GTK_THEME, then the first
 // GTK 3 settings file that can be opened.
@@ -125,7 +115,7 @@ void on_reread(GObject* source, GAsyncResult* res, gpointer data) {
 // Asks the portal again without waiting for it; the answer arrives through
 // the loop's GLib iteration.
 void reread(App* app) {
-    g_dbus_connection_call(session_bus(), kPortalBus, kPortalPath, kPortalIface, "Read",
+    g_dbus_connection_call(App::session_bus(), kPortalBus, kPortalPath, kPortalIface, "Read",
                            g_variant_new("(ss)", kAppearance, kColorScheme), G_VARIANT_TYPE("(v)"),
                            G_DBUS_CALL_FLAGS_NONE, kPortalTimeoutMs, nullptr, on_reread, app);
 }
@@ -157,6 +147,17 @@ OpenUrlFn sdl_open_url() {
 }
 
 }  // namespace
+
+GDBusConnection* App::session_bus() {
+    static GDBusConnection* bus = [] {
+        if (!session_bus_exists()) return static_cast<GDBusConnection*>(nullptr);
+        GDBusConnection* b = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+        // A bus that goes away takes the theme signal with it, not the program.
+        if (b) g_dbus_connection_set_exit_on_close(b, FALSE);
+        return b;
+    }();
+    return bus;
+}
 
 void App::apply_theme() {
     if (!follows_desktop(this)) {

@@ -12,6 +12,7 @@
 #include "app.h"
 #include "hit_id.h"
 #include "l10n.h"
+#include "reading_order.h"
 
 using hit_id::Kind;
 
@@ -22,39 +23,19 @@ constexpr double kScrollMargin = 16;  // room kept around a control scrolled int
 
 bool focusable_kind(Kind k) { return hit_id::pointer_of(k) != hit_id::Pointer::Arrow; }
 
-bool focusable(const Hit& h) {
+}  // namespace
+
+bool App::focusable(const Hit& h) {
     const Kind k = hit_id::parse(h.id).kind;
     // A stepper is one stop, its field: the arrow keys step it.
     if (k == Kind::StepUp || k == Kind::StepDown) return false;
     return focusable_kind(k);
 }
 
-// Rows first (hits that overlap by half the smaller height share a row),
-// then across the row in the direction the layer is drawn.
-void reading_order(std::vector<const Hit*>& hits, bool rtl) {
-    std::stable_sort(hits.begin(), hits.end(), [](const Hit* a, const Hit* b) { return a->y + a->h / 2 < b->y + b->h / 2; });
-    size_t start = 0;
-    while (start < hits.size()) {
-        size_t end = start + 1;
-        const Hit* first = hits[start];
-        while (end < hits.size()) {
-            const Hit* h = hits[end];
-            const double overlap = std::min(first->y + first->h, h->y + h->h) - std::max(first->y, h->y);
-            if (overlap < std::min(first->h, h->h) / 2) break;
-            ++end;
-        }
-        std::stable_sort(hits.begin() + start, hits.begin() + end,
-                         [rtl](const Hit* a, const Hit* b) { return rtl ? a->x > b->x : a->x < b->x; });
-        start = end;
-    }
-}
-
-}  // namespace
-
 std::vector<const Hit*> App::focus_order() const {
     std::vector<const Hit*> order;
     auto take = [&order](std::vector<const Hit*> group, bool rtl) {
-        reading_order(group, rtl);
+        reading_order(group, rtl, [](const Hit* h) -> const Hit& { return *h; });
         order.insert(order.end(), group.begin(), group.end());
     };
     if (modal_or_menu()) {
@@ -68,10 +49,7 @@ std::vector<const Hit*> App::focus_order() const {
     // The frame (menu bar, tabs, buttons, the notice) before the page.
     std::vector<const Hit*> frame;
     for (const Hit& h : m_hits) {
-        const Kind k = hit_id::parse(h.id).kind;
-        const bool frame_kind = k == Kind::MenuTitle || k == Kind::Tab || k == Kind::Settings ||
-                                k == Kind::CopyResult || k == Kind::NoticeClose;
-        if (frame_kind && focusable(h)) frame.push_back(&h);
+        if (hit_id::in_frame(hit_id::parse(h.id).kind) && focusable(h)) frame.push_back(&h);
     }
     take(frame, false);
     // The page, panel by panel; the guide page is one group.
@@ -133,10 +111,7 @@ bool App::into_view(const Hit& h) {
     };
     bool moved = false;
     if (!modal_or_menu()) {
-        const Kind k = hit_id::parse(h.id).kind;
-        const bool on_page = !(k == Kind::MenuTitle || k == Kind::Tab || k == Kind::Settings ||
-                               k == Kind::CopyResult || k == Kind::NoticeClose);
-        if (on_page) {
+        if (!hit_id::in_frame(hit_id::parse(h.id).kind)) {
             double& scroll = m_scroll[std::clamp(m_settings.tab, 0, 1)];
             const double was = scroll;
             fit(scroll, page_top(), view_height());

@@ -82,7 +82,10 @@ void App::paint_base_once(cairo_t* cr) {
     cairo_clip(cr);
     cairo_translate(cr, 0, offset);
     gpu::begin(cr);
+    capture_texts(kTextPage);
+    m_texts_page_offset = offset;
     m_content_h[tab] = tab == 0 ? paint_page(cr, m_W) : paint_guide(cr, m_W);
+    capture_texts(kTextFrame);
     gpu::end();
     cairo_restore(cr);
 
@@ -116,6 +119,7 @@ void App::paint_base_once(cairo_t* cr) {
         cairo_restore(cr);
         if (!on_page) paint_focus_ring(cr, m_hits, m_focus_base);
     }
+    capture_texts(-1);
     follow_focus();
 }
 
@@ -124,6 +128,7 @@ bool App::has_overlay() const { return m_modal != Modal::None || m_menu.open || 
 void App::paint_over(cairo_t* cr) {
     m_over_hits.clear();
     m_has_over = false;
+    capture_texts(kTextOver);
     if (m_modal == Modal::Settings || m_modal == Modal::Languages) {
         paint_settings(cr, m_W, m_H);
         m_has_over = true;
@@ -142,6 +147,7 @@ void App::paint_over(cairo_t* cr) {
         paint_menu(cr);
         m_has_over = true;
     }
+    capture_texts(-1);
     settle_focus();
     if (modal_or_menu() && !m_menu.open) paint_focus_ring(cr, m_over_hits, m_focus_over);
     if (m_tip_shown) {

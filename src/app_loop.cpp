@@ -6,8 +6,6 @@
 #include <cmath>
 #include <cstdlib>
 
-#include <glib.h>
-
 #include "app.h"
 #include "gpu.h"
 #include "l10n.h"
@@ -31,6 +29,7 @@ bool ticks_passed(uint32_t at, uint32_t now) { return at != 0 && static_cast<int
 
 void App::loop() {
     m_loop_start = SDL_GetTicks();
+    glib_start();
     m_last_step = m_loop_start;
     while (m_running) {
         if (m_rehover && !m_dirty && !m_over_dirty) {
@@ -77,8 +76,7 @@ void App::loop() {
         }
         if (!m_ren) continue;
 
-        while (g_main_context_iteration(nullptr, FALSE)) {
-        }
+        glib_turn();
 
         now = SDL_GetTicks();
         if (m_watch_send && zxcrash::last_send() != zxcrash::Sent::Pending) {
@@ -175,6 +173,7 @@ void App::loop() {
         const double dt = std::min(kMaxAnimStep, (now - m_last_step) / 1000.0);
         m_moving = gpu::step(dt, m_settings.animate);
         compose();
+        if (painted) a11y_publish();
         m_last_present = now;
         m_last_step = now;
         if (input_shown) {
@@ -228,9 +227,11 @@ void App::handle(const SDL_Event& e) {
             break;
         case SDL_WINDOWEVENT_FOCUS_GAINED:
             m_focus = true;
+            a11y::window_active(true);
             break;
         case SDL_WINDOWEVENT_FOCUS_LOST:
             m_focus = false;
+            a11y::window_active(false);
             break;
         case SDL_WINDOWEVENT_DISPLAY_CHANGED: {
             int x = 0, y = 0, w = 0, h = 0;

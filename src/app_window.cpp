@@ -88,6 +88,7 @@ int App::run() {
     }
     apply_theme();
     watch_system_theme();
+    a11y_start();
     finish_warmup();
     set_icon();
     apply_geometry();
@@ -105,6 +106,7 @@ int App::run() {
     commit_edit();
     save_now();
     L10n::cleanExit();
+    a11y::shutdown();
     shutdown_window();
     logger::info("frames " + std::to_string(m_frames) + ", base repaints " + std::to_string(m_base_paints) +
                  ", overlay repaints " + std::to_string(m_over_paints) + ", inputs shown " +

@@ -8,6 +8,7 @@
 #include <cairo.h>
 
 #include <cstddef>
+#include <functional>
 #include <string>
 
 typedef struct _PangoLayout PangoLayout;
@@ -128,6 +129,21 @@ double text_height(cairo_t* cr, const std::string& s, const TextStyle& st);
 // only when `draw`; returns its height.
 double wrapped(cairo_t* cr, const std::string& s, double x, double y, double w, double size,
                const Rgba& c, Align a, bool bold, bool draw);
+
+// Draws a layout with its top-left at (x, y); every text of the window is
+// drawn here.
+void show_layout(cairo_t* cr, PangoLayout* lay, double x, double y, const Rgba& c);
+
+// Text as the screen reader meets it: while a sink is set, every text drawn
+// is also handed to it with its box in window units (the transformation in
+// force, without the surface's device scale). Unset, it costs nothing.
+struct DrawnText {
+    std::string text;
+    double x = 0, y = 0, w = 0, h = 0;
+    bool clipped = false;  // wholly outside the clip: drawn, but not seen
+};
+using TextSink = std::function<void(DrawnText&&)>;
+void set_text_sink(const TextSink* sink);
 
 // The building blocks of the calls above, for painters that need a layout
 // of their own. The caller releases the layout with g_object_unref.

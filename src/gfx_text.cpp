@@ -13,6 +13,7 @@
 #include "l10n.h"
 
 #include <algorithm>
+#include <cmath>
 #include <list>
 #include <map>
 #include <memory>
@@ -83,13 +84,7 @@ PangoAlignment pango_align(Align a) {
     return PANGO_ALIGN_LEFT;
 }
 
-void show(cairo_t* cr, PangoLayout* lay, double x, double y, const Rgba& c) {
-    set(cr, c);
-    cairo_new_path(cr);
-    cairo_move_to(cr, x, y);
-    pango_cairo_show_layout(cr, lay);
-    cairo_new_path(cr);
-}
+const TextSink* g_sink = nullptr;
 
 // The language picks the regional forms of Han characters ("ja" and "zh_TW"
 // draw some differently) and ranks the fallback fonts for each script.
@@ -259,6 +254,28 @@ PangoLayout* layout(cairo_t* cr, const std::string& s, const TextStyle& st, bool
 
 // ---- Drawing and measuring ----
 
+void show_layout(cairo_t* cr, PangoLayout* lay, double x, double y, const Rgba& c) {
+    set(cr, c);
+    cairo_new_path(cr);
+    cairo_move_to(cr, x, y);
+    pango_cairo_show_layout(cr, lay);
+    cairo_new_path(cr);
+    if (!g_sink) return;
+    int w = 0, h = 0;
+    pango_layout_get_pixel_size(lay, &w, &h);
+    double cx0 = 0, cy0 = 0, cx1 = 0, cy1 = 0;
+    cairo_clip_extents(cr, &cx0, &cy0, &cx1, &cy1);
+    const bool clipped = x + w <= cx0 || x >= cx1 || y + h <= cy0 || y >= cy1;
+    double x0 = x, y0 = y, x1 = x + w, y1 = y + h;
+    cairo_user_to_device(cr, &x0, &y0);
+    cairo_user_to_device(cr, &x1, &y1);
+    const char* t = pango_layout_get_text(lay);
+    (*g_sink)(DrawnText{t ? t : "", std::min(x0, x1), std::min(y0, y1), std::abs(x1 - x0), std::abs(y1 - y0),
+                         clipped});
+}
+
+void set_text_sink(const TextSink* sink) { g_sink = sink; }
+
 double text(cairo_t* cr, const std::string& s, double x, double y, const Rgba& c,
             const TextStyle& st) {
     if (s.empty()) return 0;
@@ -276,7 +293,7 @@ double text(cairo_t* cr, const std::string& s, double x, double y, const Rgba& c
     else if (st.align == Align::Right)
         x -= used;
     if (st.middle) y -= h / 2.0;
-    show(cr, lay, x, y, c);
+    show_layout(cr, lay, x, y, c);
     return used;
 }
 
@@ -330,7 +347,7 @@ double wrapped(cairo_t* cr, const std::string& s, double x, double y, double w, 
     });
     int h = 0;
     pango_layout_get_pixel_size(lay, nullptr, &h);
-    if (draw) show(cr, lay, x, y, c);
+    if (draw) show_layout(cr, lay, x, y, c);
     return h;
 }
 

@@ -140,4 +140,9 @@ std::string prefix(Kind kind) {
     return f && f->tail ? f->text : "";
 }
 
+bool in_frame(Kind kind) {
+    return kind == Kind::MenuTitle || kind == Kind::Tab || kind == Kind::TabOff || kind == Kind::Settings ||
+           kind == Kind::CopyResult || kind == Kind::NoticeClose;
+}
+
 }  // namespace hit_id

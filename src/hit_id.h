@@ -83,6 +83,9 @@ std::string make(Kind kind, int n);
 // The start shared by every id of `kind`, for a row of segments that
 // numbers its own ids ("set:tab:").
 std::string prefix(Kind kind);
+// The window's frame (menu bar, tabs, the header's buttons, the notice)
+// rather than the page below it.
+bool in_frame(Kind kind);
 // What the pointer looks like over an id: a hand over what can be clicked,
 // a text cursor over a field to type in, the arrow elsewhere.
 enum class Pointer { Arrow, Hand, Text };

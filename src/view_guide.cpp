@@ -122,13 +122,7 @@ double mono(cairo_t* cr, const std::string& s, const Rgba& c, bool draw, double 
     PangoLayout* lay = mono_layout(cr, s, w);
     int h = 0;
     pango_layout_get_pixel_size(lay, nullptr, &h);
-    if (draw) {
-        gfx::set(cr, c);
-        cairo_new_path(cr);
-        cairo_move_to(cr, x, y);
-        pango_cairo_show_layout(cr, lay);
-        cairo_new_path(cr);
-    }
+    if (draw) gfx::show_layout(cr, lay, x, y, c);
     g_object_unref(lay);
     return h;
 }
