@@ -24,7 +24,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang-14 libclang-rt-14-dev
   gettext python3 libnss-wrapper
-  dbus xvfb xdotool xclip x11-utils imagemagick mdadm
+  dbus xvfb xdotool xclip x11-utils x11-xserver-utils imagemagick mdadm
   "${font_packages[@]}"
   clang dpkg-dev file desktop-file-utils appstream man-db groff-base
 )

@@ -8,6 +8,8 @@
 //   app_loop.cpp      the event loop and its timers
 //   app_layers.cpp    painting the layers and putting them on screen
 //   app_geometry.cpp  the window's size and place
+//   app_scale.cpp     the desktop's scale and the zoom
+//   app_tiles.cpp     the page layer that scrolls without repainting
 //   app_desktop.cpp   theme, links and clipboard
 //   app_probe.cpp     the window tests' barrier
 //   view_*.cpp        one painter per page or overlay
@@ -261,6 +263,24 @@ public:
     bool snapshot(double W, double H, double scale, const std::string& base_png,
                   const std::string& over_png);
 
+    // ---- Scale and zoom (app_scale.cpp) ----
+
+    // SDL window coordinate units per logical unit: 1 where SDL's units are logical.
+    double window_units_per_unit() const { return m_units; }
+    // The desktop's scale that SDL does not apply itself (X11's resource database).
+    void read_desktop_scale();
+    // The desktop's scale changed while running: the window keeps its logical size.
+    void desktop_scale_changed();
+    // The smallest window for the screen the window is on, and the zoom's cap with it.
+    void refit();
+    // The zoom in force: the saved one, held below what the screen allows.
+    int zoom_percent() const;
+    void set_zoom(int percent);
+    // Ctrl+Plus (+1), Ctrl+Minus (-1), Ctrl+0 (0).
+    void zoom_step(int dir);
+    // True when `k`, held with Ctrl, was a zoom key.
+    bool zoom_key(SDL_Keycode k);
+
     // ---- Test probe (app_probe.cpp) ----
 
     // Reads the test-only environment; call once the window exists.
@@ -310,7 +330,8 @@ public:
     void mouse_move(double x, double y);
     // The pointer's shape for what it is over.
     void set_pointer(hit_id::Pointer pointer);
-    void wheel(double x, double y, int dy);
+    // dy in wheel steps, negative up; a touchpad's fractions scroll smoothly.
+    void wheel(double x, double y, double dy);
     void key(const SDL_Keysym& ks);
     void text_input(const char* utf8);
     void page_click(const Hit& hit, int button);
@@ -390,6 +411,9 @@ public:
     double paint_settings_keys(cairo_t* cr, double left, double y, double cw);
     // A section heading with its rule; returns the top of the next row.
     double settings_heading(cairo_t* cr, const std::string& label, double x, double y, double w);
+    // The interface size row: its label and a stepper in the value column;
+    // returns the top of the stepper's row.
+    double settings_zoom(cairo_t* cr, double left, double y, double cw, double value_x, double label_w);
     // An on/off switch row with its hit; returns the row's bottom.
     double settings_switch(cairo_t* cr, const std::string& id, const std::string& label,
                            const std::string& note, bool on, double x, double y, double w);
@@ -420,6 +444,13 @@ public:
     Layer m_base, m_over;
     double m_k = 1.0;
     double m_W = 0, m_H = 0;
+    // Scale: the desktop's part SDL leaves to the program, window units per
+    // logical unit, the largest zoom the screen allows, the window's size in
+    // window units as last seen, and the wheel's fractions not yet stepped.
+    double m_desktop_scale = 1, m_units = 1;
+    int m_zoom_cap = 300;
+    int m_win_w = 0, m_win_h = 0;
+    double m_wheel_rest = 0;
     bool m_dirty = true, m_over_dirty = true, m_has_over = false, m_running = true, m_moving = false;
     uint32_t m_save_at = 0;
     int m_req_x = 0, m_req_y = 0;

@@ -229,6 +229,7 @@ void App::over_click(const Hit& hit) {
         invalidate_over();
         break;
     case Kind::SetTheme: set_theme(kThemes[std::clamp(hit.n, 0, 2)]); break;
+    case Kind::SetZoom: zoom_step(id.arg == "plus" ? +1 : -1); break;
     case Kind::SetAnimate: toggle_animate(); break;
     case Kind::SetGuideWarn: toggle_guide_warn(); break;
     case Kind::SetReset: ask_reset(); break;

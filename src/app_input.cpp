@@ -5,6 +5,7 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 #include "app.h"
@@ -51,6 +52,19 @@ size_t next_char(const std::string& s, size_t i) {
 }  // namespace
 
 using hit_id::Kind;
+
+bool App::zoom_key(SDL_Keycode k) {
+    // "=" is where "+" is without Shift on many keyboards.
+    if (k == SDLK_PLUS || k == SDLK_EQUALS || k == SDLK_KP_PLUS)
+        zoom_step(+1);
+    else if (k == SDLK_MINUS || k == SDLK_KP_MINUS)
+        zoom_step(-1);
+    else if (k == SDLK_0 || k == SDLK_KP_0)
+        zoom_step(0);
+    else
+        return false;
+    return true;
+}
 
 const Hit* App::hit_at(double x, double y, bool over) const {
     const std::vector<Hit>& list = over ? m_over_hits : m_hits;
@@ -198,7 +212,7 @@ void App::set_pointer(hit_id::Pointer pointer) {
     if (cursor) SDL_SetCursor(cursor);
 }
 
-void App::wheel(double x, double y, int dy) {
+void App::wheel(double x, double y, double dy) {
     if (m_modal == Modal::Languages || m_modal == Modal::Settings || m_modal == Modal::Working) {
         (m_modal == Modal::Languages ? m_lang_scroll : m_modal == Modal::Working ? m_work_scroll : m_set_scroll) +=
             kWheelStepPanel * dy;
@@ -221,7 +235,10 @@ void App::wheel(double x, double y, int dy) {
             const hit_id::Id id = hit_id::parse(h->id);
             const bool value = id.kind == Kind::StepUp || id.kind == Kind::StepDown || id.kind == Kind::Field;
             if (value && m_edit.empty()) {
-                step_value(id.arg, dy < 0 ? +1 : -1);
+                // A wheel's step is a value's step; a touchpad's fractions add up to one.
+                m_wheel_rest = dy == std::round(dy) ? dy : m_wheel_rest + dy;
+                for (; m_wheel_rest <= -1; m_wheel_rest += 1) step_value(id.arg, +1);
+                for (; m_wheel_rest >= 1; m_wheel_rest -= 1) step_value(id.arg, -1);
                 return;
             }
         }
@@ -378,6 +395,7 @@ void App::key(const SDL_Keysym& ks) {
         invalidate_over();
         return;
     }
+    if (ctrl && zoom_key(k)) return;
     if (m_modal != Modal::None) return;
 
     const double page = kPageScrollShare * view_height();

@@ -9,6 +9,7 @@
 #include <glib.h>
 
 #include "app.h"
+#include "app_scale.h"
 #include "gpu.h"
 #include "l10n.h"
 #include "logger.h"
@@ -137,7 +138,7 @@ void App::loop() {
         // without a window manager) must not leave a stale layer on screen.
         int ww = 0, wh = 0;
         SDL_GetWindowSize(m_win, &ww, &wh);
-        if (ww != static_cast<int>(m_W) || wh != static_cast<int>(m_H)) {
+        if (ww != m_win_w || wh != m_win_h) {
             update_scale();
             invalidate();
             invalidate_over();
@@ -260,17 +261,18 @@ void App::handle(const SDL_Event& e) {
     case SDL_TEXTINPUT:
         text_input(e.text.text);
         break;
+    // Pointer positions come in window units: pixels on X11.
     case SDL_MOUSEMOTION:
-        mouse_move(e.motion.x, e.motion.y);
+        mouse_move(e.motion.x / m_units, e.motion.y / m_units);
         break;
     case SDL_MOUSEBUTTONDOWN: {
         const int b = e.button.button == SDL_BUTTON_LEFT ? 1 : e.button.button == SDL_BUTTON_RIGHT ? 3 : 2;
-        mouse_down(e.button.x, e.button.y, b, e.button.clicks);
+        mouse_down(e.button.x / m_units, e.button.y / m_units, b, e.button.clicks);
         break;
     }
     case SDL_MOUSEBUTTONUP: {
         const int b = e.button.button == SDL_BUTTON_LEFT ? 1 : e.button.button == SDL_BUTTON_RIGHT ? 3 : 2;
-        mouse_up(e.button.x, e.button.y, b);
+        mouse_up(e.button.x / m_units, e.button.y / m_units, b);
         break;
     }
     case SDL_SYSWMEVENT:
@@ -279,15 +281,15 @@ void App::handle(const SDL_Event& e) {
             logger::info("window destroyed by another program");
             m_running = false;
         }
+        if (x11_resources_changed(m_win, e)) desktop_scale_changed();
         probe_event(e);
         break;
     case SDL_MOUSEWHEEL: {
         int x = 0, y = 0;
         SDL_GetMouseState(&x, &y);
-        if (e.wheel.y > 0)
-            wheel(x, y, -1);
-        else if (e.wheel.y < 0)
-            wheel(x, y, +1);
+        // A touchpad's fine steps come as fractions; a wheel's as whole steps.
+        const double dy = e.wheel.preciseY != 0 ? -e.wheel.preciseY : -e.wheel.y;
+        if (dy != 0) wheel(x / m_units, y / m_units, dy);
         break;
     }
     default:
