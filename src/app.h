@@ -111,8 +111,10 @@ struct Mirror {
 struct PanelMemory {
     struct Frame {
         double x = -1, w = -1, h = -1;
+        double y = -1;  // where it was painted, for a repaint of the panel alone
     };
     static constexpr int kPanels = 8;  // by seed
+    static constexpr int kArray = 4;   // the array panel's seed
     Frame frames[kPanels];
     bool relayout = false;
 };
@@ -280,6 +282,57 @@ public:
     void zoom_step(int dir);
     // True when `k`, held with Ctrl, was a zoom key.
     bool zoom_key(SDL_Keycode k);
+
+    // ---- The page layer (app_tiles.cpp) ----
+
+    // The page's device rows in a texture used as a ring: page row r lies
+    // in texture row r mod ph; each band of rows records which page band it
+    // holds (-1 none), so a scroll reuses what was painted.
+    struct PageLayer {
+        SDL_Texture* tex = nullptr;
+        int pw = 0, ph = 0;
+        double k = 0;
+        int tab = -1;
+        std::vector<int> owner;
+        void release();
+    };
+    // A rectangle to paint again, in logical units.
+    struct Damage {
+        double x = 0, y = 0, w = 0, h = 0;
+    };
+    // Paints what the view needs of the page: bands never painted and
+    // damaged rectangles. True when it painted.
+    bool paint_page_layer();
+    // Paints bands beside the view while nothing else happens; true when it painted.
+    bool prefetch_page();
+    // Device rows [r0, r1) of the page that are not held, and the damage
+    // there when `damage`; true when it painted.
+    bool paint_rows(int r0, int r1, bool damage);
+    // Paints page rows [a, b), within one turn of the ring, inside `clips`.
+    bool page_pass(int a, int b, const std::vector<Damage>& clips);
+    // The page with its background and focus ring into `cr`, in page
+    // coordinates; keeps its hits in m_page_raw.
+    void paint_page_content(cairo_t* cr);
+    // The page's background: the window's as it looks unscrolled, continued
+    // below the window's bottom by its last row.
+    void page_background(cairo_t* cr);
+    // The controls `id` names look different now (hover): their rectangles.
+    void invalidate_hit(const std::string& id);
+    // One panel of the page changed and nothing else.
+    void invalidate_panel(int seed);
+    // The page moved under the view: a frame, but nothing to paint.
+    void view_moved() { m_view_moved = true; }
+    // Page hits into window coordinates for the current scroll.
+    void place_hits();
+    // Something of the base layer or the page is due for the next frame.
+    bool base_due() const;
+    // The frame around the page: background, header, notice and status bar.
+    void paint_chrome(cairo_t* cr);
+    // The frame's layer: whole, or only its damaged rectangles.
+    void paint_chrome_layer();
+    // The page's rows and its scroll bar on screen.
+    void compose_page();
+    void compose_scrollbar();
 
     // ---- Test probe (app_probe.cpp) ----
 
@@ -519,6 +572,16 @@ public:
     PanelMemory m_panels;
     // The last window geometry written to the log, so an unchanged one is not repeated.
     std::string m_logged_geometry;
+
+    // The page layer, the rectangles due for a repaint (page ones in page
+    // coordinates, the frame's in the window's), the page's hits as painted
+    // (page coordinates) and the frame's, and the scroll bar's texture.
+    PageLayer m_page;
+    std::vector<Damage> m_page_damage, m_chrome_damage;
+    std::vector<Hit> m_page_raw, m_chrome_hits;
+    Layer m_thumb;
+    bool m_view_moved = false;
+    uint32_t m_last_input = 0;
 
     // Loop bookkeeping.
     uint32_t m_loop_start = 0;

@@ -188,16 +188,19 @@ void App::mouse_move(double x, double y) {
     set_pointer(hit_id::pointer_of(hit_id::parse(id).kind));
     std::string& hover = over ? m_over_hover : m_hover;
     if (id != hover) {
-        hover = id;
         m_hover_since = SDL_GetTicks();
         if (m_tip_shown) {
             m_tip_shown = false;
             invalidate_over();
         }
-        if (over)
+        if (over) {
             invalidate_over();
-        else
-            invalidate();
+        } else {
+            // Only the two controls whose look changed.
+            invalidate_hit(hover);
+            invalidate_hit(id);
+        }
+        hover = id;
     }
 }
 
@@ -269,11 +272,11 @@ void App::scrolled() {
     }
     m_hover_since = SDL_GetTicks();
     m_rehover = true;
+    view_moved();
 }
 
 void App::scroll_to(double offset) {
     m_scroll[std::clamp(m_settings.tab, 0, 1)] = std::clamp(offset, 0.0, max_scroll());
-    invalidate();
     scrolled();
 }
 
@@ -283,7 +286,6 @@ void App::scroll_page(double dy) {
     // the bottom step by step; down there is nothing more to show.
     double& offset = m_scroll[std::clamp(m_settings.tab, 0, 1)];
     offset = std::clamp(offset + dy, 0.0, std::max(max_scroll(), offset));
-    invalidate();
     scrolled();
 }
 

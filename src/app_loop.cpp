@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <utility>
 
 #include <glib.h>
 
@@ -25,6 +26,7 @@ constexpr int kMaxHoldCatchUp = 50;  // steps in one pass after a stall
 constexpr uint32_t kTooltipDelayMs = 650;
 constexpr int kFrameMaxOffset = 79;
 constexpr double kMaxAnimStep = 0.1;
+constexpr uint32_t kPrefetchQuietMs = 120;
 
 bool ticks_passed(uint32_t at, uint32_t now) { return at != 0 && static_cast<int32_t>(now - at) >= 0; }
 
@@ -34,7 +36,7 @@ void App::loop() {
     m_loop_start = SDL_GetTicks();
     m_last_step = m_loop_start;
     while (m_running) {
-        if (m_rehover && !m_dirty && !m_over_dirty) {
+        if (m_rehover && !base_due() && !m_over_dirty) {
             m_rehover = false;
             if (m_mx >= 0) mouse_move(m_mx, m_my);
         }
@@ -46,7 +48,7 @@ void App::loop() {
         else if (!m_edit.empty())
             wait = kWaitEditMs;
         // A changed layer is painted in the next frame slot, not after an idle wait.
-        if (m_dirty || m_over_dirty) {
+        if (base_due() || m_over_dirty) {
             const uint32_t since = SDL_GetTicks() - m_last_present;
             const uint32_t interval = frame_interval(lights);
             wait = std::min(wait, since >= interval ? 0 : interval - since);
@@ -147,15 +149,16 @@ void App::loop() {
         const bool moving = m_moving || !m_hold.empty();
         if (now - m_last_present < frame_interval(lights)) continue;
         // Input that changed nothing has no frame to wait for.
-        const bool input_shown = m_input_at != 0 && (m_dirty || m_over_dirty);
+        const bool input_shown = m_input_at != 0 && (base_due() || m_over_dirty);
         if (!input_shown) m_input_at = 0;
 
         bool painted = false;
-        if (m_dirty) {
-            m_dirty = false;
-            paint_layer(m_base, true, &App::paint_base);
+        gfx::begin_frame();
+        if (m_dirty || !m_chrome_damage.empty()) {
+            paint_chrome_layer();
             painted = true;
         }
+        if (paint_page_layer() || std::exchange(m_view_moved, false)) painted = true;
         if (m_over_dirty) {
             m_over_dirty = false;
             // Most of the time nothing floats over the page: no layer to
@@ -171,6 +174,8 @@ void App::loop() {
         }
         if (!painted && !lights && !moving) {
             m_last_step = now;
+            // Quiet for a moment: the bands beside the view, one pass at a time.
+            if (now - m_last_input >= kPrefetchQuietMs) prefetch_page();
             continue;
         }
         const double dt = std::min(kMaxAnimStep, (now - m_last_step) / 1000.0);
@@ -198,6 +203,7 @@ void App::handle(const SDL_Event& e) {
     const bool input = e.type == SDL_MOUSEBUTTONDOWN || e.type == SDL_MOUSEWHEEL || e.type == SDL_KEYDOWN ||
                        e.type == SDL_TEXTINPUT;
     if (input && m_input_at == 0) m_input_at = std::max<Uint32>(e.common.timestamp, 1);
+    if (input || e.type == SDL_MOUSEMOTION) m_last_input = SDL_GetTicks();
     switch (e.type) {
     case SDL_QUIT:
         logger::info("quit requested by the window system");
@@ -223,8 +229,8 @@ void App::handle(const SDL_Event& e) {
             m_hold.clear();
             m_mx = m_my = -1;
             if (!m_hover.empty()) {
+                invalidate_hit(m_hover);
                 m_hover.clear();
-                invalidate();
             }
             break;
         case SDL_WINDOWEVENT_FOCUS_GAINED:

@@ -279,11 +279,12 @@ SDL_Renderer* App::create_renderer() {
 bool App::recover_renderer() {
     logger::warn("graphics device reset - recreating the renderer");
     gpu::shutdown();
-    for (Layer* l : {&m_base, &m_over}) {
+    for (Layer* l : {&m_base, &m_over, &m_thumb}) {
         if (l->tex) SDL_DestroyTexture(l->tex);
         l->tex = nullptr;
         l->pw = l->ph = 0;
     }
+    m_page.release();
     if (m_ren) SDL_DestroyRenderer(m_ren);
     m_ren = create_renderer();
     const uint32_t now = SDL_GetTicks();
@@ -323,6 +324,8 @@ void App::shutdown_window() {
     }
     m_base.release();
     m_over.release();
+    m_thumb.release();
+    m_page.release();
     gpu::shutdown();
     if (m_ren) SDL_DestroyRenderer(m_ren);
     m_ren = nullptr;
