@@ -25,7 +25,7 @@ packages=(
   clang-14 libclang-rt-14-dev
   gettext python3 libnss-wrapper
   libatk1.0-dev libatk-bridge2.0-dev at-spi2-core python3-pyatspi
-  dbus xvfb xdotool xclip x11-utils imagemagick mdadm
+  dbus xvfb xdotool xclip x11-utils x11-xserver-utils imagemagick mdadm
   "${font_packages[@]}"
   clang dpkg-dev file desktop-file-utils appstream man-db groff-base
 )

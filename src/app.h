@@ -8,6 +8,8 @@
 //   app_loop.cpp      the event loop and its timers
 //   app_layers.cpp    painting the layers and putting them on screen
 //   app_geometry.cpp  the window's size and place
+//   app_scale.cpp     the desktop's scale and the zoom
+//   app_tiles.cpp     the page layer that scrolls without repainting
 //   app_desktop.cpp   theme, links and clipboard
 //   app_probe.cpp     the window tests' barrier
 //   view_*.cpp        one painter per page or overlay
@@ -119,8 +121,10 @@ struct Mirror {
 struct PanelMemory {
     struct Frame {
         double x = -1, w = -1, h = -1;
+        double y = -1;  // where it was painted, for a repaint of the panel alone
     };
     static constexpr int kPanels = 8;  // by seed
+    static constexpr int kArray = 4;   // the array panel's seed
     Frame frames[kPanels];
     bool relayout = false;
 };
@@ -278,6 +282,75 @@ public:
     bool snapshot(double W, double H, double scale, const std::string& base_png,
                   const std::string& over_png);
 
+    // ---- Scale and zoom (app_scale.cpp) ----
+
+    // SDL window coordinate units per logical unit: 1 where SDL's units are logical.
+    double window_units_per_unit() const { return m_units; }
+    // The desktop's scale that SDL does not apply itself (X11's resource database).
+    void read_desktop_scale();
+    // The desktop's scale changed while running: the window keeps its logical size.
+    void desktop_scale_changed();
+    // The smallest window for the screen the window is on, and the zoom's cap with it.
+    void refit();
+    // The zoom in force: the saved one, held below what the screen allows.
+    int zoom_percent() const;
+    void set_zoom(int percent);
+    // Ctrl+Plus (+1), Ctrl+Minus (-1), Ctrl+0 (0).
+    void zoom_step(int dir);
+    // True when `k`, held with Ctrl, was a zoom key.
+    bool zoom_key(SDL_Keycode k);
+
+    // ---- The page layer (app_tiles.cpp) ----
+
+    // The page's device rows in a texture used as a ring: page row r lies
+    // in texture row r mod ph; each band of rows records which page band it
+    // holds (-1 none), so a scroll reuses what was painted.
+    struct PageLayer {
+        SDL_Texture* tex = nullptr;
+        int pw = 0, ph = 0;
+        double k = 0;
+        int tab = -1;
+        std::vector<int> owner;
+        void release();
+    };
+    // A rectangle to paint again, in logical units.
+    struct Damage {
+        double x = 0, y = 0, w = 0, h = 0;
+    };
+    // Paints what the view needs of the page: bands never painted and
+    // damaged rectangles. True when it painted.
+    bool paint_page_layer();
+    // Paints bands beside the view while nothing else happens; true when it painted.
+    bool prefetch_page();
+    // Device rows [r0, r1) of the page that are not held, and the damage
+    // there when `damage`; true when it painted.
+    bool paint_rows(int r0, int r1, bool damage);
+    // Paints page rows [a, b), within one turn of the ring, inside `clips`.
+    bool page_pass(int a, int b, const std::vector<Damage>& clips);
+    // The page with its background and focus ring into `cr`, in page
+    // coordinates; keeps its hits in m_page_raw.
+    void paint_page_content(cairo_t* cr);
+    // The page's background: the window's as it looks unscrolled, continued
+    // below the window's bottom by its last row.
+    void page_background(cairo_t* cr);
+    // The controls `id` names look different now (hover): their rectangles.
+    void invalidate_hit(const std::string& id);
+    // One panel of the page changed and nothing else.
+    void invalidate_panel(int seed);
+    // The page moved under the view: a frame, but nothing to paint.
+    void view_moved() { m_view_moved = true; }
+    // Page hits into window coordinates for the current scroll.
+    void place_hits();
+    // Something of the base layer or the page is due for the next frame.
+    bool base_due() const;
+    // The frame around the page: background, header, notice and status bar.
+    void paint_chrome(cairo_t* cr);
+    // The frame's layer: whole, or only its damaged rectangles.
+    void paint_chrome_layer();
+    // The page's rows and its scroll bar on screen.
+    void compose_page();
+    void compose_scrollbar();
+
     // ---- Test probe (app_probe.cpp) ----
 
     // Reads the test-only environment; call once the window exists.
@@ -352,7 +425,8 @@ public:
     void mouse_move(double x, double y);
     // The pointer's shape for what it is over.
     void set_pointer(hit_id::Pointer pointer);
-    void wheel(double x, double y, int dy);
+    // dy in wheel steps, negative up; a touchpad's fractions scroll smoothly.
+    void wheel(double x, double y, double dy);
     void key(const SDL_Keysym& ks);
     void text_input(const char* utf8);
     void page_click(const Hit& hit, int button);
@@ -434,6 +508,9 @@ public:
     double paint_settings_keys(cairo_t* cr, double left, double y, double cw);
     // A section heading with its rule; returns the top of the next row.
     double settings_heading(cairo_t* cr, const std::string& label, double x, double y, double w);
+    // The interface size row: its label and a stepper in the value column;
+    // returns the top of the stepper's row.
+    double settings_zoom(cairo_t* cr, double left, double y, double cw, double value_x, double label_w);
     // An on/off switch row with its hit; returns the row's bottom.
     double settings_switch(cairo_t* cr, const std::string& id, const std::string& label,
                            const std::string& note, bool on, double x, double y, double w);
@@ -464,6 +541,13 @@ public:
     Layer m_base, m_over;
     double m_k = 1.0;
     double m_W = 0, m_H = 0;
+    // Scale: the desktop's part SDL leaves to the program, window units per
+    // logical unit, the largest zoom the screen allows, the window's size in
+    // window units as last seen, and the wheel's fractions not yet stepped.
+    double m_desktop_scale = 1, m_units = 1;
+    int m_zoom_cap = 300;
+    int m_win_w = 0, m_win_h = 0;
+    double m_wheel_rest = 0;
     bool m_dirty = true, m_over_dirty = true, m_has_over = false, m_running = true, m_moving = false;
     uint32_t m_save_at = 0;
     int m_req_x = 0, m_req_y = 0;
@@ -539,6 +623,16 @@ public:
     PanelMemory m_panels;
     // The last window geometry written to the log, so an unchanged one is not repeated.
     std::string m_logged_geometry;
+
+    // The page layer, the rectangles due for a repaint (page ones in page
+    // coordinates, the frame's in the window's), the page's hits as painted
+    // (page coordinates) and the frame's, and the scroll bar's texture.
+    PageLayer m_page;
+    std::vector<Damage> m_page_damage, m_chrome_damage;
+    std::vector<Hit> m_page_raw, m_chrome_hits;
+    Layer m_thumb;
+    bool m_view_moved = false;
+    uint32_t m_last_input = 0;
 
     // Loop bookkeeping.
     uint32_t m_loop_start = 0;

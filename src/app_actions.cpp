@@ -75,7 +75,8 @@ void App::set_mirror(int copies) {
 void App::toggle_failed(bool spare, int index) {
     std::set<int>& s = spare ? m_failed_spares : m_failed;
     if (!s.erase(index)) s.insert(index);
-    invalidate();
+    // The failure simulation shows in the array panel alone.
+    invalidate_panel(PanelMemory::kArray);
     queue_save();
 }
 
@@ -229,6 +230,7 @@ void App::over_click(const Hit& hit) {
         invalidate_over();
         break;
     case Kind::SetTheme: set_theme(kThemes[std::clamp(hit.n, 0, 2)]); break;
+    case Kind::SetZoom: zoom_step(id.arg == "plus" ? +1 : -1); break;
     case Kind::SetAnimate: toggle_animate(); break;
     case Kind::SetGuideWarn: toggle_guide_warn(); break;
     case Kind::SetReset: ask_reset(); break;

@@ -1,12 +1,16 @@
 // The window's place and size: restored from the settings when they still
 // fit a screen, remembered without the decorations the window manager
-// adds. The arithmetic is in namespace geometry; App feeds it SDL's display
+// adds. The size is kept in logical units and the place in the window
+// system's, so a window saved at one scale opens with the same layout at
+// another, larger or smaller on the screen, and held inside it. The arithmetic is in namespace geometry; App feeds it SDL's display
 // bounds and the measured decorations.
 #include "app_geometry.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "app.h"
+#include "app_scale.h"
 
 namespace {
 
@@ -27,26 +31,46 @@ geometry::Rect rect_of(const SDL_Rect& r) { return geometry::Rect{r.x, r.y, r.w,
 
 namespace geometry {
 
-Rect min_size(const Rect& area, const Frame& f) {
-    return Rect{0, 0, std::clamp(area.w - f.left - f.right, kMinLimitW, kMaxLimitW),
-                std::clamp(area.h - f.top - f.bottom, kMinLimitH, kMaxLimitH)};
+namespace {
+
+int units_of(double logical, double units) { return static_cast<int>(std::lround(logical * units)); }
+
+double usable_units(double units) { return units > 0 && std::isfinite(units) ? units : 1; }
+
+}  // namespace
+
+Rect min_size(const Rect& area, const Frame& f, double units) {
+    const double u = usable_units(units);
+    return Rect{0, 0, std::clamp(area.w - f.left - f.right, units_of(kMinLimitW, u), units_of(kMaxLimitW, u)),
+                std::clamp(area.h - f.top - f.bottom, units_of(kMinLimitH, u), units_of(kMaxLimitH, u))};
 }
 
-Rect open_size(const Rect& area, const Frame& f, int forced_w, int forced_h, int saved_w, int saved_h) {
+Rect open_size(const Rect& area, const Frame& f, int forced_w, int forced_h, int saved_w, int saved_h,
+               double units) {
+    const double u = usable_units(units);
     int w, h;
     if (forced_w >= 1 && forced_h >= 1) {
-        w = forced_w;
-        h = forced_h;
+        w = units_of(forced_w, u);
+        h = units_of(forced_h, u);
     } else if (saved_w > 0 && saved_h > 0) {
-        w = saved_w;
-        h = saved_h;
+        w = units_of(saved_w, u);
+        h = units_of(saved_h, u);
     } else {
-        w = std::clamp(static_cast<int>(area.w * kDefaultWidthShare), kDefaultMinW, kDefaultMaxW);
-        h = std::min(area.h - kVerticalChrome, w * kDefaultRatioH / kDefaultRatioW);
+        // A share of the screen as the user sees it, in logical units.
+        const int lw = std::clamp(static_cast<int>(area.w / u * kDefaultWidthShare), kDefaultMinW, kDefaultMaxW);
+        const int lh = std::min(static_cast<int>(area.h / u) - kVerticalChrome, lw * kDefaultRatioH / kDefaultRatioW);
+        w = units_of(lw, u);
+        h = units_of(lh, u);
     }
-    const int chrome = std::max(kVerticalChrome, f.top + f.bottom);
+    const int chrome = std::max(units_of(kVerticalChrome, u), f.top + f.bottom);
     const int room = area.w - f.left - f.right;
-    return Rect{0, 0, std::min(w, std::max(room, kMinLimitW)), std::min(h, std::max(area.h - chrome, kMinLimitH))};
+    return Rect{0, 0, std::min(w, std::max(room, units_of(kMinLimitW, u))),
+                std::min(h, std::max(area.h - chrome, units_of(kMinLimitH, u)))};
+}
+
+Rect logical_size(int w, int h, double units) {
+    const double u = usable_units(units);
+    return Rect{0, 0, static_cast<int>(std::lround(w / u)), static_cast<int>(std::lround(h / u))};
 }
 
 Rect placed(const Rect& area, bool on_screen, const Frame& f, int x, int y, int w, int h) {
@@ -100,7 +124,10 @@ geometry::Frame frame_of(const App& a) {
 }  // namespace
 
 void App::fit_limits(const SDL_Rect& usable) {
-    const geometry::Rect m = geometry::min_size(rect_of(usable), frame_of(*this));
+    const geometry::Frame f = frame_of(*this);
+    m_zoom_cap = scale::zoom_cap(usable.w - f.left - f.right, usable.h - f.top - f.bottom, m_desktop_scale);
+    const double units = m_desktop_scale * zoom_percent() / 100.0;
+    const geometry::Rect m = geometry::min_size(rect_of(usable), f, units);
     SDL_SetWindowMinimumSize(m_win, m.w, m.h);
 }
 
@@ -120,7 +147,8 @@ void App::apply_geometry() {
     bool found = false;
     const SDL_Rect area = valid ? work_area(g.x + g.w / 2, g.y + kProbeBelowTop, &found) : work_area(0, 0, &found);
     fit_limits(area);
-    const geometry::Rect size = geometry::open_size(rect_of(area), frame_of(*this), force_w, force_h, g.w, g.h);
+    const geometry::Rect size = geometry::open_size(rect_of(area), frame_of(*this), force_w, force_h, g.w, g.h,
+                                                    m_desktop_scale * zoom_percent() / 100.0);
     SDL_SetWindowSize(m_win, size.w, size.h);
     if (valid)
         place(g.x, g.y, size.w, size.h);
@@ -136,7 +164,11 @@ void App::remember_geometry() {
     const Uint32 f = SDL_GetWindowFlags(m_win);
     if (f & (SDL_WINDOW_FULLSCREEN | SDL_WINDOW_MINIMIZED | SDL_WINDOW_MAXIMIZED | SDL_WINDOW_HIDDEN)) return;
     Geometry& g = m_settings.full;
-    SDL_GetWindowSize(m_win, &g.w, &g.h);
+    int w = 0, h = 0;
+    SDL_GetWindowSize(m_win, &w, &h);
+    const geometry::Rect logical = geometry::logical_size(w, h, m_units);
+    g.w = logical.w;
+    g.h = logical.h;
     int x = 0, y = 0;
     SDL_GetWindowPosition(m_win, &x, &y);
     g.x = x - m_frame_dx;

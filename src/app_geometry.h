@@ -14,12 +14,22 @@ struct Frame {
     int top = 0, left = 0, bottom = 0, right = 0;
 };
 
-// The smallest window in a work area: 720 x 520 where it fits, less on a
-// small screen, never below 100 x 60.
-Rect min_size(const Rect& area, const Frame& frame);
+// Areas, frames, positions and the sizes returned are in window-system
+// units; `units` of them make one logical unit (the desktop's scale times
+// the zoom on X11, the zoom alone where the window system scales itself).
+
+// The smallest window in a work area: 720 x 520 logical where it fits, less
+// on a small screen, never below 100 x 60 logical.
+Rect min_size(const Rect& area, const Frame& frame, double units = 1);
 // The size to open at: a forced size, else a saved one, else a default
 // share of the area; in every case held inside the area (w and h only).
-Rect open_size(const Rect& area, const Frame& frame, int forced_w, int forced_h, int saved_w, int saved_h);
+// Forced and saved sizes are logical, so a window keeps its layout when the
+// scale changes between runs and only its size on the screen follows;
+// where that no longer fits, it is held inside the area like any other.
+Rect open_size(const Rect& area, const Frame& frame, int forced_w, int forced_h, int saved_w, int saved_h,
+               double units = 1);
+// The logical size to save for a window of w x h window units.
+Rect logical_size(int w, int h, double units);
 // The top-left corner for a w x h window asked for at (x, y): centred in
 // the area when that point is on no screen (`on_screen` false), and kept
 // inside the area with its decorations (x and y only).

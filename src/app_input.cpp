@@ -5,6 +5,7 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 #include "app.h"
@@ -51,6 +52,19 @@ size_t next_char(const std::string& s, size_t i) {
 }  // namespace
 
 using hit_id::Kind;
+
+bool App::zoom_key(SDL_Keycode k) {
+    // "=" is where "+" is without Shift on many keyboards.
+    if (k == SDLK_PLUS || k == SDLK_EQUALS || k == SDLK_KP_PLUS)
+        zoom_step(+1);
+    else if (k == SDLK_MINUS || k == SDLK_KP_MINUS)
+        zoom_step(-1);
+    else if (k == SDLK_0 || k == SDLK_KP_0)
+        zoom_step(0);
+    else
+        return false;
+    return true;
+}
 
 const Hit* App::hit_at(double x, double y, bool over) const {
     const std::vector<Hit>& list = over ? m_over_hits : m_hits;
@@ -174,16 +188,19 @@ void App::mouse_move(double x, double y) {
     set_pointer(hit_id::pointer_of(hit_id::parse(id).kind));
     std::string& hover = over ? m_over_hover : m_hover;
     if (id != hover) {
-        hover = id;
         m_hover_since = SDL_GetTicks();
         if (m_tip_shown) {
             m_tip_shown = false;
             invalidate_over();
         }
-        if (over)
+        if (over) {
             invalidate_over();
-        else
-            invalidate();
+        } else {
+            // Only the two controls whose look changed.
+            invalidate_hit(hover);
+            invalidate_hit(id);
+        }
+        hover = id;
     }
 }
 
@@ -198,7 +215,7 @@ void App::set_pointer(hit_id::Pointer pointer) {
     if (cursor) SDL_SetCursor(cursor);
 }
 
-void App::wheel(double x, double y, int dy) {
+void App::wheel(double x, double y, double dy) {
     if (m_modal == Modal::Languages || m_modal == Modal::Settings || m_modal == Modal::Working) {
         (m_modal == Modal::Languages ? m_lang_scroll : m_modal == Modal::Working ? m_work_scroll : m_set_scroll) +=
             kWheelStepPanel * dy;
@@ -221,7 +238,10 @@ void App::wheel(double x, double y, int dy) {
             const hit_id::Id id = hit_id::parse(h->id);
             const bool value = id.kind == Kind::StepUp || id.kind == Kind::StepDown || id.kind == Kind::Field;
             if (value && m_edit.empty()) {
-                step_value(id.arg, dy < 0 ? +1 : -1);
+                // A wheel's step is a value's step; a touchpad's fractions add up to one.
+                m_wheel_rest = dy == std::round(dy) ? dy : m_wheel_rest + dy;
+                for (; m_wheel_rest <= -1; m_wheel_rest += 1) step_value(id.arg, +1);
+                for (; m_wheel_rest >= 1; m_wheel_rest -= 1) step_value(id.arg, -1);
                 return;
             }
         }
@@ -252,11 +272,11 @@ void App::scrolled() {
     }
     m_hover_since = SDL_GetTicks();
     m_rehover = true;
+    view_moved();
 }
 
 void App::scroll_to(double offset) {
     m_scroll[std::clamp(m_settings.tab, 0, 1)] = std::clamp(offset, 0.0, max_scroll());
-    invalidate();
     scrolled();
 }
 
@@ -266,7 +286,6 @@ void App::scroll_page(double dy) {
     // the bottom step by step; down there is nothing more to show.
     double& offset = m_scroll[std::clamp(m_settings.tab, 0, 1)];
     offset = std::clamp(offset + dy, 0.0, std::max(max_scroll(), offset));
-    invalidate();
     scrolled();
 }
 
@@ -378,6 +397,7 @@ void App::key(const SDL_Keysym& ks) {
         invalidate_over();
         return;
     }
+    if (ctrl && zoom_key(k)) return;
     if (m_modal != Modal::None) return;
 
     const double page = kPageScrollShare * view_height();

@@ -69,58 +69,98 @@ void App::paint_base(cairo_t* cr) {
 }
 
 void App::paint_base_once(cairo_t* cr) {
-    m_hits.clear();
-    m_hit_groups.clear();
-    gfx::window_bg(cr, m_W, m_H, m_pal);
-
+    // The page as its layer holds it, at the scroll rounded to device
+    // pixels as the screen shows it, then the frame around it.
     const int tab = std::clamp(m_settings.tab, 0, 1);
-    const double top = page_top();
-    const double bottom = m_H - kStatusBarH;
-    const double offset = top - m_scroll[tab];
+    double sx = 1, sy = 1;
+    cairo_surface_get_device_scale(cairo_get_target(cr), &sx, &sy);
+    const double k = sy > 0 ? sy : 1;
+    const double top = page_top(), bottom = m_H - kStatusBarH;
     cairo_save(cr);
     cairo_rectangle(cr, 0, top, m_W, std::max(0.0, bottom - top));
     cairo_clip(cr);
-    cairo_translate(cr, 0, offset);
-    gpu::begin(cr);
-    capture_texts(kTextPage);
-    m_texts_page_offset = offset;
-    m_content_h[tab] = tab == 0 ? paint_page(cr, m_W) : paint_guide(cr, m_W);
-    capture_texts(kTextFrame);
-    gpu::end();
+    cairo_translate(cr, 0, (std::lround(top * k) - std::lround(m_scroll[tab] * k)) / k);
+    m_texts_page_offset = (std::lround(top * k) - std::lround(m_scroll[tab] * k)) / k;
+    paint_page_content(cr);
     cairo_restore(cr);
+    paint_scrollbar(cr, top, view_height());
+    cairo_save(cr);
+    cairo_rectangle(cr, 0, 0, m_W, top);
+    cairo_rectangle(cr, 0, bottom, m_W, m_H - bottom);
+    cairo_clip(cr);
+    paint_chrome(cr);
+    cairo_restore(cr);
+    place_hits();
+    follow_focus();
+}
 
-    const double view = view_height();
-
-    // Page hits into window coordinates: whole for the keyboard, which
-    // scrolls to what it reaches, and cut to the page area for the pointer.
-    for (Hit& h : m_hits) h.y += offset;
-    m_page_hits = m_hits;
-    std::vector<Hit> page;
-    page.reserve(m_hits.size());
-    for (Hit h : m_hits) {
-        const double y0 = std::max(h.y, top), y1 = std::min(h.y + h.h, bottom);
-        if (y1 - y0 <= 0) continue;
-        h.y = y0;
-        h.h = y1 - y0;
-        page.push_back(std::move(h));
-    }
-    m_hits = std::move(page);
-
-    paint_scrollbar(cr, top, view);
+void App::paint_chrome(cairo_t* cr) {
+    m_hits.clear();
+    capture_texts(kTextFrame);
+    gfx::window_bg(cr, m_W, m_H, m_pal);
     paint_header(cr, m_W);
     if (!m_notices.empty()) paint_notice(cr, m_W, top_band());
     paint_statusbar(cr, m_W, m_H - kStatusBarH);
-    if (!modal_or_menu()) {
-        // Around the whole control, cut only where the page ends.
-        cairo_save(cr);
-        cairo_rectangle(cr, 0, top, m_W, std::max(0.0, bottom - top));
-        cairo_clip(cr);
-        const bool on_page = paint_focus_ring(cr, m_page_hits, m_focus_base);
-        cairo_restore(cr);
-        if (!on_page) paint_focus_ring(cr, m_hits, m_focus_base);
-    }
+    if (!modal_or_menu()) paint_focus_ring(cr, m_hits, m_focus_base);
     capture_texts(-1);
-    follow_focus();
+    m_chrome_hits = m_hits;
+}
+
+void App::paint_chrome_layer() {
+    Layer& layer = m_base;
+    int pw = 0, ph = 0;
+    SDL_GetRendererOutputSize(m_ren, &pw, &ph);
+    if (pw < 1 || ph < 1) return;
+    bool whole = std::exchange(m_dirty, false);
+    if (!(layer.surf && layer.tex && layer.pw == pw && layer.ph == ph)) {
+        layer.release();
+        layer.surf = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, pw, ph);
+        layer.tex = SDL_CreateTexture(m_ren, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, pw, ph);
+        if (!layer.tex || cairo_surface_status(layer.surf) != CAIRO_STATUS_SUCCESS) {
+            layer.release();
+            return;
+        }
+        SDL_SetTextureBlendMode(layer.tex, SDL_BLENDMODE_NONE);
+        layer.pw = pw;
+        layer.ph = ph;
+        whole = true;
+    }
+    // Only the bands around the page: the page has a layer of its own.
+    const double top = page_top(), bottom = m_H - kStatusBarH;
+    std::vector<Damage> rects;
+    if (whole)
+        rects = {Damage{0, 0, m_W, top}, Damage{0, bottom, m_W, m_H - bottom}};
+    else
+        rects = m_chrome_damage;
+    m_chrome_damage.clear();
+    if (rects.empty()) return;
+    settle_scrolls();
+    cairo_surface_set_device_scale(layer.surf, m_k, m_k);
+    cairo_t* cr = cairo_create(layer.surf);
+    for (const Damage& d : rects) cairo_rectangle(cr, d.x, d.y, d.w, d.h);
+    cairo_clip(cr);
+    paint_chrome(cr);
+    probe_delay();
+    cairo_destroy(cr);
+    cairo_surface_flush(layer.surf);
+    const unsigned char* px = cairo_image_surface_get_data(layer.surf);
+    const int stride = cairo_image_surface_get_stride(layer.surf);
+    for (const Damage& d : rects) {
+        const int x0 = std::clamp(static_cast<int>(std::floor(d.x * m_k)), 0, pw);
+        const int y0 = std::clamp(static_cast<int>(std::floor(d.y * m_k)), 0, ph);
+        const int x1 = std::clamp(static_cast<int>(std::ceil((d.x + d.w) * m_k)), 0, pw);
+        const int y1 = std::clamp(static_cast<int>(std::ceil((d.y + d.h) * m_k)), 0, ph);
+        if (x1 <= x0 || y1 <= y0) continue;
+        const SDL_Rect r{x0, y0, x1 - x0, y1 - y0};
+        SDL_UpdateTexture(layer.tex, &r, px + y0 * stride + x0 * 4, stride);
+    }
+    if (whole) {
+        // The frame's change may move the page (a notice) or restyle it.
+        std::fill(m_page.owner.begin(), m_page.owner.end(), -1);
+        m_page_damage.clear();
+    }
+    place_hits();
+    ++m_base_paints;
 }
 
 bool App::has_overlay() const { return m_modal != Modal::None || m_menu.open || m_tip_shown; }
@@ -157,19 +197,27 @@ void App::paint_over(cairo_t* cr) {
 }
 
 void App::compose() {
-    // The opaque base covers the whole window; a clear is needed only without it.
-    if (m_base.tex) {
-        SDL_RenderCopy(m_ren, m_base.tex, nullptr, nullptr);
+    const double top = page_top();
+    const int pw = static_cast<int>(std::lround(m_k * m_W)), ph = static_cast<int>(std::lround(m_k * m_H));
+    const int page0 = static_cast<int>(std::lround(m_k * top));
+    const int page1 = static_cast<int>(std::lround(m_k * (m_H - kStatusBarH)));
+    // The frame's bands and the page's rows cover the window once between them.
+    if (m_base.tex && m_page.tex) {
+        const SDL_Rect head{0, 0, pw, page0}, foot{0, page1, pw, ph - page1};
+        SDL_RenderCopy(m_ren, m_base.tex, &head, &head);
+        SDL_RenderCopy(m_ren, m_base.tex, &foot, &foot);
+        compose_page();
+        compose_scrollbar();
     } else {
         SDL_SetRenderDrawColor(m_ren, 0, 0, 0, 255);
         SDL_RenderClear(m_ren);
     }
-    const double top = page_top();
-    const SDL_Rect clip{0, static_cast<int>(std::lround(m_k * top)), static_cast<int>(std::lround(m_k * m_W)),
-                        static_cast<int>(std::lround(m_k * (m_H - kStatusBarH - top)))};
-    gpu::render(m_k, clip, m_settings.animate);
+    const SDL_Rect clip{0, page0, pw, page1 - page0};
+    const int tab = std::clamp(m_settings.tab, 0, 1);
+    gpu::render(m_k, clip, m_settings.animate, (page0 - std::lround(m_scroll[tab] * m_k)) / m_k);
     if (m_has_over && m_over.tex) SDL_RenderCopy(m_ren, m_over.tex, nullptr, nullptr);
     SDL_RenderPresent(m_ren);
+    place_hits();
     if (m_frames++ == 0) logger::info("first frame presented");
 }
 

@@ -5,8 +5,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <utility>
 
 #include "app.h"
+#include "app_scale.h"
 #include "gpu.h"
 #include "l10n.h"
 #include "logger.h"
@@ -22,6 +24,7 @@ constexpr int kMaxHoldCatchUp = 50;  // steps in one pass after a stall
 constexpr uint32_t kTooltipDelayMs = 650;
 constexpr int kFrameMaxOffset = 79;
 constexpr double kMaxAnimStep = 0.1;
+constexpr uint32_t kPrefetchQuietMs = 120;
 
 bool ticks_passed(uint32_t at, uint32_t now) { return at != 0 && static_cast<int32_t>(now - at) >= 0; }
 
@@ -32,7 +35,7 @@ void App::loop() {
     glib_start();
     m_last_step = m_loop_start;
     while (m_running) {
-        if (m_rehover && !m_dirty && !m_over_dirty) {
+        if (m_rehover && !base_due() && !m_over_dirty) {
             m_rehover = false;
             if (m_mx >= 0) mouse_move(m_mx, m_my);
         }
@@ -44,7 +47,7 @@ void App::loop() {
         else if (!m_edit.empty())
             wait = kWaitEditMs;
         // A changed layer is painted in the next frame slot, not after an idle wait.
-        if (m_dirty || m_over_dirty) {
+        if (base_due() || m_over_dirty) {
             const uint32_t since = SDL_GetTicks() - m_last_present;
             const uint32_t interval = frame_interval(lights);
             wait = std::min(wait, since >= interval ? 0 : interval - since);
@@ -135,7 +138,7 @@ void App::loop() {
         // without a window manager) must not leave a stale layer on screen.
         int ww = 0, wh = 0;
         SDL_GetWindowSize(m_win, &ww, &wh);
-        if (ww != static_cast<int>(m_W) || wh != static_cast<int>(m_H)) {
+        if (ww != m_win_w || wh != m_win_h) {
             update_scale();
             invalidate();
             invalidate_over();
@@ -144,15 +147,16 @@ void App::loop() {
         const bool moving = m_moving || !m_hold.empty();
         if (now - m_last_present < frame_interval(lights)) continue;
         // Input that changed nothing has no frame to wait for.
-        const bool input_shown = m_input_at != 0 && (m_dirty || m_over_dirty);
+        const bool input_shown = m_input_at != 0 && (base_due() || m_over_dirty);
         if (!input_shown) m_input_at = 0;
 
         bool painted = false;
-        if (m_dirty) {
-            m_dirty = false;
-            paint_layer(m_base, true, &App::paint_base);
+        gfx::begin_frame();
+        if (m_dirty || !m_chrome_damage.empty()) {
+            paint_chrome_layer();
             painted = true;
         }
+        if (paint_page_layer() || std::exchange(m_view_moved, false)) painted = true;
         if (m_over_dirty) {
             m_over_dirty = false;
             // Most of the time nothing floats over the page: no layer to
@@ -168,6 +172,8 @@ void App::loop() {
         }
         if (!painted && !lights && !moving) {
             m_last_step = now;
+            // Quiet for a moment: the bands beside the view, one pass at a time.
+            if (now - m_last_input >= kPrefetchQuietMs) prefetch_page();
             continue;
         }
         const double dt = std::min(kMaxAnimStep, (now - m_last_step) / 1000.0);
@@ -196,6 +202,7 @@ void App::handle(const SDL_Event& e) {
     const bool input = e.type == SDL_MOUSEBUTTONDOWN || e.type == SDL_MOUSEWHEEL || e.type == SDL_KEYDOWN ||
                        e.type == SDL_TEXTINPUT;
     if (input && m_input_at == 0) m_input_at = std::max<Uint32>(e.common.timestamp, 1);
+    if (input || e.type == SDL_MOUSEMOTION) m_last_input = SDL_GetTicks();
     switch (e.type) {
     case SDL_QUIT:
         logger::info("quit requested by the window system");
@@ -221,8 +228,8 @@ void App::handle(const SDL_Event& e) {
             m_hold.clear();
             m_mx = m_my = -1;
             if (!m_hover.empty()) {
+                invalidate_hit(m_hover);
                 m_hover.clear();
-                invalidate();
             }
             break;
         case SDL_WINDOWEVENT_FOCUS_GAINED:
@@ -261,17 +268,18 @@ void App::handle(const SDL_Event& e) {
     case SDL_TEXTINPUT:
         text_input(e.text.text);
         break;
+    // Pointer positions come in window units: pixels on X11.
     case SDL_MOUSEMOTION:
-        mouse_move(e.motion.x, e.motion.y);
+        mouse_move(e.motion.x / m_units, e.motion.y / m_units);
         break;
     case SDL_MOUSEBUTTONDOWN: {
         const int b = e.button.button == SDL_BUTTON_LEFT ? 1 : e.button.button == SDL_BUTTON_RIGHT ? 3 : 2;
-        mouse_down(e.button.x, e.button.y, b, e.button.clicks);
+        mouse_down(e.button.x / m_units, e.button.y / m_units, b, e.button.clicks);
         break;
     }
     case SDL_MOUSEBUTTONUP: {
         const int b = e.button.button == SDL_BUTTON_LEFT ? 1 : e.button.button == SDL_BUTTON_RIGHT ? 3 : 2;
-        mouse_up(e.button.x, e.button.y, b);
+        mouse_up(e.button.x / m_units, e.button.y / m_units, b);
         break;
     }
     case SDL_SYSWMEVENT:
@@ -280,15 +288,15 @@ void App::handle(const SDL_Event& e) {
             logger::info("window destroyed by another program");
             m_running = false;
         }
+        if (x11_resources_changed(m_win, e)) desktop_scale_changed();
         probe_event(e);
         break;
     case SDL_MOUSEWHEEL: {
         int x = 0, y = 0;
         SDL_GetMouseState(&x, &y);
-        if (e.wheel.y > 0)
-            wheel(x, y, -1);
-        else if (e.wheel.y < 0)
-            wheel(x, y, +1);
+        // A touchpad's fine steps come as fractions; a wheel's as whole steps.
+        const double dy = e.wheel.preciseY != 0 ? -e.wheel.preciseY : -e.wheel.y;
+        if (dy != 0) wheel(x / m_units, y / m_units, dy);
         break;
     }
     default:

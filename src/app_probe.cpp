@@ -56,7 +56,7 @@ bool App::probe_due() const {
     if (m_probe_seq < 0) return false;
     // A hidden window paints nothing: nothing to wait for.
     const bool shown = m_win && !(SDL_GetWindowFlags(m_win) & (SDL_WINDOW_HIDDEN | SDL_WINDOW_MINIMIZED));
-    return !shown || (!m_dirty && !m_over_dirty);
+    return !shown || (!base_due() && !m_over_dirty);
 }
 
 void App::probe_answer() {
@@ -89,6 +89,9 @@ void App::probe_answer() {
         << "pointer_shape " << static_cast<int>(m_pointer) << '\n'
         << "size " << m_W << ' ' << m_H << '\n'
         << "scale " << m_k << '\n'
+        << "units " << m_units << '\n'
+        << "zoom " << zoom_percent() << '\n'
+        << "zoom_cap " << m_zoom_cap << '\n'
         << "pointer " << m_mx << ' ' << m_my << '\n'
         << "notice " << (m_notices.empty() ? "" : m_notices.front()) << '\n'
         << "confirm " << m_confirm_text << '\n'

@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "app.h"
+#include "app_scale.h"
 #include "format.h"
 #include "gpu.h"
 #include "l10n.h"
@@ -187,8 +188,13 @@ bool App::init_window() {
     }
     x11_plain_title(m_win, product::kName);
     // The X events SDL does not turn into its own: a window destroyed by
-    // another program, and the test probe's ping.
+    // another program, a changed desktop scale, and the test probe's ping.
     SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
+    read_desktop_scale();
+    x11_watch_resources(m_win);
+    // At its size in pixels before a renderer is made for it.
+    const double units = m_desktop_scale * std::clamp(m_settings.zoom, scale::kZoomMin, scale::kZoomMax) / 100.0;
+    if (units != 1) SDL_SetWindowSize(m_win, static_cast<int>(std::lround(w * units)), static_cast<int>(std::lround(h * units)));
 
     m_ren = create_renderer();
     if (!m_ren) {
@@ -275,11 +281,12 @@ SDL_Renderer* App::create_renderer() {
 bool App::recover_renderer() {
     logger::warn("graphics device reset - recreating the renderer");
     gpu::shutdown();
-    for (Layer* l : {&m_base, &m_over}) {
+    for (Layer* l : {&m_base, &m_over, &m_thumb}) {
         if (l->tex) SDL_DestroyTexture(l->tex);
         l->tex = nullptr;
         l->pw = l->ph = 0;
     }
+    m_page.release();
     if (m_ren) SDL_DestroyRenderer(m_ren);
     m_ren = create_renderer();
     const uint32_t now = SDL_GetTicks();
@@ -319,6 +326,8 @@ void App::shutdown_window() {
     }
     m_base.release();
     m_over.release();
+    m_thumb.release();
+    m_page.release();
     gpu::shutdown();
     if (m_ren) SDL_DestroyRenderer(m_ren);
     m_ren = nullptr;
@@ -332,11 +341,16 @@ void App::update_scale() {
     int ww = 0, wh = 0, ow = 0, oh = 0;
     SDL_GetWindowSize(m_win, &ww, &wh);
     if (m_ren) SDL_GetRendererOutputSize(m_ren, &ow, &oh);
-    m_k = ww > 0 && ow > 0 ? double(ow) / ww : 1.0;
+    // SDL's own density (under its Wayland driver) times what it leaves to us.
+    m_units = m_desktop_scale * zoom_percent() / 100.0;
+    m_k = (ww > 0 && ow > 0 ? double(ow) / ww : 1.0) * m_units;
     if (m_ren) SDL_RenderSetViewport(m_ren, nullptr);
-    const bool resized = ww != m_W || wh != m_H;
-    m_W = ww;
-    m_H = wh;
+    m_win_w = ww;
+    m_win_h = wh;
+    const double lw = ww / m_units, lh = wh / m_units;
+    const bool resized = lw != m_W || lh != m_H;
+    m_W = lw;
+    m_H = lh;
     // A window that grew shows more of the page rather than space below it.
     if (resized)
         for (int tab = 0; tab < 2; ++tab)

@@ -10,6 +10,7 @@
 #include "logger.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <map>
 #include <vector>
@@ -84,6 +85,8 @@ bool g_geometry_failed = false;  // warned once per renderer
 std::map<std::string, BarState, std::less<>> g_bars;  // ordered: bars draw in id order
 std::vector<Led> g_leds;                              // in window coordinates
 bool g_collecting = false;
+// Where registered lights can be seen (the clip at begin): x0, y0, x1, y1.
+std::array<double, 4> g_seen{};
 double g_t = 0;
 
 // The triangles of one shape, kept so that frames do not allocate.
@@ -239,8 +242,10 @@ void reset() {
 
 // ---- Registration ----
 
-void begin(cairo_t*) {
+void begin(cairo_t* cr) {
     g_collecting = true;
+    g_seen = {-HUGE_VAL, -HUGE_VAL, HUGE_VAL, HUGE_VAL};
+    if (cr) cairo_clip_extents(cr, &g_seen[0], &g_seen[1], &g_seen[2], &g_seen[3]);
     for (auto& [id, st] : g_bars) st.seen = false;
     g_leds.clear();
 }
@@ -280,8 +285,7 @@ void led(cairo_t* cr, const Led& l) {
     if (cr) {
         // A light outside the page area is never seen, and a flickering one
         // would keep the window painting frames for nothing.
-        double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
-        cairo_clip_extents(cr, &x0, &y0, &x1, &y1);
+        const auto [x0, y0, x1, y1] = g_seen;
         const double reach = kGlowRadius * std::fabs(l.r);
         if (l.x + reach <= x0 || l.x - reach >= x1 || l.y + reach <= y0 || l.y - reach >= y1) return;
         cairo_user_to_device(cr, &t.x, &t.y);
@@ -349,7 +353,7 @@ Glow light_level(std::string_view id, int mode, double t, bool animate) {
 
 // ---- Rendering ----
 
-void render(double k, const SDL_Rect& clip, bool animate) {
+void render(double k, const SDL_Rect& clip, bool animate, double dy) {
     if (!available() || !(k > 0) || !std::isfinite(k) || clip.w <= 0 || clip.h <= 0) return;
     SDL_BlendMode old_blend = SDL_BLENDMODE_NONE;
     SDL_GetRenderDrawBlendMode(g_ren, &old_blend);
@@ -366,18 +370,19 @@ void render(double k, const SDL_Rect& clip, bool animate) {
         const double left = std::round((b.x + b.w * s) * k) / k;
         const double right = std::round((b.x + b.w * (s + fr)) * k) / k;
         const double len = right - left;
-        fill_rounded(k, left, b.y, len, b.h, b.radius, b.a, b.b);
+        fill_rounded(k, left, b.y + dy, len, b.h, b.radius, b.a, b.b);
         if (len > 2 * b.radius && b.h > kGlossMinBarHeight)
-            fill_rounded(k, left + kGlossInset * b.radius, b.y + 1, len - 2 * kGlossInset * b.radius,
+            fill_rounded(k, left + kGlossInset * b.radius, b.y + dy + 1, len - 2 * kGlossInset * b.radius,
                          std::max(kGlossHeight * b.h, 1.0), kGlossRadius * b.h, gloss_top, gloss_bottom);
     }
 
     for (const Led& l : g_leds) {
         const Glow g = light_level(l.id, l.mode, g_t, animate);
         SDL_Color rim = to_sdl(l.color, 0);
-        fan(k, l.x, l.y, kGlowRadius * l.r, kGlowSegments, to_sdl(l.color, g.glow), rim);
-        fill_circle(k, l.x, l.y, l.r, l.color, kBodyBase + (1 - kBodyBase) * g.level);
-        fill_circle(k, l.x - kHighlightOffset * l.r, l.y - kHighlightOffset * l.r,
+        const double y = l.y + dy;
+        fan(k, l.x, y, kGlowRadius * l.r, kGlowSegments, to_sdl(l.color, g.glow), rim);
+        fill_circle(k, l.x, y, l.r, l.color, kBodyBase + (1 - kBodyBase) * g.level);
+        fill_circle(k, l.x - kHighlightOffset * l.r, y - kHighlightOffset * l.r,
                     kHighlightRadius * l.r, kWhite, kHighlightAlpha * g.level);
     }
 

@@ -60,7 +60,8 @@ void reset();
 
 // ---- Registration while the base layer is painted ----
 
-// Starts collecting: every known bar is marked unregistered, the lights are dropped.
+// Starts collecting: every known bar is marked unregistered, the lights are
+// dropped; lights outside `cr`'s clip as it is now are not kept.
 void begin(cairo_t* cr);
 // Registers the bar or light (accelerated) or draws it into `cr` (fallback).
 // Coordinates are in `cr`'s user space.
@@ -79,8 +80,10 @@ void restart_intro();
 // Some registered light flickers or blinks, so frames must keep coming.
 bool has_lights();
 // Draws all bars and lights: `k` device pixels per logical unit, `clip` the
-// page area in device pixels. Nothing unless `available()`.
-void render(double k, const SDL_Rect& clip, bool animate);
+// page area in device pixels, `dy` added to every registered y (the page's
+// place in the window when it was painted in page coordinates). Nothing
+// unless `available()`.
+void render(double k, const SDL_Rect& clip, bool animate, double dy = 0);
 
 // ---- Inspection ----
 

@@ -49,6 +49,7 @@ constexpr Form kForms[] = {
     {Kind::SetClose, "set:close", false},
     {Kind::SetLanguage, "set:lang", false},
     {Kind::SetTheme, "set:seg:theme:", true},
+    {Kind::SetZoom, "set:zoom:", true},
     {Kind::SetAnimate, "set:sw:animate", false},
     {Kind::SetGuideWarn, "set:sw:guide_warn", false},
     {Kind::SetReset, "set:btn:reset", false},

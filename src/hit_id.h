@@ -49,6 +49,7 @@ enum class Kind {
     SetClose,
     SetLanguage,
     SetTheme,
+    SetZoom,  // the interface size's "plus" or "minus"
     SetAnimate,
     SetGuideWarn,
     SetReset,

@@ -22,6 +22,7 @@ constexpr int kFileVersion = 1;
 constexpr int kMinTab = 0, kMaxTab = 1;
 constexpr int kMinPm = 0, kMaxPm = 3;
 constexpr int kMinDev = -1, kMaxDev = 2;
+constexpr int kMinZoom = 75, kMaxZoom = 300;  // percent
 constexpr unsigned kMaxWindowSide = 20000;
 constexpr int kGeometryFields = 5;  // x y w h has_pos
 constexpr const char* kCustomType = "custom";
@@ -130,6 +131,7 @@ void validate(Settings& s) {
     keep_between(s.ure_exponent, raid::kMinUre, raid::kMaxUre, type.ure_exponent);
     keep_between(s.replace_hours, raid::kMinReplaceHours, raid::kMaxReplaceHours, d.replace_hours);
     keep_between(s.mission_years, raid::kMinYears, raid::kMaxYears, d.mission_years);
+    s.zoom = std::clamp(s.zoom, kMinZoom, kMaxZoom);
 }
 
 // ---- Writing values ----
@@ -219,6 +221,7 @@ void Settings::read_text(const std::string& text) {
     typical("ure", ure_exponent, type.ure_exponent);
     real("replace_hours", replace_hours);
     real("mission_years", mission_years);
+    whole("zoom", zoom);
     validate(*this);
 }
 
@@ -254,6 +257,7 @@ std::string Settings::text() const {
     put(t, "ure", ure_exponent);
     put(t, "replace_hours", replace_hours);
     put(t, "mission_years", mission_years);
+    put(t, "zoom", zoom);
     return t;
 }
 

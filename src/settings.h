@@ -47,6 +47,8 @@ struct Settings {
     double ure_exponent = raid::kDefaultUre;
     double replace_hours = raid::kDefaultReplaceHours;
     double mission_years = raid::kDefaultYears;
+    // The interface size on top of the desktop's scale, in percent (75..300).
+    int zoom = 100;
     std::string m_path;  // where load read from and save writes to
 
     // Remembers `path`, then reads it. A missing or broken file leaves every

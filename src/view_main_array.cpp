@@ -306,5 +306,5 @@ double App::paint_array(cairo_t* cr, double x, double y, double w) {
         }
         return line + 16;
     };
-    return rack_section(cr, x, y, w, L10n::tr("arr.title"), 4, p, body, word, &word_c, m_panels);
+    return rack_section(cr, x, y, w, L10n::tr("arr.title"), PanelMemory::kArray, p, body, word, &word_c, m_panels);
 }

@@ -7,6 +7,8 @@
 #include <cstdlib>
 
 #include "app.h"
+#include "app_scale.h"
+#include "format.h"
 #include "hit_id.h"
 #include "l10n.h"
 #include "view_main.h"
@@ -29,6 +31,7 @@ constexpr double kValueColumn = 240, kLangButtonMaxW = 300;
 constexpr double kHeadingGap = 30;
 constexpr double kLangRow = 46, kThemeRowGap = 44, kSectionGap = 26;
 constexpr double kThumbW = 5, kThumbMinH = 30;
+constexpr double kZoomButton = 34, kZoomValueW = 76, kZoomH = 30;
 constexpr double kKeyRow = 34, kKeyCapMaxW = 210, kKeyCapH = 26;
 constexpr double kLangCellMinW = 200, kLangCellH = 30, kLangGridTop = 56, kLangGridPad = 20;
 constexpr double kLogoWell = 88, kLogoR = 36, kIdentSize = 24;
@@ -218,6 +221,7 @@ double App::paint_settings_general(cairo_t* cr, double left, double y, double cw
     segmented_bar(cr, m.x(beside ? value_x : left, sw), srow, 30, themes, active,
                   hovered_index(m_over_hover, Kind::SetTheme), p, ss, &m_over_hits, Kind::SetTheme);
     y = srow + kThemeRowGap;
+    y = settings_zoom(cr, left, y, cw, value_x, label_w) + kThemeRowGap;
     y = settings_switch(cr, hit_id::make(Kind::SetAnimate), L10n::tr("set.animate"), L10n::tr("set.animate_note"),
                         m_settings.animate, left, y, cw) + kSectionGap;
 
@@ -233,6 +237,38 @@ double App::paint_settings_general(cairo_t* cr, double left, double y, double cw
     button(cr, m.x(left, rw), y, rw, 34, reset, false, m_over_hover == hit_id::make(Kind::SetReset), p);
     m_over_hits.push_back(Hit{m.x(left, rw), y, rw, 34, hit_id::make(Kind::SetReset), 0, ""});
     return y + 34 + 8;
+}
+
+double App::settings_zoom(cairo_t* cr, double left, double y, double cw, double value_x, double label_w) {
+    const Palette& p = m_pal;
+    const Mirror m{left, left + cw, L10n::isRTL()};
+    gfx::text(cr, L10n::tr("set.zoom"), m.text_x(left), y + 15, p.text, line_style(13, false, label_w, m.start()));
+    // Below its label when the panel is too narrow for the value column.
+    const double row = value_x > left ? y : y + 26;
+    const int zoom = zoom_percent();
+    const struct {
+        const char* dir;
+        const char* label;
+        double x;
+        bool can;
+    } buttons[] = {{"minus", "\xE2\x88\x92", value_x, zoom > scale::kZoomMin},
+                   {"plus", "+", value_x + kZoomButton + kZoomValueW, zoom < std::min(m_zoom_cap, scale::kZoomMax)}};
+    for (const auto& b : buttons) {
+        const std::string id = hit_id::make(Kind::SetZoom, b.dir);
+        const double bx = m.x(b.x, kZoomButton);
+        button(cr, bx, row, kZoomButton, kZoomH, b.label, false, b.can && m_over_hover == id, p);
+        if (!b.can) {
+            // At its limit the button stays in place but looks spent.
+            gfx::rounded(cr, bx, row, kZoomButton, kZoomH, 8);
+            gfx::set(cr, gfx::with_alpha(p.slot, 0.6));
+            cairo_fill(cr);
+        }
+        const std::string keys = std::string("Ctrl+") + b.label;
+        m_over_hits.push_back(Hit{bx, row, kZoomButton, kZoomH, id, 0, L10n::tr("keys.zoom") + "  (" + keys + ")"});
+    }
+    gfx::text(cr, fmt::percent(zoom / 100.0), m.x(value_x + kZoomButton, kZoomValueW) + kZoomValueW / 2, row + kZoomH / 2,
+              p.text, line_style(13, true, kZoomValueW - 8, gfx::Align::Center));
+    return row;
 }
 
 double App::paint_settings_about(cairo_t* cr, double left, double y, double cw) {
@@ -321,6 +357,8 @@ double App::paint_settings_keys(cairo_t* cr, double left, double y, double cw) {
         {L10n::tr("keys.click"), L10n::tr("keys.click_text")},
         {"Ctrl+C", L10n::tr("tip.copy")},
         {"Ctrl+,", L10n::tr("tip.settings")},
+        {"Ctrl++  /  Ctrl+\xE2\x88\x92", L10n::tr("keys.zoom")},
+        {"Ctrl+0", L10n::tr("keys.zoom_reset")},
         {"F1", L10n::tr("mi.shortcuts")},
         {"Tab  /  Shift+Tab", L10n::tr("keys.tab")},
         {"Space  /  Enter", L10n::tr("keys.activate")},

@@ -80,8 +80,8 @@ TEST(HitId, EveryPaintedIdIsOneTheDispatchReads) {
                    Kind::StepDown, Kind::Field, Kind::OsSizes, Kind::Unit, Kind::Preset, Kind::DiskType, Kind::Level,
                    Kind::Compare, Kind::Mirror, Kind::Suggestion, Kind::Disk, Kind::Spare, Kind::Heal, Kind::Survival,
                    Kind::GuideCopy, Kind::GuidePm, Kind::GuideDev, Kind::MenuItem, Kind::SetPanel, Kind::SetTab,
-                   Kind::SetClose, Kind::SetLanguage, Kind::SetTheme, Kind::SetAnimate, Kind::SetGuideWarn,
-                   Kind::SetReset, Kind::SetLink, Kind::LangPanel, Kind::Language, Kind::ConfPanel, Kind::ConfOk,
+                   Kind::SetClose, Kind::SetLanguage, Kind::SetTheme, Kind::SetZoom, Kind::SetAnimate,
+                   Kind::SetGuideWarn, Kind::SetReset, Kind::SetLink, Kind::LangPanel, Kind::Language, Kind::ConfPanel, Kind::ConfOk,
                    Kind::ConfNo, Kind::WarnPanel, Kind::WarnAgain, Kind::WarnOk, Kind::WarnBack, Kind::UreChip,
                    Kind::HowLink, Kind::WorkPanel, Kind::WorkClose, Kind::NoticeClose})
         EXPECT_TRUE(seen.count(k)) << "kind " << static_cast<int>(k) << " never painted";

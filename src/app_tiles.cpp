@@ -1,0 +1,372 @@
+// The page layer: how scrolling, hovering and clicking stay cheap at device
+// resolution.
+//
+// The page is painted into a texture of its own, apart from the frame around
+// it (menu bar, banner, header, notice, status bar), which stays in the base
+// layer. The texture is a ring of bands of device rows: page row r lives in
+// texture row r mod height, and each band remembers which page band it
+// holds. The ring is one and a half views tall, so the view and half a view
+// beside it fit. A scroll only copies other rows of the ring to the screen
+// (two copies where the view wraps round) and lays the scroll bar over them;
+// bands that come into view unpainted are painted then, and bands beside the
+// view are painted ahead once the window has been quiet for a moment. The
+// page's background belongs to the page: it is the window's background as it
+// looks unscrolled, continued below the window's bottom by its last row, so
+// a band painted at one scroll matches one painted at another.
+//
+// A change that touches one thing is painted as a rectangle: a hover change
+// repaints the two controls that changed look, a failed drive the array
+// panel. The page painter runs whole (it lays out and registers every hit
+// and bar) but cairo draws only inside the clip, straight into the locked
+// texture rows, and only those rows are uploaded. A panel that changes
+// height widens the repaint to the whole view.
+//
+// Why this and not a texture of the whole page: the first frame would paint
+// the whole page, two to three views, instead of one; a ring costs one and a
+// half views of memory whatever the page's length, and needs no texture
+// taller than a renderer allows. Measured on the 2-core test machine at
+// 3840 x 2160 and a scale of 2, software renderer (bench_window): a repaint
+// of the whole view took 18-19 ms before, through a full-window image that
+// was then uploaded; a scroll frame now costs the floor's copy and
+// hover or a drive's click a few milliseconds over it (figures in the
+// report of BM_Scale*).
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <utility>
+#include <vector>
+
+#include "app.h"
+#include "gpu.h"
+
+namespace {
+
+constexpr int kBandPx = 256;
+constexpr double kRingViews = 1.5;
+// How far a control's hover look or a panel's shadow reaches past its rectangle.
+constexpr double kHoverReach = 3, kPanelReach = 10;
+constexpr double kThumbColumn = 12;  // the scroll bar's strip at the right edge
+constexpr double kThumbRight = 9;
+
+int floor_px(double v) { return static_cast<int>(std::floor(v + 1e-6)); }
+int ceil_px(double v) { return static_cast<int>(std::ceil(v - 1e-6)); }
+
+// The window background's last device row, to continue it below the window.
+struct PadRow {
+    cairo_surface_t* surf = nullptr;
+    int pw = 0;
+    double W = 0, H = 0, k = 0;
+    Rgba top, bottom;
+};
+PadRow g_pad;
+
+cairo_surface_t* pad_row(double W, double H, double k, const Palette& p) {
+    const int pw = static_cast<int>(std::lround(W * k));
+    const bool same = g_pad.surf && g_pad.pw == pw && g_pad.W == W && g_pad.H == H && g_pad.k == k &&
+                      g_pad.top.r == p.bg_top.r && g_pad.top.g == p.bg_top.g && g_pad.top.b == p.bg_top.b &&
+                      g_pad.bottom.r == p.bg_bottom.r && g_pad.bottom.g == p.bg_bottom.g &&
+                      g_pad.bottom.b == p.bg_bottom.b;
+    if (same) return g_pad.surf;
+    if (g_pad.surf) cairo_surface_destroy(g_pad.surf);
+    g_pad = PadRow{cairo_image_surface_create(CAIRO_FORMAT_ARGB32, std::max(pw, 1), 1), pw, W, H, k, p.bg_top,
+                   p.bg_bottom};
+    cairo_surface_set_device_scale(g_pad.surf, k, k);
+    cairo_surface_set_device_offset(g_pad.surf, 0, -(std::lround(H * k) - 1));
+    cairo_t* cr = cairo_create(g_pad.surf);
+    gfx::window_bg(cr, W, H, p);
+    cairo_destroy(cr);
+    cairo_surface_set_device_offset(g_pad.surf, 0, 0);
+    cairo_surface_flush(g_pad.surf);
+    return g_pad.surf;
+}
+
+}  // namespace
+
+void App::PageLayer::release() {
+    if (tex) SDL_DestroyTexture(tex);
+    *this = PageLayer{};
+}
+
+// ---- Painting the page ----
+
+void App::page_background(cairo_t* cr) {
+    const double k = m_k;
+    const long top_px = std::lround(page_top() * k);
+    cairo_save(cr);
+    cairo_translate(cr, 0, -top_px / k);
+    gfx::window_bg(cr, m_W, m_H, m_pal);
+    cairo_restore(cr);
+    const double below = (std::lround(m_H * k) - top_px) / k;
+    const int tab = std::clamp(m_settings.tab, 0, 1);
+    const double bottom = std::max(m_content_h[tab], m_scroll[tab] + view_height()) + m_H;
+    if (bottom <= below) return;
+    cairo_save(cr);
+    cairo_set_source_surface(cr, pad_row(m_W, m_H, k, m_pal), 0, below);
+    cairo_pattern_set_extend(cairo_get_source(cr), CAIRO_EXTEND_PAD);
+    cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
+    cairo_rectangle(cr, 0, below, m_W, bottom - below);
+    cairo_fill(cr);
+    cairo_restore(cr);
+}
+
+void App::paint_page_content(cairo_t* cr) {
+    const int tab = std::clamp(m_settings.tab, 0, 1);
+    // Lights count as seen where the view is, whatever this pass paints.
+    cairo_save(cr);
+    cairo_reset_clip(cr);
+    cairo_rectangle(cr, 0, m_scroll[tab], m_W, view_height());
+    cairo_clip(cr);
+    gpu::begin(cr);
+    cairo_restore(cr);
+    page_background(cr);
+    m_hits.clear();
+    m_hit_groups.clear();
+    capture_texts(kTextPage);
+    m_content_h[tab] = tab == 0 ? paint_page(cr, m_W) : paint_guide(cr, m_W);
+    capture_texts(-1);
+    gpu::end();
+    if (!modal_or_menu()) paint_focus_ring(cr, m_hits, m_focus_base);
+    m_page_raw = m_hits;
+}
+
+bool App::page_pass(int a, int b, const std::vector<Damage>& clips) {
+    SDL_Rect lock{0, a % m_page.ph, m_page.pw, b - a};
+    void* px = nullptr;
+    int pitch = 0;
+    if (SDL_LockTexture(m_page.tex, &lock, &px, &pitch) != 0) return false;
+    cairo_surface_t* s = cairo_image_surface_create_for_data(static_cast<unsigned char*>(px), CAIRO_FORMAT_ARGB32,
+                                                            m_page.pw, b - a, pitch);
+    cairo_surface_set_device_scale(s, m_page.k, m_page.k);
+    // Page coordinates: the pass's first row is the surface's first.
+    cairo_surface_set_device_offset(s, 0, -a);
+    m_texts_page_offset = 0;
+    cairo_t* cr = cairo_create(s);
+    for (const Damage& d : clips) cairo_rectangle(cr, d.x, d.y, d.w, d.h);
+    cairo_clip(cr);
+    paint_page_content(cr);
+    probe_delay();
+    cairo_destroy(cr);
+    cairo_surface_finish(s);
+    cairo_surface_destroy(s);
+    SDL_UnlockTexture(m_page.tex);
+    return true;
+}
+
+bool App::paint_rows(int r0, int r1, bool damage) {
+    const int bands = static_cast<int>(m_page.owner.size());
+    if (bands == 0 || r1 <= r0) return false;
+    const double k = m_page.k;
+    auto held = [&](int band) { return band >= 0 && m_page.owner[band % bands] == band; };
+    std::vector<Damage> clips;
+    std::vector<int> fresh;
+    int a = r1, b = r0;
+    for (int band = std::max(0, r0 / kBandPx); band * kBandPx < r1; ++band) {
+        if (held(band)) continue;
+        fresh.push_back(band);
+        clips.push_back(Damage{0, band * kBandPx / k, m_W, kBandPx / k});
+        a = std::min(a, band * kBandPx);
+        b = std::max(b, (band + 1) * kBandPx);
+    }
+    if (damage) {
+        for (const Damage& d : m_page_damage) {
+            const int d0 = std::max(0, floor_px(d.y * k)), d1 = ceil_px((d.y + d.h) * k);
+            for (int band = d0 / kBandPx; band * kBandPx < d1; ++band) {
+                if (!held(band)) continue;
+                const int top = std::max(d0, band * kBandPx), bottom = std::min(d1, (band + 1) * kBandPx);
+                if (band * kBandPx + kBandPx <= r0 || band * kBandPx >= r1) {
+                    // Out of sight: painted whole when it comes back.
+                    m_page.owner[band % bands] = -1;
+                    continue;
+                }
+                clips.push_back(Damage{d.x, top / k, d.w, (bottom - top) / k});
+                a = std::min(a, top);
+                b = std::max(b, bottom);
+            }
+        }
+        m_page_damage.clear();
+    }
+    if (clips.empty()) return false;
+    // One pass per turn of the ring.
+    bool ok = true;
+    for (int from = a; from < b;) {
+        const int to = std::min(b, from - from % m_page.ph + m_page.ph);
+        ok = page_pass(from, to, clips) && ok;
+        from = to;
+    }
+    if (ok)
+        for (int band : fresh) m_page.owner[band % bands] = band;
+    ++m_base_paints;
+    return true;
+}
+
+bool App::paint_page_layer() {
+    if (!m_ren) return false;
+    int pw = 0, oh = 0;
+    SDL_GetRendererOutputSize(m_ren, &pw, &oh);
+    const int tab = std::clamp(m_settings.tab, 0, 1);
+    const double view = view_height();
+    if (pw < 1 || view <= 0) return false;
+    const int view_px = ceil_px(view * m_k) + 1;
+    SDL_RendererInfo info{};
+    const int most = SDL_GetRendererInfo(m_ren, &info) == 0 && info.max_texture_height > 0
+                         ? info.max_texture_height / kBandPx * kBandPx
+                         : 1 << 30;
+    const int want = static_cast<int>(std::ceil(std::max(view_px * kRingViews, view_px + 2.0 * kBandPx) / kBandPx));
+    const int ph = std::min(want * kBandPx, most);
+    if (!m_page.tex || m_page.pw != pw || m_page.ph != ph || m_page.k != m_k || m_page.tab != tab) {
+        m_page.release();
+        m_page.tex = SDL_CreateTexture(m_ren, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, pw, ph);
+        if (!m_page.tex) return false;
+        SDL_SetTextureBlendMode(m_page.tex, SDL_BLENDMODE_NONE);
+        m_page.pw = pw;
+        m_page.ph = ph;
+        m_page.k = m_k;
+        m_page.tab = tab;
+        m_page.owner.assign(ph / kBandPx, -1);
+        m_page_damage.clear();
+    }
+    const double scroll = m_scroll[tab];
+    bool painted = false;
+    // A panel whose height changed moves what lies below it: then the whole view once more.
+    for (int pass = 0; pass < 2; ++pass) {
+        if (!paint_rows(floor_px(scroll * m_k), ceil_px((scroll + view) * m_k) + 2, true)) break;
+        painted = true;
+        if (!std::exchange(m_panels.relayout, false)) break;
+        std::fill(m_page.owner.begin(), m_page.owner.end(), -1);
+    }
+    if (painted) {
+        place_hits();
+        follow_focus();
+    }
+    return painted;
+}
+
+bool App::prefetch_page() {
+    if (!m_page.tex) return false;
+    const int tab = std::clamp(m_settings.tab, 0, 1);
+    const double k = m_page.k;
+    const int v0 = floor_px(m_scroll[tab] * k), v1 = ceil_px((m_scroll[tab] + view_height()) * k);
+    const int spare = std::max(0, (m_page.ph - (v1 - v0)) / 2 / kBandPx * kBandPx);
+    const int end = ceil_px(m_content_h[tab] * k);
+    // Below first: the way most pages are read.
+    if (paint_rows(v1, std::min(end, v1 + spare), false) || paint_rows(std::max(0, v0 - spare), v0, false)) {
+        place_hits();
+        return true;
+    }
+    return false;
+}
+
+// ---- What changed ----
+
+void App::invalidate_hit(const std::string& id) {
+    if (id.empty()) return;
+    for (const Hit& h : m_page_raw)
+        if (h.id == id)
+            m_page_damage.push_back(
+                Damage{h.x - kHoverReach, h.y - kHoverReach, h.w + 2 * kHoverReach, h.h + 2 * kHoverReach});
+    for (const Hit& h : m_chrome_hits)
+        if (h.id == id)
+            m_chrome_damage.push_back(
+                Damage{h.x - kHoverReach, h.y - kHoverReach, h.w + 2 * kHoverReach, h.h + 2 * kHoverReach});
+}
+
+void App::invalidate_panel(int seed) {
+    const PanelMemory::Frame& f = m_panels.frames[std::clamp(seed, 0, PanelMemory::kPanels - 1)];
+    if (f.y < 0 || f.h <= 0 || std::clamp(m_settings.tab, 0, 1) != 0) {
+        invalidate();
+        return;
+    }
+    m_page_damage.push_back(Damage{f.x - kPanelReach, f.y - kPanelReach, f.w + 2 * kPanelReach, f.h + 2 * kPanelReach});
+}
+
+bool App::base_due() const {
+    return m_dirty || m_view_moved || !m_page_damage.empty() || !m_chrome_damage.empty();
+}
+
+// ---- Hits ----
+
+void App::place_hits() {
+    const int tab = std::clamp(m_settings.tab, 0, 1);
+    const double top = page_top(), bottom = m_H - kStatusBarH;
+    const double offset = top - m_scroll[tab];
+    // Whole for the keyboard, which scrolls to what it reaches, and cut to
+    // the page area for the pointer.
+    m_page_hits = m_page_raw;
+    for (Hit& h : m_page_hits) h.y += offset;
+    m_hits.clear();
+    m_hits.reserve(m_page_hits.size() + m_chrome_hits.size());
+    for (Hit h : m_page_hits) {
+        const double y0 = std::max(h.y, top), y1 = std::min(h.y + h.h, bottom);
+        if (y1 - y0 <= 0) continue;
+        h.y = y0;
+        h.h = y1 - y0;
+        m_hits.push_back(std::move(h));
+    }
+    m_hits.insert(m_hits.end(), m_chrome_hits.begin(), m_chrome_hits.end());
+}
+
+// ---- On screen ----
+
+void App::compose_scrollbar() {
+    const double k = m_k;
+    const double top = page_top(), view = view_height();
+    const int x0 = floor_px((m_W - kThumbColumn) * k), y0 = static_cast<int>(std::lround(top * k));
+    const int cw = static_cast<int>(std::lround(m_W * k)) - x0, ch = static_cast<int>(std::lround(view * k));
+    if (cw < 1 || ch < 1) return;
+    if (!(m_thumb.surf && m_thumb.tex && m_thumb.pw == cw && m_thumb.ph == ch)) {
+        m_thumb.release();
+        m_thumb.surf = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, cw, ch);
+        m_thumb.tex = SDL_CreateTexture(m_ren, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, cw, ch);
+        if (!m_thumb.tex || cairo_surface_status(m_thumb.surf) != CAIRO_STATUS_SUCCESS) {
+            m_thumb.release();
+            return;
+        }
+        SDL_SetTextureBlendMode(m_thumb.tex, m_premul);
+        m_thumb.pw = cw;
+        m_thumb.ph = ch;
+    }
+    cairo_surface_set_device_scale(m_thumb.surf, k, k);
+    cairo_surface_set_device_offset(m_thumb.surf, -x0, -y0);
+    cairo_t* cr = cairo_create(m_thumb.surf);
+    cairo_set_operator(cr, CAIRO_OPERATOR_CLEAR);
+    cairo_paint(cr);
+    cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
+    paint_scrollbar(cr, top, view);
+    cairo_destroy(cr);
+    cairo_surface_flush(m_thumb.surf);
+    unsigned char* px = cairo_image_surface_get_data(m_thumb.surf);
+    const int stride = cairo_image_surface_get_stride(m_thumb.surf);
+    if (m_premul == SDL_BLENDMODE_BLEND) {
+        // Plain alpha blending wants straight colours; cairo keeps them premultiplied.
+        for (int y = 0; y < ch; ++y) {
+            auto* row = reinterpret_cast<uint32_t*>(px + y * stride);
+            for (int x = 0; x < cw; ++x) {
+                const uint32_t v = row[x], al = v >> 24;
+                if (al == 0 || al == 255) continue;
+                auto un = [al](uint32_t c) { return std::min<uint32_t>(255, (c * 255 + al / 2) / al); };
+                row[x] = al << 24 | un(v >> 16 & 0xFF) << 16 | un(v >> 8 & 0xFF) << 8 | un(v & 0xFF);
+            }
+        }
+    }
+    SDL_UpdateTexture(m_thumb.tex, nullptr, px, stride);
+    const SDL_Rect dst{x0, y0, cw, ch};
+    SDL_RenderCopy(m_ren, m_thumb.tex, nullptr, &dst);
+}
+
+void App::compose_page() {
+    const int tab = std::clamp(m_settings.tab, 0, 1);
+    const double k = m_k;
+    const int top = static_cast<int>(std::lround(page_top() * k));
+    const int bottom = static_cast<int>(std::lround((m_H - kStatusBarH) * k));
+    if (!m_page.tex || bottom <= top) return;
+    int row = static_cast<int>(std::lround(m_scroll[tab] * k));
+    // The view, in one copy or two where it wraps round the ring.
+    for (int y = top; y < bottom;) {
+        const int at = row % m_page.ph;
+        const int n = std::min(bottom - y, m_page.ph - at);
+        const SDL_Rect src{0, at, m_page.pw, n}, dst{0, y, m_page.pw, n};
+        SDL_RenderCopy(m_ren, m_page.tex, &src, &dst);
+        row += n;
+        y += n;
+    }
+}
