@@ -87,7 +87,10 @@ void on_status(GObject* source, GAsyncResult* result, gpointer) {
     GVariant* reply = g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, nullptr);
     if (!reply) return;
     GVariant* props = g_variant_get_child_value(reply, 0);
-    if (wanted(props)) ask_address();
+    if (wanted(props))
+        ask_address();
+    else
+        logger::info("accessibility bridge not wanted");
     g_variant_unref(props);
     g_variant_unref(reply);
 }

@@ -297,6 +297,7 @@ void App::a11y_publish() {
     }
     std::vector<size_t> starts = m_hit_groups;
     if (starts.empty() || starts.front() != 0) starts.insert(starts.begin(), 0);
+    const size_t page_from = nodes.size();
     for (size_t g = 0; g < starts.size(); ++g) {
         const size_t end = g + 1 < starts.size() ? starts[g + 1] : m_page_hits.size();
         auto texts = unclaimed(page, static_cast<int>(g));
@@ -366,6 +367,9 @@ void App::a11y_publish() {
         }
         labels(texts, nullptr, key, "p" + std::to_string(g), Role::Label);
     }
+    // What is scrolled out of the page's view is there, but not seen.
+    for (size_t i = page_from; i < nodes.size(); ++i)
+        if (nodes[i].y >= view_bottom || nodes[i].y + nodes[i].h <= view_top) nodes[i].showing = false;
 
     // ---- The open dialogs and menu ----
     auto over = unclaimed(m_texts[kTextOver], kFrameGroup);

@@ -206,7 +206,9 @@ std::vector<std::string> User::env() const {
             "XDG_CACHE_HOME=" + home + "/cache",
             // No session bus: the desktop portal is not there unless a test brings one.
             "DBUS_SESSION_BUS_ADDRESS=unix:path=" + runtime + "/no-bus", "LANGUAGE", "LC_ALL", "LC_MESSAGES",
-            "LANG=C.UTF-8", "GTK_THEME", "SDL_VIDEODRIVER"};
+            "LANG=C.UTF-8", "GTK_THEME", "SDL_VIDEODRIVER",
+            // Assistive technology only where a test brings it.
+            "NO_AT_BRIDGE", "AT_SPI_BUS_ADDRESS"};
 }
 
 User new_user(const std::string& name) {
