@@ -338,7 +338,10 @@ public:
     // One panel of the page changed and nothing else.
     void invalidate_panel(int seed);
     // The page moved under the view: a frame, but nothing to paint.
-    void view_moved() { m_view_moved = true; }
+    void view_moved() {
+        m_view_moved = true;
+        m_page_ahead = true;
+    }
     // Page hits into window coordinates for the current scroll.
     void place_hits();
     // Something of the base layer or the page is due for the next frame.
@@ -632,6 +635,8 @@ public:
     std::vector<Hit> m_page_raw, m_chrome_hits;
     Layer m_thumb;
     bool m_view_moved = false;
+    // Bands beside the view may still want painting ahead.
+    bool m_page_ahead = true;
     uint32_t m_last_input = 0;
 
     // Loop bookkeeping.

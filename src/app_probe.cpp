@@ -86,6 +86,7 @@ void App::probe_answer() {
         << "over_hover " << m_over_hover << '\n'
         << "hold " << m_hold << '\n'
         << "moving " << m_moving << '\n'
+        << "ahead " << m_page_ahead << '\n'
         << "pointer_shape " << static_cast<int>(m_pointer) << '\n'
         << "size " << m_W << ' ' << m_H << '\n'
         << "scale " << m_k << '\n'

@@ -235,6 +235,7 @@ bool App::paint_page_layer() {
         std::fill(m_page.owner.begin(), m_page.owner.end(), -1);
     }
     if (painted) {
+        m_page_ahead = true;
         place_hits();
         follow_focus();
     }

@@ -271,6 +271,11 @@ TEST_P(ScreenReader, ReadsTheWindowAndActsOnIt) {
         },
         kWaitMs))
         << kit::read_file(events);
+    // A value changed is heard too.
+    EXPECT_EQ(reader({"do", disks->path, "decrease"}).status, 0);
+    EXPECT_TRUE(wkit::wait_until(
+        [&] { return kit::read_file(events).find("property-change:accessible-value") != std::string::npos; }, kWaitMs))
+        << kit::read_file(events);
     ASSERT_TRUE(p->sync());
     t = tree_when([](const std::vector<Obj>& t) {
         for (const Obj& o : t)

@@ -341,6 +341,16 @@ TEST_P(Keyboard, SettingsLanguagesAndDialogs) {
             p->key("space");
             EXPECT_EQ(p->frame().settings().text(), before.text()) << id;
             break;
+        case Kind::SetZoom: {
+            const bool plus = i.arg == "plus";
+            EXPECT_EQ(after.zoom > before.zoom, plus) << id;
+            EXPECT_NE(after.zoom, before.zoom) << id;
+            ASSERT_TRUE(focus_on(*p, hit_id::make(Kind::SetZoom, plus ? "minus" : "plus")));
+            p->key("space");
+            EXPECT_EQ(p->frame().settings().zoom, before.zoom) << id;
+            ASSERT_TRUE(focus_on(*p, id));
+            break;
+        }
         case Kind::SetLanguage:
             EXPECT_EQ(p->frame().modal(), static_cast<int>(App::Modal::Languages));
             p->key("Escape");

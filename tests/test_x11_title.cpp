@@ -14,14 +14,6 @@
 // Last: the X11 headers bring macros (None, Bool …) the others trip over.
 #include <SDL_syswm.h>
 
-#if defined(__SANITIZE_ADDRESS__)
-// SDL's video start asks the session bus library for a bus; what that keeps
-// lives until the process ends. (Binaries that draw text get this from the
-// text code.)
-extern "C" const char* __lsan_default_suppressions() { return "leak:libdbus-1.so\n"; }
-extern "C" const char* __lsan_default_options() { return "print_suppressions=0"; }
-#endif
-
 namespace {
 
 using SendEvent = int (*)(Display*, Window, int, long, XEvent*);
