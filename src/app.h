@@ -260,6 +260,9 @@ public:
     static cairo_surface_t* render_icon();
     void start_warmup();
     void finish_warmup();
+    // The layer at the renderer's output size, made again when it is not;
+    // `made` is set when it was. False when it cannot be had.
+    bool fit_layer(Layer& layer, SDL_BlendMode mode, bool* made);
     void paint_layer(Layer& layer, bool opaque, void (App::*paint)(cairo_t*));
     void paint_base(cairo_t* cr);
     void paint_base_once(cairo_t* cr);

@@ -189,18 +189,9 @@ void App::a11y_publish() {
         if (skipped(id.kind)) return nullptr;
         const Role role = role_of(id.kind);
         const std::string shown = b.claim(texts, box_of(h));
-        Node n;
-        n.key = h.id;
+        Node n{.key = h.id, .parent = parent, .role = role, .x = h.x, .y = h.y, .w = h.w, .h = h.h, .on = h.on,
+               .showing = !h.hidden, .enabled = id.kind != Kind::TabOff};
         if (const int dup = seen[h.id]++; dup > 0) n.key += "#" + std::to_string(dup);
-        n.parent = parent;
-        n.role = role;
-        n.x = h.x;
-        n.y = h.y;
-        n.w = h.w;
-        n.h = h.h;
-        n.on = h.on;
-        n.showing = !h.hidden;
-        n.enabled = id.kind != Kind::TabOff;
         n.focusable = focusable(h);
         n.focused = n.focusable && h.id == focus;
         n.name = !h.name.empty() ? h.name : !shown.empty() ? shown : h.tip;
@@ -228,17 +219,8 @@ void App::a11y_publish() {
             auto& [t, used] = texts[i];
             if (used || (box && !centre_in(t, *box))) continue;
             used = true;
-            Node n;
-            n.key = label_key(where, i);
-            n.parent = parent;
-            n.role = role;
-            n.name = t.text;
-            n.x = t.x;
-            n.y = t.y;
-            n.w = t.w;
-            n.h = t.h;
-            n.showing = !t.clipped;
-            b.add(std::move(n));
+            b.add(Node{.key = label_key(where, i), .parent = parent, .role = role, .name = t.text, .x = t.x, .y = t.y,
+                       .w = t.w, .h = t.h, .showing = !t.clipped});
         }
     };
     auto unclaimed = [](const std::vector<DrawnItem>& from, int group) {

@@ -24,22 +24,27 @@ void App::Layer::release() {
     *this = Layer{};
 }
 
-void App::paint_layer(Layer& layer, bool opaque, void (App::*paint)(cairo_t*)) {
+bool App::fit_layer(Layer& layer, SDL_BlendMode mode, bool* made) {
     int pw = 0, ph = 0;
     SDL_GetRendererOutputSize(m_ren, &pw, &ph);
-    if (pw < 1 || ph < 1) return;
-    if (!(layer.surf && layer.tex && layer.pw == pw && layer.ph == ph)) {
+    if (pw < 1 || ph < 1) return false;
+    if (layer.surf && layer.tex && layer.pw == pw && layer.ph == ph) return true;
+    layer.release();
+    layer.surf = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, pw, ph);
+    layer.tex = SDL_CreateTexture(m_ren, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, pw, ph);
+    if (!layer.tex || cairo_surface_status(layer.surf) != CAIRO_STATUS_SUCCESS) {
         layer.release();
-        layer.surf = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, pw, ph);
-        layer.tex = SDL_CreateTexture(m_ren, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, pw, ph);
-        if (!layer.tex || cairo_surface_status(layer.surf) != CAIRO_STATUS_SUCCESS) {
-            layer.release();
-            return;
-        }
-        SDL_SetTextureBlendMode(layer.tex, opaque ? SDL_BLENDMODE_NONE : m_premul);
-        layer.pw = pw;
-        layer.ph = ph;
+        return false;
     }
+    SDL_SetTextureBlendMode(layer.tex, mode);
+    layer.pw = pw;
+    layer.ph = ph;
+    if (made) *made = true;
+    return true;
+}
+
+void App::paint_layer(Layer& layer, bool opaque, void (App::*paint)(cairo_t*)) {
+    if (!fit_layer(layer, opaque ? SDL_BLENDMODE_NONE : m_premul, nullptr)) return;
     settle_scrolls();
     cairo_surface_set_device_scale(layer.surf, m_k, m_k);
     cairo_t* cr = cairo_create(layer.surf);
@@ -108,23 +113,9 @@ void App::paint_chrome(cairo_t* cr) {
 
 void App::paint_chrome_layer() {
     Layer& layer = m_base;
-    int pw = 0, ph = 0;
-    SDL_GetRendererOutputSize(m_ren, &pw, &ph);
-    if (pw < 1 || ph < 1) return;
     bool whole = std::exchange(m_dirty, false);
-    if (!(layer.surf && layer.tex && layer.pw == pw && layer.ph == ph)) {
-        layer.release();
-        layer.surf = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, pw, ph);
-        layer.tex = SDL_CreateTexture(m_ren, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, pw, ph);
-        if (!layer.tex || cairo_surface_status(layer.surf) != CAIRO_STATUS_SUCCESS) {
-            layer.release();
-            return;
-        }
-        SDL_SetTextureBlendMode(layer.tex, SDL_BLENDMODE_NONE);
-        layer.pw = pw;
-        layer.ph = ph;
-        whole = true;
-    }
+    if (!fit_layer(layer, SDL_BLENDMODE_NONE, &whole)) return;
+    const int pw = layer.pw, ph = layer.ph;
     // Only the bands around the page: the page has a layer of its own.
     const double top = page_top(), bottom = m_H - kStatusBarH;
     std::vector<Damage> rects;

@@ -14,6 +14,7 @@
 
 #include <locale.h>
 
+#include "app_scale.h"
 #include "sealed_file.h"
 
 namespace {
@@ -22,7 +23,6 @@ constexpr int kFileVersion = 1;
 constexpr int kMinTab = 0, kMaxTab = 1;
 constexpr int kMinPm = 0, kMaxPm = 3;
 constexpr int kMinDev = -1, kMaxDev = 2;
-constexpr int kMinZoom = 75, kMaxZoom = 300;  // percent
 constexpr unsigned kMaxWindowSide = 20000;
 constexpr int kGeometryFields = 5;  // x y w h has_pos
 constexpr const char* kCustomType = "custom";
@@ -131,7 +131,7 @@ void validate(Settings& s) {
     keep_between(s.ure_exponent, raid::kMinUre, raid::kMaxUre, type.ure_exponent);
     keep_between(s.replace_hours, raid::kMinReplaceHours, raid::kMaxReplaceHours, d.replace_hours);
     keep_between(s.mission_years, raid::kMinYears, raid::kMaxYears, d.mission_years);
-    s.zoom = std::clamp(s.zoom, kMinZoom, kMaxZoom);
+    s.zoom = std::clamp(s.zoom, scale::kZoomMin, scale::kZoomMax);
 }
 
 // ---- Writing values ----

@@ -53,6 +53,7 @@ Settings unusual() {
     s.ure_exponent = 13.5;
     s.replace_hours = 0;
     s.mission_years = 50;
+    s.zoom = 175;
     return s;
 }
 
@@ -65,7 +66,7 @@ const char* const kUnusualOldText =
     "guide_dev=2\nguide_warn=0\nos_sizes=1\nfailed=0,3,5\nfailed_spares=1\n"
     "full=-40 12 1920 1080 1\n";
 const std::string kUnusualText =
-    std::string(kUnusualOldText) + "afr=0.30000000000000004\nure=13.5\nreplace_hours=0\nmission_years=50\n";
+    std::string(kUnusualOldText) + "afr=0.30000000000000004\nure=13.5\nreplace_hours=0\nmission_years=50\nzoom=175\n";
 
 // The stored text of a record: every field, doubles to the last bit, so two
 // records with the same text are the same record.
@@ -225,7 +226,7 @@ TEST(Load, Geometry) {
 
 TEST(Load, FilesWithoutFailureFiguresTakeThoseOfTheirDiskType) {
     const Settings old = load_text(kUnusualOldText);
-    EXPECT_EQ(text_of(old), std::string(kUnusualOldText) + "afr=1.5\nure=14\nreplace_hours=72\nmission_years=5\n")
+    EXPECT_EQ(text_of(old), std::string(kUnusualOldText) + "afr=1.5\nure=14\nreplace_hours=72\nmission_years=5\nzoom=100\n")
         << "a custom type takes the HDD 7200 figures, all else loads as before";
     Settings s = load_text("disk_type=ssd\n");
     EXPECT_EQ(s.afr_percent, 1.0);
@@ -345,6 +346,7 @@ TEST(Reset, OnlyTheCalculationGoesBack) {
     want.failed = "0,3,5";
     want.failed_spares = "1";
     want.full = unusual().full;
+    want.zoom = 175;
     EXPECT_EQ(text_of(s), text_of(want));
 }
 
