@@ -46,7 +46,6 @@ constexpr double kRingViews = 1.5;
 // How far a control's hover look or a panel's shadow reaches past its rectangle.
 constexpr double kHoverReach = 3, kPanelReach = 10;
 constexpr double kThumbColumn = 12;  // the scroll bar's strip at the right edge
-constexpr double kThumbRight = 9;
 
 int floor_px(double v) { return static_cast<int>(std::floor(v + 1e-6)); }
 int ceil_px(double v) { return static_cast<int>(std::ceil(v - 1e-6)); }
