@@ -20,6 +20,7 @@
 #include <SDL.h>
 #include <cairo.h>
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -325,6 +326,14 @@ public:
     bool paint_page_layer();
     // Paints bands beside the view while nothing else happens; true when it painted.
     bool prefetch_page();
+    // Device rows of the page that painting ahead fills: below the view,
+    // then above it, as far as the ring has room beside the view.
+    struct Rows {
+        int r0 = 0, r1 = 0;
+    };
+    std::array<Rows, 2> ahead_rows() const;
+    // Whether rows beside the view are still to be painted ahead.
+    bool ahead_due() const;
     // Device rows [r0, r1) of the page that are not held, and the damage
     // there when `damage`; true when it painted.
     bool paint_rows(int r0, int r1, bool damage);
@@ -341,10 +350,7 @@ public:
     // One panel of the page changed and nothing else.
     void invalidate_panel(int seed);
     // The page moved under the view: a frame, but nothing to paint.
-    void view_moved() {
-        m_view_moved = true;
-        m_page_ahead = true;
-    }
+    void view_moved() { m_view_moved = true; }
     // Page hits into window coordinates for the current scroll.
     void place_hits();
     // Something of the base layer or the page is due for the next frame.
@@ -638,8 +644,6 @@ public:
     std::vector<Hit> m_page_raw, m_chrome_hits;
     Layer m_thumb;
     bool m_view_moved = false;
-    // Bands beside the view may still want painting ahead.
-    bool m_page_ahead = true;
     uint32_t m_last_input = 0;
 
     // Loop bookkeeping.
@@ -650,8 +654,9 @@ public:
     bool m_focus = true;
     // A settings file exists but could not be read: never save over it.
     bool m_keep_file = false;
-    // Counters for the tests and benchmarks: repaints of each layer.
-    uint64_t m_base_paints = 0, m_over_paints = 0, m_frames = 0;
+    // Counters for the tests and benchmarks: repaints of each layer, and
+    // passes that painted bands of the page beside the view ahead of need.
+    uint64_t m_base_paints = 0, m_over_paints = 0, m_frames = 0, m_ahead_paints = 0;
     // Start-up preparation on a second thread (app_warm.cpp).
     std::jthread m_warm;
     struct _PangoFontMap* m_warm_fonts = nullptr;

@@ -173,7 +173,7 @@ void App::loop() {
         if (!painted && !lights && !moving) {
             m_last_step = now;
             // Quiet for a moment: the bands beside the view, one pass at a time.
-            if (m_page_ahead && now - m_last_input >= kPrefetchQuietMs) m_page_ahead = prefetch_page();
+            if (now - m_last_input >= kPrefetchQuietMs) prefetch_page();
             continue;
         }
         const double dt = std::min(kMaxAnimStep, (now - m_last_step) / 1000.0);
