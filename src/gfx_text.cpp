@@ -190,8 +190,11 @@ PangoLayout* create_layout(cairo_t* cr) {
 // made to let go safely (its clean-up asserts while cairo still holds fonts),
 // so leak checks skip what it allocates. Every binary that draws text links
 // this file through create_layout.
-// The session bus library keeps what SDL asked of it until the process ends.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\nleak:libdbus-1.so\n"; }
+// The session bus library keeps what SDL asked of it until the process
+// ends, and so do the accessibility bridge and its client library.
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libfontconfig.so\nleak:libdbus-1.so\nleak:libatk-bridge-2.0.so\nleak:libatspi.so\n";
+}
 extern "C" const char* __lsan_default_options() { return "print_suppressions=0"; }
 #endif
 
