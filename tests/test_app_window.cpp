@@ -232,10 +232,10 @@ TEST_P(Window, SteppersHoldTypeAndTheWheel) {
     p.move(gx + 1, gy);
     p.wheel(gx + 1, gy, -1);
     EXPECT_EQ(p.frame().num("scroll"), 180) << "a new turn over a blank place scrolls";
-    const Hit* under = p.hit("disks:field");
-    ASSERT_TRUE(under);
-    p.move(under->x + under->w / 2, under->y + under->h / 2);
-    p.wheel(under->x + under->w / 2, under->y + under->h / 2, -1);
+    ASSERT_TRUE(p.hit("disks:field"));
+    const Hit under = *p.hit("disks:field");  // a copy: the next answer replaces the frame
+    p.move(under.x + under.w / 2, under.y + under.h / 2);
+    p.wheel(under.x + under.w / 2, under.y + under.h / 2, -1);
     EXPECT_EQ(p.frame().settings().disks, count + 1) << "a new turn over the stepper steps it";
     p.key("minus");
     p.key("ctrl+q");
