@@ -20,6 +20,7 @@
 #include <SDL.h>
 #include <cairo.h>
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -305,6 +306,14 @@ public:
     bool paint_page_layer();
     // Paints bands beside the view while nothing else happens; true when it painted.
     bool prefetch_page();
+    // Device rows of the page that painting ahead fills: below the view,
+    // then above it, as far as the ring has room beside the view.
+    struct Rows {
+        int r0 = 0, r1 = 0;
+    };
+    std::array<Rows, 2> ahead_rows() const;
+    // Whether rows beside the view are still to be painted ahead.
+    bool ahead_due() const;
     // Device rows [r0, r1) of the page that are not held, and the damage
     // there when `damage`; true when it painted.
     bool paint_rows(int r0, int r1, bool damage);
@@ -591,8 +600,9 @@ public:
     bool m_focus = true;
     // A settings file exists but could not be read: never save over it.
     bool m_keep_file = false;
-    // Counters for the tests and benchmarks: repaints of each layer.
-    uint64_t m_base_paints = 0, m_over_paints = 0, m_frames = 0;
+    // Counters for the tests and benchmarks: repaints of each layer, and
+    // passes that painted bands of the page beside the view ahead of need.
+    uint64_t m_base_paints = 0, m_over_paints = 0, m_frames = 0, m_ahead_paints = 0;
     // Start-up preparation on a second thread (app_warm.cpp).
     std::jthread m_warm;
     struct _PangoFontMap* m_warm_fonts = nullptr;

@@ -67,6 +67,8 @@ void App::probe_answer() {
     out << "seq " << m_probe_seq << '\n'
         << "frame " << m_frames << '\n'
         << "paints " << m_base_paints + m_over_paints << '\n'
+        << "painted_ahead " << m_ahead_paints << '\n'
+        << "ahead_due " << ahead_due() << '\n'
         << "tab " << tab << '\n'
         << "modal " << static_cast<int>(m_modal) << '\n'
         << "menu " << (m_menu.open ? m_menubar_open : -2) << '\n'

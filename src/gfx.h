@@ -140,5 +140,7 @@ PangoLayout* plain_layout(cairo_t* cr, const std::string& s, double size, bool b
 // Applies the shrinking and wrapping rules; *wrapped tells whether it wrapped.
 PangoLayout* layout(cairo_t* cr, const std::string& s, const TextStyle& st,
                     bool* wrapped = nullptr);
+// Draws a layout with its top-left at (x, y) in the current source.
+void show_layout(cairo_t* cr, PangoLayout* lay, double x, double y);
 
 }  // namespace gfx

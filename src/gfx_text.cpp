@@ -13,6 +13,7 @@
 #include "l10n.h"
 
 #include <algorithm>
+#include <cmath>
 #include <list>
 #include <map>
 #include <memory>
@@ -33,6 +34,7 @@ constexpr double kShrinkStep = 0.5;      // pixels per shrink step
 constexpr double kMinWrapWidth = 10;     // narrowest paragraph width
 constexpr double kCaptionSize = 11.5;
 constexpr size_t kKeptLayouts = 1024;   // a busy page shows a few hundred labels
+constexpr double kRowSteps = 8;        // a text's row position, in steps per device pixel
 
 // Labels are semibold, and fontconfig's own rule draws a font without a
 // bold face (the Han, kana and Hangul font, Ethiopic) thicker only when
@@ -85,10 +87,7 @@ PangoAlignment pango_align(Align a) {
 
 void show(cairo_t* cr, PangoLayout* lay, double x, double y, const Rgba& c) {
     set(cr, c);
-    cairo_new_path(cr);
-    cairo_move_to(cr, x, y);
-    pango_cairo_show_layout(cr, lay);
-    cairo_new_path(cr);
+    show_layout(cr, lay, x, y);
 }
 
 // The language picks the regional forms of Han characters ("ja" and "zh_TW"
@@ -258,6 +257,32 @@ PangoLayout* layout(cairo_t* cr, const std::string& s, const TextStyle& st, bool
 }
 
 // ---- Drawing and measuring ----
+
+void show_layout(cairo_t* cr, PangoLayout* lay, double x, double y) {
+    // Cairo puts each glyph on the nearest device row, and at a fractional
+    // scale many fall on a half row, where rounding errors decide; they
+    // differ with where the target surface starts, so a text painted across
+    // two bands of the page layer came apart at the seam. The origin's row
+    // position is therefore moved to the nearest eighth of a device pixel
+    // plus a sixteenth. Lines and glyphs sit whole units below it, which at
+    // a scale in eighths (1.25, 1.5, 2 …) are whole eighths of a pixel: no
+    // glyph is then near a half row, and each gets the same row wherever the
+    // surface starts.
+    cairo_user_to_device(cr, &x, &y);
+    double sx = 1, sy = 1;
+    cairo_surface_get_device_scale(cairo_get_target(cr), &sx, &sy);
+    cairo_matrix_t m;
+    cairo_get_matrix(cr, &m);
+    m.x0 = x;
+    m.y0 = (std::round(y * sy * kRowSteps) / kRowSteps + 0.5 / kRowSteps) / sy;
+    cairo_save(cr);
+    cairo_set_matrix(cr, &m);
+    cairo_new_path(cr);
+    cairo_move_to(cr, 0, 0);
+    pango_cairo_show_layout(cr, lay);
+    cairo_new_path(cr);
+    cairo_restore(cr);
+}
 
 double text(cairo_t* cr, const std::string& s, double x, double y, const Rgba& c,
             const TextStyle& st) {

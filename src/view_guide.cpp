@@ -124,10 +124,7 @@ double mono(cairo_t* cr, const std::string& s, const Rgba& c, bool draw, double 
     pango_layout_get_pixel_size(lay, nullptr, &h);
     if (draw) {
         gfx::set(cr, c);
-        cairo_new_path(cr);
-        cairo_move_to(cr, x, y);
-        pango_cairo_show_layout(cr, lay);
-        cairo_new_path(cr);
+        gfx::show_layout(cr, lay, x, y);
     }
     g_object_unref(lay);
     return h;

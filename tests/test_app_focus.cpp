@@ -12,6 +12,7 @@
 #include <memory>
 #include <set>
 
+#include "app_scale.h"
 #include "gfx.h"
 #include "hit_id.h"
 #include "kit.h"
@@ -377,6 +378,9 @@ TEST_P(Keyboard, SettingsLanguagesAndDialogs) {
             ASSERT_TRUE(focus_on(*p, "set:tab:0"));
             p->key("space");
             ASSERT_TRUE(focus_on(*p, id));
+            break;
+        case Kind::SetZoom:
+            EXPECT_EQ(after.zoom, scale::zoom_step(before.zoom, i.arg == "plus" ? 1 : -1)) << id;
             break;
         case Kind::SetClose:
             EXPECT_EQ(p->frame().modal(), 0);
