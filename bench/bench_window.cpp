@@ -3,7 +3,8 @@
 // blank frame of the same size through the same renderer), a full repaint
 // of the base layer at 1920 x 1080 (also at double density), CPU use of the
 // idle window, and its resident memory beside a bare SDL window on the same
-// X server.
+// X server; a scroll frame, a hover, a drive's click and a resize's repaint
+// on a 4K screen at a scale of 2 and a full HD one at 1, beside a floor.
 #include <benchmark/benchmark.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -11,10 +12,12 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <fstream>
 #include <string>
 #include <thread>
@@ -133,6 +136,10 @@ void BM_BaseRepaint1080(benchmark::State& state) {
     app.m_k = scale;
     cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, int(1920 * scale), int(1080 * scale));
     cairo_surface_set_device_scale(s, scale, scale);
+    // The first paint loads the fonts and fills the caches: no repaint pays that.
+    cairo_t* first = cairo_create(s);
+    app.paint_base(first);
+    cairo_destroy(first);
     for (auto _ : state) {
         cairo_t* cr = cairo_create(s);
         app.paint_base(cr);
@@ -240,10 +247,183 @@ BENCHMARK(BM_IdleWindow)
     ->Iterations(1)
     ->Unit(benchmark::kSecond);
 
+// ---- At the size of a 4K screen ----
+//
+// The program at 3840 x 2160 pixels with the desktop at a scale of 2 (and,
+// beside it, 1920 x 1080 at a scale of 1), software renderer. Each figure is
+// the median over kEvents events that a frame showed of the program's own
+// measure, from the handling of the event to the presented frame that shows
+// it (wall clock and the main thread's processor time), events a frame or
+// more apart. Beside each, the floor measured in the same run: a bare SDL
+// program that copies one full-window texture to the window and presents
+// it, per frame.
+
+constexpr int kEvents = 100;
+constexpr int kEventGapMs = 50;  // past the software renderer's frame interval
+constexpr const char* kFloorFlag = "--bare-present";
+
+struct Screen {
+    int w, h, dpi;
+};
+constexpr Screen kScreens[] = {{1920, 1080, 96}, {3840, 2160, 192}};
+
+wkit::Xvfb& screen_display(int i) {
+    static wkit::Xvfb small(kScreens[0].w, kScreens[0].h);
+    static wkit::Xvfb large(kScreens[1].w, kScreens[1].h);
+    wkit::Xvfb& x = i == 0 ? small : large;
+    static bool set[2] = {false, false};
+    if (!set[i]) set[i] = wkit::set_xft_dpi(x, kScreens[i].dpi);
+    return x;
+}
+
+uint64_t now_us(clockid_t id) {
+    timespec t{};
+    clock_gettime(id, &t);
+    return static_cast<uint64_t>(t.tv_sec) * 1000000 + static_cast<uint64_t>(t.tv_nsec) / 1000;
+}
+
+double median(std::vector<double> v) {
+    if (v.empty()) return 0;
+    std::sort(v.begin(), v.end());
+    return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
+}
+
+// In a child: kEvents frames of one full-window texture copy and present;
+// prints the median wall and processor milliseconds per frame.
+int bare_present(int w, int h) {
+    SDL_SetHint("SDL_RENDER_DRIVER", "software");
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    if (SDL_Init(SDL_INIT_VIDEO) != 0) return 1;
+    SDL_Window* win = SDL_CreateWindow("bare", 0, 0, w, h, SDL_WINDOW_SHOWN);
+    SDL_Renderer* r = win ? SDL_CreateRenderer(win, -1, 0) : nullptr;
+    SDL_Texture* t = r ? SDL_CreateTexture(r, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, w, h) : nullptr;
+    if (!t) return 1;
+    std::vector<uint32_t> px(size_t(w) * h, 0xFF202020);
+    SDL_UpdateTexture(t, nullptr, px.data(), w * 4);
+    std::vector<double> wall, cpu;
+    for (int i = 0; i < kEvents + 5; ++i) {
+        SDL_Event e;
+        while (SDL_PollEvent(&e)) {
+        }
+        const uint64_t w0 = now_us(CLOCK_MONOTONIC), c0 = now_us(CLOCK_THREAD_CPUTIME_ID);
+        SDL_RenderCopy(r, t, nullptr, nullptr);
+        SDL_RenderPresent(r);
+        if (i >= 5) {
+            wall.push_back((now_us(CLOCK_MONOTONIC) - w0) / 1000.0);
+            cpu.push_back((now_us(CLOCK_THREAD_CPUTIME_ID) - c0) / 1000.0);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    std::printf("%f %f\n", median(wall), median(cpu));
+    return 0;
+}
+
+// The floor on the screen of `i`: {wall ms, processor ms} per frame.
+std::pair<double, double> floor_of(int i) {
+    const std::string exe = "/proc/self/exe";
+    const kit::Run r = kit::run(exe, {kFloorFlag, std::to_string(kScreens[i].w), std::to_string(kScreens[i].h)},
+                                {"DISPLAY=" + screen_display(i).display()});
+    double wall = 0, cpu = 0;
+    if (std::sscanf(r.out.c_str(), "%lf %lf", &wall, &cpu) != 2) return {-1, -1};
+    return {wall, cpu};
+}
+
+// What kind of event each benchmark sends.
+enum class Event { Scroll, Hover, Click, Resize };
+
+// The program's "shown" line: frames that showed a timed event, and the
+// last one's wall and processor microseconds.
+struct Shown {
+    unsigned long long n = 0, us = 0, cpu_us = 0;
+};
+Shown shown(const wkit::Program& p) {
+    Shown s;
+    std::sscanf(p.frame().get("shown").c_str(), "%llu %llu %llu", &s.n, &s.us, &s.cpu_us);
+    return s;
+}
+
+void scale_bench(benchmark::State& state, Event kind) {
+    const int screen = static_cast<int>(state.range(0));
+    const Screen& sc = kScreens[screen];
+    const double scale = sc.dpi / 96.0;
+    for (auto _ : state) {
+        const auto [floor_ms, floor_cpu_ms] = floor_of(screen);
+        const wkit::User u = wkit::new_user("scale");
+        wkit::Program p(screen_display(screen), u, "software",
+                        {"--size", std::to_string(int(sc.w / scale)) + "x" + std::to_string(int(sc.h / scale))});
+        if (!p.wait_window() || !p.resize(sc.w, sc.h)) {
+            state.SkipWithError("no window");
+            return;
+        }
+        if (p.units() != scale) {
+            state.SkipWithError("the program did not take the desktop's scale");
+            return;
+        }
+        double bx = 0, by = 0;
+        if (kind == Event::Scroll && !wkit::blank_spot(p.frame(), &bx, &by)) {
+            state.SkipWithError("no blank place on the page");
+            return;
+        }
+        if (kind == Event::Click) p.key("End");
+        std::vector<double> wall, cpu;
+        bool down = true;
+        for (int i = 0; i < kEvents * 2 && static_cast<int>(wall.size()) < kEvents; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(kEventGapMs));
+            const Shown before = shown(p);
+            bool sent = true;
+            if (kind == Event::Scroll) {
+                // Down through the page and back, a step at a time.
+                const double scroll = p.frame().num("scroll");
+                const double end = p.frame().num("content") - p.frame().num("view");
+                if (down && scroll >= end) down = false;
+                if (!down && scroll <= 0) down = true;
+                sent = p.wheel(bx, by, down ? 1 : -1);
+            } else if (kind == Event::Hover) {
+                sent = p.move_to(i % 2 ? "preset:0" : "preset:1");
+            } else if (kind == Event::Click) {
+                sent = p.click("disk:0");
+            } else {
+                const int d = i % 2 ? 0 : 40;
+                sent = p.resize(sc.w - d, sc.h - d);
+            }
+            if (!sent) break;
+            // Only events that a frame showed: one that changed nothing has
+            // no figure of its own.
+            const Shown after = shown(p);
+            if (after.n == before.n) continue;
+            wall.push_back(after.us / 1000.0);
+            cpu.push_back(after.cpu_us / 1000.0);
+        }
+        p.signal(SIGTERM);
+        p.wait_exit();
+        if (static_cast<int>(wall.size()) < kEvents) {
+            state.SkipWithError("fewer events shown than planned");
+            return;
+        }
+        state.counters["median_ms"] = median(wall);
+        state.counters["median_cpu_ms"] = median(cpu);
+        state.counters["floor_ms"] = floor_ms;
+        state.counters["floor_cpu_ms"] = floor_cpu_ms;
+        state.counters["over_floor_ms"] = median(wall) - floor_ms;
+        state.counters["cpu_over_floor_ms"] = median(cpu) - floor_cpu_ms;
+    }
+    state.SetLabel(std::to_string(sc.w) + "x" + std::to_string(sc.h) + " at scale " + std::to_string(int(scale)));
+}
+
+void BM_ScaleScrollFrame(benchmark::State& state) { scale_bench(state, Event::Scroll); }
+void BM_ScaleHoverToFrame(benchmark::State& state) { scale_bench(state, Event::Hover); }
+void BM_ScaleDriveClickToFrame(benchmark::State& state) { scale_bench(state, Event::Click); }
+void BM_ScaleResizeRepaint(benchmark::State& state) { scale_bench(state, Event::Resize); }
+BENCHMARK(BM_ScaleScrollFrame)->Arg(1)->Arg(0)->Iterations(1)->Unit(benchmark::kSecond);
+BENCHMARK(BM_ScaleHoverToFrame)->Arg(1)->Arg(0)->Iterations(1)->Unit(benchmark::kSecond);
+BENCHMARK(BM_ScaleDriveClickToFrame)->Arg(1)->Arg(0)->Iterations(1)->Unit(benchmark::kSecond);
+BENCHMARK(BM_ScaleResizeRepaint)->Arg(1)->Arg(0)->Iterations(1)->Unit(benchmark::kSecond);
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc == 3 && std::strcmp(argv[1], kBareFlag) == 0) return bare_first_frame(argv[2]);
+    if (argc == 4 && std::strcmp(argv[1], kFloorFlag) == 0) return bare_present(std::atoi(argv[2]), std::atoi(argv[3]));
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks();

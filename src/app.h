@@ -669,4 +669,9 @@ public:
     // From a click, key or wheel step to the frame that shows its effect.
     uint32_t m_input_at = 0, m_input_worst_ms = 0;
     uint64_t m_inputs_shown = 0, m_input_total_ms = 0;
+    // The same for the benchmarks, in microseconds of the clock and of this
+    // thread's processor time, hover and resize included: when the event was
+    // handled, how many frames showed one, and what the last of them took.
+    uint64_t m_timed_us = 0, m_timed_cpu_us = 0;
+    uint64_t m_shown_n = 0, m_shown_us = 0, m_shown_cpu_us = 0;
 };

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <ctime>
 #include <utility>
 
 #include "app.h"
@@ -25,6 +26,12 @@ constexpr uint32_t kTooltipDelayMs = 650;
 constexpr int kFrameMaxOffset = 79;
 constexpr double kMaxAnimStep = 0.1;
 constexpr uint32_t kPrefetchQuietMs = 120;
+
+uint64_t clock_us(clockid_t id) {
+    timespec t{};
+    clock_gettime(id, &t);
+    return static_cast<uint64_t>(t.tv_sec) * 1000000 + static_cast<uint64_t>(t.tv_nsec) / 1000;
+}
 
 bool ticks_passed(uint32_t at, uint32_t now) { return at != 0 && static_cast<int32_t>(now - at) >= 0; }
 
@@ -149,6 +156,8 @@ void App::loop() {
         // Input that changed nothing has no frame to wait for.
         const bool input_shown = m_input_at != 0 && (base_due() || m_over_dirty);
         if (!input_shown) m_input_at = 0;
+        const bool timed = m_timed_us != 0 && (base_due() || m_over_dirty);
+        if (!timed) m_timed_us = 0;
 
         bool painted = false;
         gfx::begin_frame();
@@ -182,6 +191,12 @@ void App::loop() {
         if (painted) a11y_publish();
         m_last_present = now;
         m_last_step = now;
+        if (timed) {
+            m_shown_us = clock_us(CLOCK_MONOTONIC) - m_timed_us;
+            m_shown_cpu_us = clock_us(CLOCK_THREAD_CPUTIME_ID) - m_timed_cpu_us;
+            ++m_shown_n;
+            m_timed_us = 0;
+        }
         if (input_shown) {
             const uint32_t ms = SDL_GetTicks() - m_input_at;
             m_input_worst_ms = std::max(m_input_worst_ms, ms);
@@ -203,6 +218,11 @@ void App::handle(const SDL_Event& e) {
                        e.type == SDL_TEXTINPUT;
     if (input && m_input_at == 0) m_input_at = std::max<Uint32>(e.common.timestamp, 1);
     if (input || e.type == SDL_MOUSEMOTION) m_last_input = SDL_GetTicks();
+    const bool resized = e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED;
+    if ((input || e.type == SDL_MOUSEMOTION || resized) && m_timed_us == 0) {
+        m_timed_us = clock_us(CLOCK_MONOTONIC);
+        m_timed_cpu_us = clock_us(CLOCK_THREAD_CPUTIME_ID);
+    }
     switch (e.type) {
     case SDL_QUIT:
         logger::info("quit requested by the window system");

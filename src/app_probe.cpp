@@ -94,6 +94,7 @@ void App::probe_answer() {
         << "units " << m_units << '\n'
         << "zoom " << zoom_percent() << '\n'
         << "zoom_cap " << m_zoom_cap << '\n'
+        << "shown " << m_shown_n << ' ' << m_shown_us << ' ' << m_shown_cpu_us << '\n'
         << "pointer " << m_mx << ' ' << m_my << '\n'
         << "notice " << (m_notices.empty() ? "" : m_notices.front()) << '\n'
         << "confirm " << m_confirm_text << '\n'

@@ -14,7 +14,10 @@
 // ring has beside the view, so that none takes the rows of another. The
 // page's background belongs to the page: it is the window's background as it
 // looks unscrolled, continued below the window's bottom by its last row, so
-// a band painted at one scroll matches one painted at another.
+// a band painted at one scroll matches one painted at another; and texts are
+// put on device rows that do not depend on where a pass starts
+// (gfx::show_layout), or a text across two bands would tear at a fractional
+// scale.
 //
 // A change that touches one thing is painted as a rectangle: a hover change
 // repaints the two controls that changed look, a failed drive the array
@@ -26,8 +29,8 @@
 // Why this and not a texture of the whole page: the first frame would paint
 // the whole page, two to three views, instead of one; a ring costs one and a
 // half views of memory whatever the page's length, and needs no texture
-// taller than a renderer allows. Measured on the 2-core test machine,
-// software renderer, 3840 x 2160 at a scale of 2, as the
+// taller than a renderer allows. Measured with bench_window on the 2-core
+// test machine, software renderer, 3840 x 2160 at a scale of 2, as the
 // median processor time of the window's thread from an event to the frame
 // that shows it: painting the whole window, which every scroll step cost
 // before, takes 11 ms before its upload (BM_BaseRepaint1080/2); a scroll

@@ -34,6 +34,7 @@ constexpr double kShrinkStep = 0.5;      // pixels per shrink step
 constexpr double kMinWrapWidth = 10;     // narrowest paragraph width
 constexpr double kCaptionSize = 11.5;
 constexpr size_t kKeptLayouts = 1024;   // a busy page shows a few hundred labels
+constexpr double kRowSteps = 8;        // a text's row position, in steps per device pixel
 
 // Labels are semibold, and fontconfig's own rule draws a font without a
 // bold face (the Han, kana and Hangul font, Ethiopic) thicker only when
@@ -259,10 +260,30 @@ PangoLayout* layout(cairo_t* cr, const std::string& s, const TextStyle& st, bool
 
 void show_layout(cairo_t* cr, PangoLayout* lay, double x, double y, const Rgba& c) {
     set(cr, c);
+    double ux = x, uy = y;
+    // Cairo puts each glyph on the nearest device row, and at a fractional
+    // scale many fall on a half row, where rounding errors decide; they
+    // differ with where the target surface starts, so a text painted across
+    // two bands of the page layer came apart at the seam. The origin's row
+    // position is therefore moved to the nearest eighth of a device pixel
+    // plus a sixteenth. Lines and glyphs sit whole units below it, which at
+    // a scale in eighths (1.25, 1.5, 2 …) are whole eighths of a pixel: no
+    // glyph is then near a half row, and each gets the same row wherever the
+    // surface starts.
+    cairo_user_to_device(cr, &ux, &uy);
+    double sx = 1, sy = 1;
+    cairo_surface_get_device_scale(cairo_get_target(cr), &sx, &sy);
+    cairo_matrix_t m;
+    cairo_get_matrix(cr, &m);
+    m.x0 = ux;
+    m.y0 = (std::round(uy * sy * kRowSteps) / kRowSteps + 0.5 / kRowSteps) / sy;
+    cairo_save(cr);
+    cairo_set_matrix(cr, &m);
     cairo_new_path(cr);
-    cairo_move_to(cr, x, y);
+    cairo_move_to(cr, 0, 0);
     pango_cairo_show_layout(cr, lay);
     cairo_new_path(cr);
+    cairo_restore(cr);
     if (!g_sink) return;
     int w = 0, h = 0;
     pango_layout_get_pixel_size(lay, &w, &h);

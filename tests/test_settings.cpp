@@ -65,8 +65,8 @@ const char* const kUnusualOldText =
     "write_iops=12345.678901234567\nlevel=raid10\nmirror=3\ngroups=5\ntab=1\nguide_pm=3\n"
     "guide_dev=2\nguide_warn=0\nos_sizes=1\nfailed=0,3,5\nfailed_spares=1\n"
     "full=-40 12 1920 1080 1\n";
-const std::string kUnusualText =
-    std::string(kUnusualOldText) + "afr=0.30000000000000004\nure=13.5\nreplace_hours=0\nmission_years=50\nzoom=175\n";
+const std::string kUnusualText = std::string(kUnusualOldText) +
+                                 "afr=0.30000000000000004\nure=13.5\nreplace_hours=0\nmission_years=50\nzoom=175\n";
 
 // The stored text of a record: every field, doubles to the last bit, so two
 // records with the same text are the same record.
@@ -226,8 +226,9 @@ TEST(Load, Geometry) {
 
 TEST(Load, FilesWithoutFailureFiguresTakeThoseOfTheirDiskType) {
     const Settings old = load_text(kUnusualOldText);
-    EXPECT_EQ(text_of(old), std::string(kUnusualOldText) + "afr=1.5\nure=14\nreplace_hours=72\nmission_years=5\nzoom=100\n")
-        << "a custom type takes the HDD 7200 figures, all else loads as before";
+    EXPECT_EQ(text_of(old),
+              std::string(kUnusualOldText) + "afr=1.5\nure=14\nreplace_hours=72\nmission_years=5\nzoom=100\n")
+        << "a custom type takes the HDD 7200 figures, the interface its normal size, all else loads as before";
     Settings s = load_text("disk_type=ssd\n");
     EXPECT_EQ(s.afr_percent, 1.0);
     EXPECT_EQ(s.ure_exponent, 15);
@@ -270,6 +271,8 @@ TEST(Validate, IntegersAreClamped) {
     EXPECT_EQ(s.spares, 0);
     EXPECT_EQ(s.guide_dev, 2);
     EXPECT_EQ(s.cap_unit, 0);
+    EXPECT_EQ(load_text("zoom=5000\n").zoom, 300);
+    EXPECT_EQ(load_text("zoom=10\n").zoom, 75);
 }
 
 TEST(Validate, OutOfRangeDoublesBecomeDefaults) {
@@ -346,7 +349,7 @@ TEST(Reset, OnlyTheCalculationGoesBack) {
     want.failed = "0,3,5";
     want.failed_spares = "1";
     want.full = unusual().full;
-    want.zoom = 175;
+    want.zoom = unusual().zoom;
     EXPECT_EQ(text_of(s), text_of(want));
 }
 

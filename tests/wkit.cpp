@@ -155,6 +155,21 @@ void mirror(const Frame& f, App& a) {
     a.m_over_hover = f.get("over_hover");
 }
 
+bool blank_spot(const Frame& f, double* x, double* y) {
+    for (double py = 200; py < f.num("view"); py += 7)
+        for (double px = 20; px < f.num("size") - 20; px += 7) {
+            bool covered = false;
+            for (const Hit& h : f.base)
+                covered |= px >= h.x - 4 && px < h.x + h.w + 4 && py >= h.y - 4 && py < h.y + h.h + 4;
+            if (!covered) {
+                *x = px;
+                *y = py;
+                return true;
+            }
+        }
+    return false;
+}
+
 // ---- X server ----
 
 Xvfb::Xvfb(int width, int height) {
@@ -194,6 +209,16 @@ void Xvfb::kill_server() {
 
 std::string x_run(const std::string& display, const std::vector<std::string>& args) {
     return kit::run("/usr/bin/env", args, {"DISPLAY=" + display}).out;
+}
+
+bool set_xft_dpi(const Xvfb& x, double dpi) {
+    const std::string path = kit::scratch_dir("xrdb") + "/resources";
+    std::ostringstream value;
+    value << dpi;
+    if (!kit::write_file(path, "Xft.dpi: " + value.str() + "\n")) return false;
+    x_run(x.display(), {"xrdb", "-merge", "-nocpp", path});
+    // xrdb lists a resource with a tab after its colon.
+    return x_run(x.display(), {"xrdb", "-query"}).find("Xft.dpi:\t" + value.str() + "\n") != std::string::npos;
 }
 
 // ---- Users ----
@@ -324,6 +349,13 @@ bool Program::sync(int ms) {
     }
 }
 
+double Program::units() const {
+    const double u = m_frame.num("units");
+    return u > 0 ? u : 1;
+}
+
+std::string Program::px(double v) const { return num(v * units()); }
+
 const Hit* Program::hit(const std::string& id) {
     const Hit* h = m_frame.find(id);
     if (!h) g_report("no control \"" + id + "\" on screen");
@@ -350,12 +382,12 @@ bool Program::refresh() {
 }
 
 bool Program::move(double x, double y) {
-    x_run(m_display, {"xdotool", "mousemove", "--window", m_wid, num(x), num(y)});
+    x_run(m_display, {"xdotool", "mousemove", "--window", m_wid, px(x), px(y)});
     return sync();
 }
 
 bool Program::click(double x, double y, int button) {
-    x_run(m_display, {"xdotool", "mousemove", "--window", m_wid, num(x), num(y), "click", std::to_string(button)});
+    x_run(m_display, {"xdotool", "mousemove", "--window", m_wid, px(x), px(y), "click", std::to_string(button)});
     return sync();
 }
 
@@ -370,7 +402,7 @@ bool Program::move_to(const std::string& id) {
 }
 
 bool Program::press(double x, double y) {
-    x_run(m_display, {"xdotool", "mousemove", "--window", m_wid, num(x), num(y), "mousedown", "1"});
+    x_run(m_display, {"xdotool", "mousemove", "--window", m_wid, px(x), px(y), "mousedown", "1"});
     return sync();
 }
 
@@ -386,7 +418,7 @@ bool Program::release() {
 
 bool Program::wheel(double x, double y, int steps) {
     const std::string b = steps < 0 ? "4" : "5";
-    x_run(m_display, {"xdotool", "mousemove", "--window", m_wid, num(x), num(y), "click", "--repeat",
+    x_run(m_display, {"xdotool", "mousemove", "--window", m_wid, px(x), px(y), "click", "--repeat",
                       std::to_string(std::abs(steps)), "--delay", "30", b});
     return sync();
 }

@@ -27,7 +27,7 @@ constexpr int kSyncMs = 30000;
 void set_failure_reporter(std::function<void(const std::string&)> report);
 
 // The program's answer to a ping: its state, its settings as they stand
-// (not as last saved) and the hits of the frame on screen, in window units.
+// (not as last saved) and the hits of the frame on screen, in logical units.
 struct Frame {
     long seq = -1;
     std::map<std::string, std::string> state;
@@ -72,6 +72,11 @@ struct User {
 };
 User new_user(const std::string& name);
 
+// A point of the page, below its first 200 units and inside the view, that
+// no control of the frame comes within 4 units of: a wheel step there
+// scrolls rather than stepping a value. False when there is none.
+bool blank_spot(const Frame& f, double* x, double* y);
+
 // A windowless App in the state a frame reports (settings, language, page,
 // overlay, hover and pointer), to paint what the screen must show.
 void mirror(const Frame& f, App& a);
@@ -114,7 +119,12 @@ public:
     // The control `id` in the last answer; a reported failure when absent.
     const Hit* hit(const std::string& id);
 
-    // Input, in window coordinates; each returns once the program has shown it.
+    // Window-system units per logical unit as last reported: the desktop's
+    // scale times the zoom on X11.
+    double units() const;
+
+    // Input, in logical window coordinates (as hits are), sent in the
+    // window system's pixels; each returns once the program has shown it.
     bool move(double x, double y);
     bool click(double x, double y, int button = 1);
     // Clicks the middle of the control `id` where the last answer has it.
@@ -152,6 +162,7 @@ public:
     bool wait_settings(const std::function<bool(const Settings&)>& ok, int ms = 10000) const;
 
 private:
+    std::string px(double v) const;
     std::string m_display;
     User m_user;
     std::string m_err_path;
@@ -166,6 +177,10 @@ private:
     long m_seq = 0;
     Frame m_frame;
 };
+
+// Sets Xft.dpi in the server's resource database (xrdb), as a desktop at a
+// scale of dpi / 96 does; true when the database then holds it.
+bool set_xft_dpi(const Xvfb& x, double dpi);
 
 // Runs an X client (xdotool, xprop, …) on the display; its standard output.
 std::string x_run(const std::string& display, const std::vector<std::string>& args);
