@@ -138,10 +138,13 @@ public:
     enum class Modal { None = 0, Settings = 1, Confirm = 2, Crash = 3, Languages = 4, GuideWarn = 5, Working = 6 };
 
     // A full-window image and the texture it is uploaded to, in device pixels.
+    // The image and texture may be larger than the window (geometry::room):
+    // pw x ph of them at the top left are in use.
     struct Layer {
         cairo_surface_t* surf = nullptr;
         SDL_Texture* tex = nullptr;
         int pw = 0, ph = 0;
+        int cw = 0, ch = 0;
         // Frees the texture and the image; the layer is made again when painted.
         void release();
     };
@@ -312,6 +315,7 @@ public:
     struct PageLayer {
         SDL_Texture* tex = nullptr;
         int pw = 0, ph = 0;
+        int cw = 0, ch = 0;  // the texture's size, of which the ring uses pw x ph
         double k = 0;
         int tab = -1;
         std::vector<int> owner;

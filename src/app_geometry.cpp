@@ -84,6 +84,17 @@ Rect placed(const Rect& area, bool on_screen, const Frame& f, int x, int y, int 
     return Rect{limit(x, min_x, max_x), limit(y, min_y, max_y), w, h};
 }
 
+int room(int need, int most) {
+    constexpr int kStep = 256;
+    const int up = (need + kStep - 1) / kStep * kStep;
+    return std::max(need, std::min(up, most));
+}
+
+bool room_serves(int need_w, int need_h, int have_w, int have_h) {
+    return need_w <= have_w && need_h <= have_h &&
+           2 * static_cast<long long>(need_w) * need_h >= static_cast<long long>(have_w) * have_h;
+}
+
 }  // namespace geometry
 
 // ---- The window ----

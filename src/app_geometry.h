@@ -35,4 +35,12 @@ Rect logical_size(int w, int h, double units);
 // inside the area with its decorations (x and y only).
 Rect placed(const Rect& area, bool on_screen, const Frame& frame, int x, int y, int w, int h);
 
+// Room for a device-pixel bitmap of `need` (width or height): rounded up to
+// a whole step, so a window dragged larger by a few pixels at a time finds
+// its layers already large enough; never above `most`, the renderer's limit.
+int room(int need, int most);
+// Whether layers of have_w x have_h keep serving a window of need_w x
+// need_h: they must hold it and not waste more than half of themselves.
+bool room_serves(int need_w, int need_h, int have_w, int have_h);
+
 }  // namespace geometry

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "app.h"
+#include "app_geometry.h"
 #include "gpu.h"
 #include "logger.h"
 
@@ -29,9 +30,21 @@ bool App::fit_layer(Layer& layer, SDL_BlendMode mode, bool* made) {
     SDL_GetRendererOutputSize(m_ren, &pw, &ph);
     if (pw < 1 || ph < 1) return false;
     if (layer.surf && layer.tex && layer.pw == pw && layer.ph == ph) return true;
+    if (made) *made = true;
+    // A resize keeps the bitmaps that still hold the window: making new ones
+    // costs more than painting them, page faults and clearing included.
+    if (layer.surf && layer.tex && geometry::room_serves(pw, ph, layer.cw, layer.ch)) {
+        layer.pw = pw;
+        layer.ph = ph;
+        return true;
+    }
     layer.release();
-    layer.surf = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, pw, ph);
-    layer.tex = SDL_CreateTexture(m_ren, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, pw, ph);
+    SDL_RendererInfo info{};
+    const bool known = SDL_GetRendererInfo(m_ren, &info) == 0;
+    const int cw = geometry::room(pw, known && info.max_texture_width > 0 ? info.max_texture_width : pw);
+    const int ch = geometry::room(ph, known && info.max_texture_height > 0 ? info.max_texture_height : ph);
+    layer.surf = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, cw, ch);
+    layer.tex = SDL_CreateTexture(m_ren, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, cw, ch);
     if (!layer.tex || cairo_surface_status(layer.surf) != CAIRO_STATUS_SUCCESS) {
         layer.release();
         return false;
@@ -39,7 +52,8 @@ bool App::fit_layer(Layer& layer, SDL_BlendMode mode, bool* made) {
     SDL_SetTextureBlendMode(layer.tex, mode);
     layer.pw = pw;
     layer.ph = ph;
-    if (made) *made = true;
+    layer.cw = cw;
+    layer.ch = ch;
     return true;
 }
 
@@ -49,6 +63,8 @@ void App::paint_layer(Layer& layer, bool opaque, void (App::*paint)(cairo_t*)) {
     cairo_surface_set_device_scale(layer.surf, m_k, m_k);
     cairo_t* cr = cairo_create(layer.surf);
     // The base starts with the window's background, which covers every pixel.
+    cairo_rectangle(cr, 0, 0, layer.pw / m_k, layer.ph / m_k);
+    cairo_clip(cr);
     if (!opaque) {
         cairo_save(cr);
         cairo_set_operator(cr, CAIRO_OPERATOR_CLEAR);
@@ -59,7 +75,8 @@ void App::paint_layer(Layer& layer, bool opaque, void (App::*paint)(cairo_t*)) {
     probe_delay();
     cairo_destroy(cr);
     cairo_surface_flush(layer.surf);
-    SDL_UpdateTexture(layer.tex, nullptr, cairo_image_surface_get_data(layer.surf),
+    const SDL_Rect used{0, 0, layer.pw, layer.ph};
+    SDL_UpdateTexture(layer.tex, &used, cairo_image_surface_get_data(layer.surf),
                       cairo_image_surface_get_stride(layer.surf));
     ++(opaque ? m_base_paints : m_over_paints);
 }
@@ -206,7 +223,10 @@ void App::compose() {
     const SDL_Rect clip{0, page0, pw, page1 - page0};
     const int tab = std::clamp(m_settings.tab, 0, 1);
     gpu::render(m_k, clip, m_settings.animate, (page0 - std::lround(m_scroll[tab] * m_k)) / m_k);
-    if (m_has_over && m_over.tex) SDL_RenderCopy(m_ren, m_over.tex, nullptr, nullptr);
+    if (m_has_over && m_over.tex) {
+        const SDL_Rect used{0, 0, m_over.pw, m_over.ph};
+        SDL_RenderCopy(m_ren, m_over.tex, &used, nullptr);
+    }
     SDL_RenderPresent(m_ren);
     place_hits();
     if (m_frames++ == 0) logger::info("first frame presented");

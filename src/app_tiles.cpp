@@ -47,6 +47,7 @@
 #include <vector>
 
 #include "app.h"
+#include "app_geometry.h"
 #include "gpu.h"
 
 namespace {
@@ -223,16 +224,24 @@ bool App::paint_page_layer() {
     }
     const int view_px = ceil_px(view * m_k) + 1;
     SDL_RendererInfo info{};
-    const int most = SDL_GetRendererInfo(m_ren, &info) == 0 && info.max_texture_height > 0
-                         ? info.max_texture_height / kBandPx * kBandPx
-                         : 1 << 30;
+    const bool known = SDL_GetRendererInfo(m_ren, &info) == 0;
+    const int most = known && info.max_texture_height > 0 ? info.max_texture_height / kBandPx * kBandPx : 1 << 30;
     const int want = static_cast<int>(std::ceil(std::max(view_px * kRingViews, view_px + 2.0 * kBandPx) / kBandPx));
     const int ph = std::min(want * kBandPx, most);
     if (!m_page.tex || m_page.pw != pw || m_page.ph != ph || m_page.k != m_k || m_page.tab != tab) {
-        m_page.release();
-        m_page.tex = SDL_CreateTexture(m_ren, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, pw, ph);
-        if (!m_page.tex) return false;
-        SDL_SetTextureBlendMode(m_page.tex, SDL_BLENDMODE_NONE);
+        // A resize, zoom or other tab starts the ring afresh, in the texture
+        // it had where that still serves (geometry::room_serves).
+        if (!m_page.tex || !geometry::room_serves(pw, ph, m_page.cw, m_page.ch)) {
+            m_page.release();
+            const int cw = geometry::room(pw, known && info.max_texture_width > 0 ? info.max_texture_width : pw);
+            // A band to spare: the ring grows a band at a time with the view.
+            const int ch = geometry::room(std::min(ph + kBandPx, most), most);
+            m_page.tex = SDL_CreateTexture(m_ren, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, cw, ch);
+            if (!m_page.tex) return false;
+            SDL_SetTextureBlendMode(m_page.tex, SDL_BLENDMODE_NONE);
+            m_page.cw = cw;
+            m_page.ch = ch;
+        }
         m_page.pw = pw;
         m_page.ph = ph;
         m_page.k = m_k;

@@ -64,7 +64,12 @@ double rack_section(cairo_t* cr, double x, double y, double w, const std::string
                     const Rgba* right_color, PanelMemory& memory) {
     PanelMemory::Frame spare;
     PanelMemory::Frame& last = seed >= 0 && seed < PanelMemory::kPanels ? memory.frames[seed] : spare;
-    const bool known = last.x == x && last.w == w && last.h > 0;
+    // A panel painted before is framed at its last height and asks for one
+    // more pass if its body now ends elsewhere (a resize rewraps texts).
+    // Only a first painting measures the body in a group of its own first:
+    // such a group is as large as the view, and making one for every panel
+    // cost more than the second pass.
+    const bool known = last.h > 0;
     double cx0, cy0, cx1, cy1;
     cairo_clip_extents(cr, &cx0, &cy0, &cx1, &cy1);
     auto clip_to_columns = [&] {

@@ -68,3 +68,15 @@ TEST(Geometry, PlacedInsideTheScreenWithItsDecorations) {
 }
 
 }  // namespace
+
+TEST(Geometry, LayersKeepTheirRoomThroughSmallResizes) {
+    EXPECT_EQ(geometry::room(1920, 16384), 2048);
+    EXPECT_EQ(geometry::room(2048, 16384), 2048) << "a whole step needs no more";
+    EXPECT_EQ(geometry::room(3900, 4096), 4096);
+    EXPECT_EQ(geometry::room(4000, 3950), 4000) << "the renderer's limit never cuts below the need";
+    EXPECT_TRUE(geometry::room_serves(1880, 1040, 2048, 1280)) << "a window made a little smaller";
+    EXPECT_FALSE(geometry::room_serves(2050, 1040, 2048, 1280)) << "wider than the room";
+    EXPECT_FALSE(geometry::room_serves(1880, 1300, 2048, 1280)) << "taller than the room";
+    EXPECT_FALSE(geometry::room_serves(1000, 700, 2048, 1280)) << "more than half would lie unused";
+    EXPECT_TRUE(geometry::room_serves(1024, 1280, 2048, 1280)) << "exactly half is still kept";
+}
