@@ -3,8 +3,9 @@
 // blank frame of the same size through the same renderer), a full repaint
 // of the base layer at 1920 x 1080 (also at double density), CPU use of the
 // idle window, and its resident memory beside a bare SDL window on the same
-// X server; a scroll frame, a hover, a drive's click and a resize's repaint
-// on a 4K screen at a scale of 2 and a full HD one at 1, beside a floor.
+// X server; a scroll frame, a hover, a click on a chip and on a drive, and a
+// resize's repaint on a 4K screen at a scale of 2 and a full HD one at 1,
+// beside a floor.
 #include <benchmark/benchmark.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -329,7 +330,7 @@ std::pair<double, double> floor_of(int i) {
 }
 
 // What kind of event each benchmark sends.
-enum class Event { Scroll, Hover, Click, Resize };
+enum class Event { Scroll, Hover, Chip, Click, Resize };
 
 // The program's "shown" line: frames that showed a timed event, and the
 // last one's wall and processor microseconds.
@@ -380,6 +381,8 @@ void scale_bench(benchmark::State& state, Event kind) {
                 sent = p.wheel(bx, by, down ? 1 : -1);
             } else if (kind == Event::Hover) {
                 sent = p.move_to(i % 2 ? "preset:0" : "preset:1");
+            } else if (kind == Event::Chip) {
+                sent = p.click(i % 2 ? "preset:0" : "preset:1");
             } else if (kind == Event::Click) {
                 sent = p.click("disk:0");
             } else {
@@ -412,10 +415,12 @@ void scale_bench(benchmark::State& state, Event kind) {
 
 void BM_ScaleScrollFrame(benchmark::State& state) { scale_bench(state, Event::Scroll); }
 void BM_ScaleHoverToFrame(benchmark::State& state) { scale_bench(state, Event::Hover); }
+void BM_ScaleChipClickToFrame(benchmark::State& state) { scale_bench(state, Event::Chip); }
 void BM_ScaleDriveClickToFrame(benchmark::State& state) { scale_bench(state, Event::Click); }
 void BM_ScaleResizeRepaint(benchmark::State& state) { scale_bench(state, Event::Resize); }
 BENCHMARK(BM_ScaleScrollFrame)->Arg(1)->Arg(0)->Iterations(1)->Unit(benchmark::kSecond);
 BENCHMARK(BM_ScaleHoverToFrame)->Arg(1)->Arg(0)->Iterations(1)->Unit(benchmark::kSecond);
+BENCHMARK(BM_ScaleChipClickToFrame)->Arg(1)->Arg(0)->Iterations(1)->Unit(benchmark::kSecond);
 BENCHMARK(BM_ScaleDriveClickToFrame)->Arg(1)->Arg(0)->Iterations(1)->Unit(benchmark::kSecond);
 BENCHMARK(BM_ScaleResizeRepaint)->Arg(1)->Arg(0)->Iterations(1)->Unit(benchmark::kSecond);
 

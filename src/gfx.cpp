@@ -198,7 +198,10 @@ void rack(cairo_t* cr, double x, double y, double w, double h, const Palette& p,
         return;
     }
     // Gradients, hairlines and screws over a large area: the costliest part
-    // of a page, and the same from frame to frame.
+    // of a page, and the same from frame to frame. Kept from its second use:
+    // a panel of a new size (a resize, a panel that grew) is drawn directly
+    // where the pass needs it, not whole into a bitmap, which for a panel
+    // taller than the view cost more than the pass.
     const Rgba t = p.panel_top, b = p.panel_bottom, e = p.panel_edge, s = p.shine;
     paint_cached(cr, "rack", kKeepPanels,
                  key_of("", {w, h, p.dark ? 1.0 : 0.0, t.r, t.g, t.b, t.a, b.r, b.g, b.b, b.a, e.r,
@@ -206,7 +209,7 @@ void rack(cairo_t* cr, double x, double y, double w, double h, const Palette& p,
                              lit ? 1.0 : 0.0, double(seed), hot ? 1.0 : 0.0}),
                  x - kStrokeReach, y - kStrokeReach, w + 2 * kStrokeReach,
                  h + kRackShadowDrop + 2 * kStrokeReach, false,
-                 false, [&](cairo_t* c, bool) { draw_rack(c, x, y, w, h, p, strip, lit, seed, hot); });
+                 true, [&](cairo_t* c, bool) { draw_rack(c, x, y, w, h, p, strip, lit, seed, hot); });
 }
 
 void gradient_bar(cairo_t* cr, double x, double y, double w, double h, double r, const Rgba& top,

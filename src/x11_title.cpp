@@ -1,12 +1,7 @@
 // The legacy X11 window name (WM_NAME), set beside the UTF-8 name SDL
 // already sets, for window managers and task bars that read only the old
 // one; and an X error handler that logs instead of ending the program.
-// libX11 is loaded at run time so the program needs no X11 link.
-// First, before the X11 headers bring their macros (None, Bool …).
-#include "app.h"
-
-#include <SDL_syswm.h>
-#include <dlfcn.h>
+#include "x11_lib.h"
 
 #include <string>
 #include <utility>
@@ -15,41 +10,7 @@
 
 namespace {
 
-using StoreName = int (*)(void*, unsigned long, const char*);
-using Flush = int (*)(void*);
-using Sync = int (*)(void*, int);
-using InternAtom = unsigned long (*)(void*, const char*, int);
-using ErrorHandler = int (*)(Display*, XErrorEvent*);
-using SetErrorHandler = ErrorHandler (*)(ErrorHandler);
-using IoErrorHandler = int (*)(Display*);
-using SetIoErrorHandler = IoErrorHandler (*)(IoErrorHandler);
-
 constexpr int kLoggedXErrors = 20;
-
-struct X11 {
-    StoreName store_name = nullptr;
-    Flush flush = nullptr;
-    Sync sync = nullptr;
-    InternAtom intern_atom = nullptr;
-    SetErrorHandler set_error_handler = nullptr;
-    SetIoErrorHandler set_io_error_handler = nullptr;
-};
-
-const X11& x11() {
-    static const X11 fns = [] {
-        X11 f;
-        if (void* lib = dlopen("libX11.so.6", RTLD_NOW | RTLD_LOCAL)) {
-            f.store_name = reinterpret_cast<StoreName>(dlsym(lib, "XStoreName"));
-            f.flush = reinterpret_cast<Flush>(dlsym(lib, "XFlush"));
-            f.sync = reinterpret_cast<Sync>(dlsym(lib, "XSync"));
-            f.intern_atom = reinterpret_cast<InternAtom>(dlsym(lib, "XInternAtom"));
-            f.set_error_handler = reinterpret_cast<SetErrorHandler>(dlsym(lib, "XSetErrorHandler"));
-            f.set_io_error_handler = reinterpret_cast<SetIoErrorHandler>(dlsym(lib, "XSetIOErrorHandler"));
-        }
-        return f;
-    }();
-    return fns;
-}
 
 // Xlib's own handler ends the process on any protocol error. Some are
 // harmless races: SDL wakes its event wait with a message to the window on
@@ -83,23 +44,14 @@ int display_lost(Display*) {
 void x11_tolerate_errors(void (*on_lost)(void*), void* ctx) {
     g_on_lost = on_lost;
     g_lost_ctx = ctx;
-    if (const SetErrorHandler set = x11().set_error_handler) set(log_x_error);
-    if (const SetIoErrorHandler set = x11().set_io_error_handler) set(display_lost);
+    const X11Lib& f = x11_lib();
+    if (f.set_error_handler) f.set_error_handler(log_x_error);
+    if (f.set_io_error_handler) f.set_io_error_handler(display_lost);
 }
-
-namespace {
-
-bool x11_info(SDL_Window* w, SDL_SysWMinfo* info) {
-    if (!w) return false;
-    SDL_VERSION(&info->version);
-    return SDL_GetWindowWMInfo(w, info) && info->subsystem == SDL_SYSWM_X11;
-}
-
-}  // namespace
 
 void x11_plain_title(SDL_Window* w, const char* title) {
     SDL_SysWMinfo info;
-    const X11& f = x11();
+    const X11Lib& f = x11_lib();
     if (!x11_info(w, &info) || !f.store_name) return;
     f.store_name(info.info.x11.display, info.info.x11.window, title);
     if (f.flush) f.flush(info.info.x11.display);
@@ -115,13 +67,13 @@ bool x11_window_destroyed(SDL_Window* w, const SDL_Event& e) {
 
 unsigned long x11_atom(SDL_Window* w, const char* name) {
     SDL_SysWMinfo info;
-    const X11& f = x11();
+    const X11Lib& f = x11_lib();
     if (!x11_info(w, &info) || !f.intern_atom) return 0;
-    return f.intern_atom(info.info.x11.display, name, 0);
+    return f.intern_atom(info.info.x11.display, name, False);
 }
 
 void x11_sync(SDL_Window* w) {
     SDL_SysWMinfo info;
-    const X11& f = x11();
-    if (x11_info(w, &info) && f.sync) f.sync(info.info.x11.display, 0);
+    const X11Lib& f = x11_lib();
+    if (x11_info(w, &info) && f.sync) f.sync(info.info.x11.display, False);
 }

@@ -106,14 +106,10 @@ void past_the_warning(wkit::Program& p) {
     EXPECT_EQ(p.frame().num("tab"), 1);
 }
 
-class Keyboard : public ::testing::TestWithParam<std::string> {
+class Keyboard : public wkit::OnScreen<> {
 protected:
-    wkit::Xvfb x;
-    void SetUp() override { ASSERT_TRUE(x.ok()); }
     std::unique_ptr<wkit::Program> start(const wkit::User& u, const std::vector<std::string>& env = {}) {
-        auto p = std::make_unique<wkit::Program>(x, u, GetParam(), std::vector<std::string>{"--size", "1100x760"}, env);
-        EXPECT_TRUE(p->wait_window() && p->refresh() && p->w() == kW && p->h() == kH) << p->stderr_text();
-        return p;
+        return OnScreen::start(u, kW, kH, env);
     }
 };
 

@@ -87,11 +87,7 @@ testing::AssertionResult shows_fresh_painting(wkit::Program& p) {
     return testing::AssertionFailure() << "the window never held still";
 }
 
-class HiDpi : public ::testing::TestWithParam<std::string> {
-protected:
-    wkit::Xvfb x{kScreenW, kScreenH};
-    void SetUp() override { ASSERT_TRUE(x.ok()) << "Xvfb did not start"; }
-};
+using HiDpi = wkit::OnScreen<kScreenW, kScreenH>;
 
 }  // namespace
 

@@ -64,11 +64,7 @@ bool usr1_pending(pid_t pid) {
     return false;
 }
 
-class Window : public ::testing::TestWithParam<std::string> {
-protected:
-    wkit::Xvfb x;
-    void SetUp() override { ASSERT_TRUE(x.ok()) << "Xvfb did not start"; }
-};
+using Window = wkit::OnScreen<>;
 
 }  // namespace
 

@@ -119,11 +119,7 @@ bool light_red(wkit::Program& p, const std::string& drive, bool red) {
                              [red](const Px& c) { return red ? c.r > c.g + 25 : c.g >= c.r; }, kPixelWaitMs);
 }
 
-class CalcPage : public ::testing::TestWithParam<std::string> {
-protected:
-    wkit::Xvfb x{kScreenW, kScreenH};
-    void SetUp() override { ASSERT_TRUE(x.ok()) << "Xvfb did not start"; }
-};
+using CalcPage = wkit::OnScreen<kScreenW, kScreenH>;
 
 }  // namespace
 

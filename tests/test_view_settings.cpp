@@ -66,14 +66,10 @@ bool shows(wkit::Program& p) {
 
 bool dimmed(wkit::Program& p) { return p.shot()->at(p.w() - 6, 4).r < 0xE9 - 60; }
 
-class Overlays : public ::testing::TestWithParam<std::string> {
+class Overlays : public wkit::OnScreen<> {
 protected:
-    wkit::Xvfb x;
-    void SetUp() override { ASSERT_TRUE(x.ok()); }
     std::unique_ptr<wkit::Program> start(const wkit::User& u, const std::vector<std::string>& env = {}) {
-        auto p = std::make_unique<wkit::Program>(x, u, GetParam(), std::vector<std::string>{"--size", "1100x760"}, env);
-        EXPECT_TRUE(p->wait_window() && p->refresh() && p->w() == kW && p->h() == kH) << p->stderr_text();
-        return p;
+        return OnScreen::start(u, kW, kH, env);
     }
 };
 

@@ -4,6 +4,7 @@
 // settings and the log. Every window test uses it.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <sys/types.h>
 
 #include <functional>
@@ -184,5 +185,21 @@ bool set_xft_dpi(const Xvfb& x, double dpi);
 
 // Runs an X client (xdotool, xprop, …) on the display; its standard output.
 std::string x_run(const std::string& display, const std::vector<std::string>& args);
+
+// The fixture of a window test, run once per renderer (its parameter): an
+// X server of w x h of its own for each test.
+template <int W = 1920, int H = 1080>
+class OnScreen : public ::testing::TestWithParam<std::string> {
+protected:
+    Xvfb x{W, H};
+    void SetUp() override { ASSERT_TRUE(x.ok()) << "Xvfb did not start"; }
+    // The program opened at w x h, shown and answering.
+    std::unique_ptr<Program> start(const User& u, int w, int h, const std::vector<std::string>& env = {}) {
+        auto p = std::make_unique<Program>(
+            x, u, GetParam(), std::vector<std::string>{"--size", std::to_string(w) + "x" + std::to_string(h)}, env);
+        EXPECT_TRUE(p->wait_window() && p->refresh() && p->w() == w && p->h() == h) << p->stderr_text();
+        return p;
+    }
+};
 
 }  // namespace wkit
