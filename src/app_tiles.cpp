@@ -33,12 +33,13 @@
 // test machine, software renderer, 3840 x 2160 at a scale of 2, as the
 // median processor time of the window's thread from an event to the frame
 // that shows it: painting the whole window, which every scroll step cost
-// before, takes 11 ms before its upload (BM_BaseRepaint1080/2); a scroll
-// frame now takes 3.5 ms against a floor of 3.0 ms (a bare SDL program
-// copying one full-window texture to the screen), a hover 4.7 ms, a drive's
-// click 41 ms (the page painter's whole pass) and a resize about a second
-// (every layer made anew and the view painted with cold caches). At
-// 1920 x 1080 and a scale of 1: 1.0, 2.0, 12 and 230 ms, floor 0.8 ms.
+// before, takes 9 to 12 ms before its upload (BM_BaseRepaint1080/2); a
+// scroll frame now takes 3.2 ms against a floor of 2.8 ms (a bare SDL
+// program copying one full-window texture to the screen), a hover 4.5 ms, a
+// click on a chip 14 ms and on a drive 23 ms (the page painter's whole
+// pass), and a resize 300 ms (the view painted with cold caches, and SDL
+// making its window's bitmap anew). At 1920 x 1080 and a scale of 1: 0.9,
+// 2.1, 6.7, 6.7 and 70 ms, floor 0.75 ms.
 #include <algorithm>
 #include <array>
 #include <cmath>
