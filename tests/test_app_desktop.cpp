@@ -48,14 +48,6 @@ int announcements(const wkit::Program& p) {
     return n;
 }
 
-void seed_settings(const wkit::User& u, const std::function<void(Settings&)>& change) {
-    mkdir(u.dir().c_str(), 0700);
-    Settings s;
-    s.load(u.settings_path());
-    change(s);
-    ASSERT_TRUE(s.save());
-}
-
 // ---- The fake settings portal ----
 
 // The file holding the portal's answer: "1" dark, "2" light, "0" none, or
@@ -203,7 +195,7 @@ TEST_P(Desktop, ForcedThemeAndTheFallbacksWithoutAnAnswer) {
     {
         // The command line beats both the saved theme and the desktop.
         const wkit::User u = wkit::new_user("forced");
-        seed_settings(u, [](Settings& s) { s.theme = "light"; });
+        wkit::seed_settings(u, [](Settings& s) { s.theme = "light"; });
         start_bus(u, "2");
         wkit::Program p(x, u, GetParam(), {"--size", "1280x800", "--theme", "dark"}, bus_env());
         ASSERT_TRUE(p.wait_window()) << p.stderr_text();
@@ -255,7 +247,7 @@ TEST_P(Desktop, ForcedThemeAndTheFallbacksWithoutAnAnswer) {
 
 TEST_P(Desktop, CopyButtonsFillTheXClipboardAndLinksReachXdgOpen) {
     const wkit::User u = wkit::new_user("copy");
-    seed_settings(u, [&](Settings& s) {
+    wkit::seed_settings(u, [&](Settings& s) {
         s.level = "raid5";
         s.disks = 5;
         s.spares = 1;

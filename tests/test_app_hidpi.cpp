@@ -29,14 +29,13 @@ constexpr int kStrip = 8;
 // page, or rows painted at another scroll, goes far above it.
 constexpr double kStripTolerance = 2;
 
+// English in the light theme, whatever the machine's language.
 void seed(const wkit::User& u, const std::function<void(Settings&)>& change) {
-    mkdir(u.dir().c_str(), 0700);
-    Settings s;
-    s.load(u.settings_path());
-    s.language = "en";
-    s.theme = "light";
-    change(s);
-    ASSERT_TRUE(s.save());
+    wkit::seed_settings(u, [&](Settings& s) {
+        s.language = "en";
+        s.theme = "light";
+        change(s);
+    });
 }
 
 // The screen beside the state the program reports, painted afresh here at

@@ -23,14 +23,6 @@ bool near(const Px& p, const char* hex_rgb, int tol = 6) {
            std::abs(p.b - int(v & 0xFF)) <= tol;
 }
 
-void seed_settings(const wkit::User& u, const std::function<void(Settings&)>& change) {
-    mkdir(u.dir().c_str(), 0700);
-    Settings s;
-    s.load(u.settings_path());
-    change(s);
-    ASSERT_TRUE(s.save());
-}
-
 // The middle of a control as the program last painted it.
 struct Spot {
     double x = 0, y = 0;
@@ -243,7 +235,7 @@ TEST_P(Window, SteppersHoldTypeAndTheWheel) {
 
 TEST_P(Window, GeometryIsRememberedAndRepaired) {
     const wkit::User u = wkit::new_user("geo");
-    seed_settings(u, [](Settings& s) { s.full = Geometry{200, 150, 1000, 700, true}; });
+    wkit::seed_settings(u, [](Settings& s) { s.full = Geometry{200, 150, 1000, 700, true}; });
     {
         wkit::Program p(x, u, GetParam(), {"--theme", "dark"});
         ASSERT_TRUE(p.wait_window()) << p.stderr_text();
@@ -274,7 +266,7 @@ TEST_P(Window, GeometryIsRememberedAndRepaired) {
         EXPECT_EQ(s.full.w, 1200) << "a forced size is never remembered";
         EXPECT_EQ(s.full.x, 300);
     }
-    seed_settings(u, [](Settings& s) { s.full = Geometry{5000, 4000, 800, 600, true}; });
+    wkit::seed_settings(u, [](Settings& s) { s.full = Geometry{5000, 4000, 800, 600, true}; });
     {
         wkit::Program p(x, u, GetParam());
         ASSERT_TRUE(p.wait_window());
@@ -373,7 +365,7 @@ TEST_P(Window, TheLockAndSignalsDuringStartUp) {
 
 TEST_P(Window, AFallbackToEnglishIsToldInTheWindow) {
     const wkit::User u = wkit::new_user("fallback");
-    seed_settings(u, [](Settings& s) { s.language = "de"; });
+    wkit::seed_settings(u, [](Settings& s) { s.language = "de"; });
     // Left behind by a start in German that never finished.
     kit::write_file(u.dir() + "/language-guard", std::string("de ") + product::kBuild + "\n");
     wkit::Program p(x, u, GetParam());
@@ -414,7 +406,7 @@ TEST_P(Window, ShrunkToFitTheScreenAndDrawnWhereItsClicksLand) {
     ASSERT_TRUE(laptop.ok());
     for (const bool saved : {false, true}) {
         const wkit::User u = wkit::new_user("shrunk");
-        if (saved) seed_settings(u, [](Settings& s) { s.full = Geometry{0, 0, 1360, 765, true}; });
+        if (saved) wkit::seed_settings(u, [](Settings& s) { s.full = Geometry{0, 0, 1360, 765, true}; });
         wkit::Program p(laptop, u, GetParam());
         ASSERT_TRUE(p.wait_window()) << p.stderr_text();
         ASSERT_LT(p.h(), saved ? 765 : 800) << "shrunk to the screen";

@@ -26,14 +26,13 @@ constexpr int kWinW = 1092, kWinH = 2240;
 constexpr int kIdleWatchMs = 3000;
 constexpr int kPixelWaitMs = 6000;  // screenshots of a tall window are slow on a busy machine
 
+// English in the light theme, whatever the machine's language.
 void seed(const wkit::User& u, const std::function<void(Settings&)>& change) {
-    mkdir(u.dir().c_str(), 0700);
-    Settings s;
-    s.load(u.settings_path());
-    s.language = "en";
-    s.theme = "light";
-    change(s);
-    ASSERT_TRUE(s.save());
+    wkit::seed_settings(u, [&](Settings& s) {
+        s.language = "en";
+        s.theme = "light";
+        change(s);
+    });
 }
 
 // The page painted without a window, for the layout at widths no window reaches.

@@ -246,6 +246,14 @@ User new_user(const std::string& name) {
     return u;
 }
 
+void seed_settings(const User& u, const std::function<void(Settings&)>& change) {
+    mkdir(u.dir().c_str(), 0700);
+    Settings s;
+    s.load(u.settings_path());
+    change(s);
+    if (!s.save()) g_report("the settings of " + u.dir() + " could not be written");
+}
+
 bool wait_until(const std::function<bool()>& done, int ms) {
     const auto until = Clock::now() + std::chrono::milliseconds(ms);
     for (;;) {

@@ -72,6 +72,8 @@ struct User {
     std::vector<std::string> env() const;
 };
 User new_user(const std::string& name);
+// Writes the user's settings file as the program would, after `change`.
+void seed_settings(const User& u, const std::function<void(Settings&)>& change);
 
 // A point of the page, below its first 200 units and inside the view, that
 // no control of the frame comes within 4 units of: a wheel step there
