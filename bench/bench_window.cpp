@@ -290,39 +290,54 @@ double median(std::vector<double> v) {
 }
 
 // In a child: kEvents frames of one full-window texture copy and present;
-// prints the median wall and processor milliseconds per frame.
-int bare_present(int w, int h) {
+// prints the median wall and processor milliseconds per frame. With
+// `resize`, each frame follows a resize by 40 pixels and back, timed from
+// the size's event as the program's are: what SDL alone spends on a resize.
+int bare_present(int w, int h, bool resize) {
     SDL_SetHint("SDL_RENDER_DRIVER", "software");
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     if (SDL_Init(SDL_INIT_VIDEO) != 0) return 1;
-    SDL_Window* win = SDL_CreateWindow("bare", 0, 0, w, h, SDL_WINDOW_SHOWN);
+    SDL_Window* win = SDL_CreateWindow("bare", 0, 0, w, h, SDL_WINDOW_SHOWN | SDL_WINDOW_RESIZABLE);
     SDL_Renderer* r = win ? SDL_CreateRenderer(win, -1, 0) : nullptr;
     SDL_Texture* t = r ? SDL_CreateTexture(r, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, w, h) : nullptr;
     if (!t) return 1;
     std::vector<uint32_t> px(size_t(w) * h, 0xFF202020);
     SDL_UpdateTexture(t, nullptr, px.data(), w * 4);
     std::vector<double> wall, cpu;
-    for (int i = 0; i < kEvents + 5; ++i) {
+    for (int i = 0; i < kEvents * 4 && static_cast<int>(wall.size()) < kEvents; ++i) {
+        uint64_t w0 = now_us(CLOCK_MONOTONIC), c0 = now_us(CLOCK_THREAD_CPUTIME_ID);
+        bool sized = !resize;
+        if (resize) SDL_SetWindowSize(win, w - (i % 2 ? 0 : 40), h - (i % 2 ? 0 : 40));
+        for (int wait = 0; wait < 200 && !sized; ++wait) {
+            SDL_Event e;
+            if (!SDL_WaitEventTimeout(&e, 10)) continue;
+            if (e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
+                w0 = now_us(CLOCK_MONOTONIC);
+                c0 = now_us(CLOCK_THREAD_CPUTIME_ID);
+                sized = true;
+            }
+        }
         SDL_Event e;
         while (SDL_PollEvent(&e)) {
         }
-        const uint64_t w0 = now_us(CLOCK_MONOTONIC), c0 = now_us(CLOCK_THREAD_CPUTIME_ID);
         SDL_RenderCopy(r, t, nullptr, nullptr);
         SDL_RenderPresent(r);
-        if (i >= 5) {
+        if (i >= 5 && sized) {
             wall.push_back((now_us(CLOCK_MONOTONIC) - w0) / 1000.0);
             cpu.push_back((now_us(CLOCK_THREAD_CPUTIME_ID) - c0) / 1000.0);
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        std::this_thread::sleep_for(std::chrono::milliseconds(resize ? kEventGapMs : 5));
     }
     std::printf("%f %f\n", median(wall), median(cpu));
     return 0;
 }
 
 // The floor on the screen of `i`: {wall ms, processor ms} per frame.
-std::pair<double, double> floor_of(int i) {
+std::pair<double, double> floor_of(int i, bool resize) {
     const std::string exe = "/proc/self/exe";
-    const kit::Run r = kit::run(exe, {kFloorFlag, std::to_string(kScreens[i].w), std::to_string(kScreens[i].h)},
+    const kit::Run r = kit::run(exe,
+                                {kFloorFlag, std::to_string(kScreens[i].w), std::to_string(kScreens[i].h),
+                                 resize ? "resize" : "still"},
                                 {"DISPLAY=" + screen_display(i).display()});
     double wall = 0, cpu = 0;
     if (std::sscanf(r.out.c_str(), "%lf %lf", &wall, &cpu) != 2) return {-1, -1};
@@ -348,7 +363,9 @@ void scale_bench(benchmark::State& state, Event kind) {
     const Screen& sc = kScreens[screen];
     const double scale = sc.dpi / 96.0;
     for (auto _ : state) {
-        const auto [floor_ms, floor_cpu_ms] = floor_of(screen);
+        // A resize's floor resizes the bare program too: SDL makes its
+        // window's bitmap anew, whatever the program on top does.
+        const auto [floor_ms, floor_cpu_ms] = floor_of(screen, kind == Event::Resize);
         const wkit::User u = wkit::new_user("scale");
         wkit::Program p(screen_display(screen), u, "software",
                         {"--size", std::to_string(int(sc.w / scale)) + "x" + std::to_string(int(sc.h / scale))});
@@ -428,7 +445,8 @@ BENCHMARK(BM_ScaleResizeRepaint)->Arg(1)->Arg(0)->Iterations(1)->Unit(benchmark:
 
 int main(int argc, char** argv) {
     if (argc == 3 && std::strcmp(argv[1], kBareFlag) == 0) return bare_first_frame(argv[2]);
-    if (argc == 4 && std::strcmp(argv[1], kFloorFlag) == 0) return bare_present(std::atoi(argv[2]), std::atoi(argv[3]));
+    if (argc == 5 && std::strcmp(argv[1], kFloorFlag) == 0)
+        return bare_present(std::atoi(argv[2]), std::atoi(argv[3]), std::strcmp(argv[4], "resize") == 0);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks();
