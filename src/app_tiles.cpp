@@ -164,6 +164,21 @@ bool App::page_pass(int a, int b, const std::vector<Damage>& clips) {
     return true;
 }
 
+void App::measure_page() {
+    // A new width rewraps texts and changes the panels' heights. Laid out
+    // once without drawing (an empty clip), the page is then drawn once at
+    // the right heights, instead of drawn at the old ones and again.
+    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 1, 1);
+    cairo_surface_set_device_scale(s, m_k, m_k);
+    cairo_t* cr = cairo_create(s);
+    cairo_rectangle(cr, 0, 0, 0, 0);
+    cairo_clip(cr);
+    paint_page_content(cr);
+    cairo_destroy(cr);
+    cairo_surface_destroy(s);
+    m_panels.relayout = false;
+}
+
 bool App::paint_rows(int r0, int r1, bool damage) {
     const int bands = static_cast<int>(m_page.owner.size());
     if (bands == 0 || r1 <= r0) return false;
@@ -230,7 +245,9 @@ bool App::paint_page_layer() {
     const int most = known && info.max_texture_height > 0 ? info.max_texture_height / kBandPx * kBandPx : 1 << 30;
     const int want = static_cast<int>(std::ceil(std::max(view_px * kRingViews, view_px + 2.0 * kBandPx) / kBandPx));
     const int ph = std::min(want * kBandPx, most);
+    bool measure = false;
     if (!m_page.tex || m_page.pw != pw || m_page.ph != ph || m_page.k != m_k || m_page.tab != tab) {
+        measure = m_page.tex && (m_page.pw != pw || m_page.k != m_k);
         // A resize, zoom or other tab starts the ring afresh, in the texture
         // it had where that still serves (geometry::room_serves).
         if (!m_page.tex || !geometry::room_serves(pw, ph, m_page.cw, m_page.ch)) {
@@ -251,6 +268,7 @@ bool App::paint_page_layer() {
         m_page.owner.assign(ph / kBandPx, -1);
         m_page_damage.clear();
     }
+    if (measure) measure_page();
     const double scroll = m_scroll[tab];
     bool painted = false;
     // A panel whose height changed moves what lies below it: then the whole view once more.

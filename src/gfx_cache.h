@@ -84,6 +84,11 @@ inline bool whole(double v) { return std::fabs(v - std::round(v)) < 1e-9; }
 template <class Draw>
 inline void paint_cached(cairo_t* cr, const char* family, size_t keep, const std::string& key, double x,
                   double y, double w, double h, bool opaque, bool second_use, Draw&& draw) {
+    // Nothing of the box inside the clip: nothing to draw, and no bitmap to
+    // make for a band or a measuring pass that does not show it.
+    double cx0 = 0, cy0 = 0, cx1 = 0, cy1 = 0;
+    cairo_clip_extents(cr, &cx0, &cy0, &cx1, &cy1);
+    if (!(x < cx1 && y < cy1 && x + w > cx0 && y + h > cy0)) return;
     cairo_matrix_t m;
     cairo_get_matrix(cr, &m);
     cairo_surface_t* target = cairo_get_group_target(cr);
