@@ -353,6 +353,8 @@ public:
     void page_background(cairo_t* cr);
     // The controls `id` names look different now (hover): their rectangles.
     void invalidate_hit(const std::string& id);
+    // The field being typed into: its text and caret change, nothing else.
+    void invalidate_edit() { invalidate_hit(hit_id::make(hit_id::Kind::Field, m_edit)); }
     // One panel of the page changed and nothing else.
     void invalidate_panel(int seed);
     // The page moved under the view: a frame, but nothing to paint.

@@ -317,7 +317,7 @@ void App::text_input(const char* utf8) {
     }
     m_caret_on = true;
     m_blink_at = SDL_GetTicks() + kCaretBlinkMs;
-    invalidate();
+    invalidate_edit();
 }
 
 void App::key(const SDL_Keysym& ks) {
@@ -374,7 +374,7 @@ void App::key(const SDL_Keysym& ks) {
         if (caret) {
             m_caret_on = true;
             m_blink_at = SDL_GetTicks() + kCaretBlinkMs;
-            invalidate();
+            invalidate_edit();
         }
         return;
     }

@@ -129,7 +129,7 @@ void App::loop() {
         if (!m_edit.empty() && ticks_passed(m_blink_at, now)) {
             m_caret_on = !m_caret_on;
             m_blink_at = now + kCaretBlinkMs;
-            invalidate();
+            invalidate_edit();
         }
         if (!m_tip_shown && m_mx >= 0 && now - m_hover_since > kTooltipDelayMs) {
             const Hit* h = hit_at(m_mx, m_my, modal_or_menu());
