@@ -328,6 +328,8 @@ public:
     // Paints what the view needs of the page: bands never painted and
     // damaged rectangles. True when it painted.
     bool paint_page_layer();
+    // The largest texture the renderer takes, in pixels; very large when it does not say.
+    SDL_Point texture_max() const;
     // Lays the page out at the window's width without drawing it.
     void measure_page();
     // Paints bands beside the view while nothing else happens; true when it painted.

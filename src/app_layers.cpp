@@ -39,10 +39,8 @@ bool App::fit_layer(Layer& layer, SDL_BlendMode mode, bool* made) {
         return true;
     }
     layer.release();
-    SDL_RendererInfo info{};
-    const bool known = SDL_GetRendererInfo(m_ren, &info) == 0;
-    const int cw = geometry::room(pw, known && info.max_texture_width > 0 ? info.max_texture_width : pw);
-    const int ch = geometry::room(ph, known && info.max_texture_height > 0 ? info.max_texture_height : ph);
+    const SDL_Point most = texture_max();
+    const int cw = geometry::room(pw, most.x), ch = geometry::room(ph, most.y);
     layer.surf = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, cw, ch);
     layer.tex = SDL_CreateTexture(m_ren, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, cw, ch);
     if (!layer.tex || cairo_surface_status(layer.surf) != CAIRO_STATUS_SUCCESS) {
@@ -57,14 +55,22 @@ bool App::fit_layer(Layer& layer, SDL_BlendMode mode, bool* made) {
     return true;
 }
 
+SDL_Point App::texture_max() const {
+    constexpr int kUnknown = 1 << 30;
+    SDL_RendererInfo info{};
+    if (!m_ren || SDL_GetRendererInfo(m_ren, &info) != 0) return SDL_Point{kUnknown, kUnknown};
+    return SDL_Point{info.max_texture_width > 0 ? info.max_texture_width : kUnknown,
+                     info.max_texture_height > 0 ? info.max_texture_height : kUnknown};
+}
+
 void App::paint_layer(Layer& layer, bool opaque, void (App::*paint)(cairo_t*)) {
     if (!fit_layer(layer, opaque ? SDL_BLENDMODE_NONE : m_premul, nullptr)) return;
     settle_scrolls();
     cairo_surface_set_device_scale(layer.surf, m_k, m_k);
     cairo_t* cr = cairo_create(layer.surf);
-    // The base starts with the window's background, which covers every pixel.
     cairo_rectangle(cr, 0, 0, layer.pw / m_k, layer.ph / m_k);
     cairo_clip(cr);
+    // The base starts with the window's background, which covers every pixel.
     if (!opaque) {
         cairo_save(cr);
         cairo_set_operator(cr, CAIRO_OPERATOR_CLEAR);

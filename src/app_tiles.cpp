@@ -240,9 +240,8 @@ bool App::paint_page_layer() {
         return false;
     }
     const int view_px = ceil_px(view * m_k) + 1;
-    SDL_RendererInfo info{};
-    const bool known = SDL_GetRendererInfo(m_ren, &info) == 0;
-    const int most = known && info.max_texture_height > 0 ? info.max_texture_height / kBandPx * kBandPx : 1 << 30;
+    const SDL_Point limit = texture_max();
+    const int most = limit.y / kBandPx * kBandPx;
     const int want = static_cast<int>(std::ceil(std::max(view_px * kRingViews, view_px + 2.0 * kBandPx) / kBandPx));
     const int ph = std::min(want * kBandPx, most);
     bool measure = false;
@@ -252,7 +251,7 @@ bool App::paint_page_layer() {
         // it had where that still serves (geometry::room_serves).
         if (!m_page.tex || !geometry::room_serves(pw, ph, m_page.cw, m_page.ch)) {
             m_page.release();
-            const int cw = geometry::room(pw, known && info.max_texture_width > 0 ? info.max_texture_width : pw);
+            const int cw = geometry::room(pw, limit.x);
             // A band to spare: the ring grows a band at a time with the view.
             const int ch = geometry::room(std::min(ph + kBandPx, most), most);
             m_page.tex = SDL_CreateTexture(m_ren, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, cw, ch);
