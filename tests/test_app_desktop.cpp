@@ -140,7 +140,7 @@ protected:
     void desktop_switch() { kill(portal, SIGUSR1); }
     std::vector<std::string> bus_env() const { return {"DBUS_SESSION_BUS_ADDRESS=" + bus->address()}; }
 
-    static bool menu_bar_is(wkit::Program& p, const char* colour, int ms = 4000) {
+    static bool menu_bar_is(wkit::Program& p, const char* colour, int ms = wkit::kSyncMs) {
         return p.wait_pixel(p.w() - 6, 4, [colour](const Px& c) { return near(c, colour); }, ms);
     }
 
@@ -273,7 +273,8 @@ TEST_P(Desktop, CopyButtonsFillTheXClipboardAndLinksReachXdgOpen) {
     ASSERT_GE(dnf.size(), 2u);
     auto clipboard_is = [&](const std::string& want) {
         return wkit::wait_until(
-            [&] { return wkit::x_run(x.display(), {"xclip", "-o", "-selection", "clipboard"}) == want; }, 4000);
+            [&] { return wkit::x_run(x.display(), {"xclip", "-o", "-selection", "clipboard"}) == want; },
+            wkit::kSyncMs);
     };
     for (int n : {0, 1}) {
         const std::string id = "gcopy:" + std::to_string(n);
@@ -302,11 +303,13 @@ TEST_P(Desktop, CopyButtonsFillTheXClipboardAndLinksReachXdgOpen) {
 
     // Help > Website and Help > Report a problem.
     pick(p, 3, 1);
-    EXPECT_TRUE(wkit::wait_until([&] { return kit::read_file(record) == std::string(product::kWebsite) + "\n"; }, 4000))
+    EXPECT_TRUE(wkit::wait_until([&] { return kit::read_file(record) == std::string(product::kWebsite) + "\n"; },
+                                 wkit::kSyncMs))
         << kit::read_file(record);
     pick(p, 3, 2);
     const std::string both = std::string(product::kWebsite) + "\nmailto:" + product::kContact + "\n";
-    EXPECT_TRUE(wkit::wait_until([&] { return kit::read_file(record) == both; }, 4000)) << kit::read_file(record);
+    EXPECT_TRUE(wkit::wait_until([&] { return kit::read_file(record) == both; }, wkit::kSyncMs))
+        << kit::read_file(record);
 }
 
 INSTANTIATE_TEST_SUITE_P(Renderers, Desktop, testing::ValuesIn(wkit::renderers()));

@@ -199,7 +199,7 @@ void act_on_page(wkit::Program& p, const wkit::Xvfb& x, const std::string& id) {
         break;
     case Kind::CopyResult:
         p.key("space");
-        EXPECT_TRUE(wkit::wait_until([&] { return clipboard(x).find("RAID") != std::string::npos; }, 4000));
+        EXPECT_TRUE(wkit::wait_until([&] { return clipboard(x).find("RAID") != std::string::npos; }, wkit::kSyncMs));
         break;
     default:
         ADD_FAILURE() << id << " reached, but nothing here knows what it should do";
@@ -285,7 +285,8 @@ TEST_P(Keyboard, EveryControlOfThePageAndTheGuide) {
             p->key("ctrl+Tab");
         } else if (i.kind == Kind::GuideCopy) {
             ++copies;
-            EXPECT_TRUE(wkit::wait_until([&] { return !clipboard(x).empty() && clipboard(x) != copied; }, 4000))
+            EXPECT_TRUE(
+                wkit::wait_until([&] { return !clipboard(x).empty() && clipboard(x) != copied; }, wkit::kSyncMs))
                 << id;
             copied = clipboard(x);
         } else {
@@ -377,7 +378,7 @@ TEST_P(Keyboard, SettingsLanguagesAndDialogs) {
                 p->key("Return");
                 const std::string url = hit_id::parse(link).arg;
                 EXPECT_TRUE(wkit::wait_until(
-                    [&] { return contains(kit::recorded_args(rec + "/xdg-open.args"), url); }, 4000))
+                    [&] { return contains(kit::recorded_args(rec + "/xdg-open.args"), url); }, wkit::kSyncMs))
                     << url;
             }
             ASSERT_TRUE(focus_on(*p, "set:tab:0"));

@@ -386,7 +386,8 @@ TEST_P(Window, DestroyedByAnotherProgramEndsLikeAClose) {
     p.key("plus");
     // A machine so slow that the frame came after the save delay has saved
     // already; the change must be kept all the same.
-    if (p.frame().get("save_pending") != "1") std::cerr << GetParam() << ": the change was saved before its frame showed\n";
+    if (p.frame().get("save_pending") != "1")
+        std::cerr << GetParam() << ": the change was saved before its frame showed\n";
     EXPECT_EQ(kit::read_file(u.dir() + "/language-guard").rfind("de ", 0), 0u) << "a guarded start in German";
     p.destroy_window();
     EXPECT_EQ(p.wait_exit(), 0) << p.story();

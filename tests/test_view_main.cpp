@@ -24,7 +24,7 @@ namespace {
 constexpr int kScreenW = 1920, kScreenH = 2300;
 constexpr int kWinW = 1092, kWinH = 2240;
 constexpr int kIdleWatchMs = 3000;
-constexpr int kPixelWaitMs = 6000;  // screenshots of a tall window are slow on a busy machine
+constexpr int kPixelWaitMs = wkit::kSyncMs;  // screenshots of a tall window are slow on a busy machine
 
 // English in the light theme, whatever the machine's language.
 void seed(const wkit::User& u, const std::function<void(Settings&)>& change) {
@@ -285,7 +285,7 @@ TEST_P(CalcPage, CopiedReportMatchesTheCommandLine) {
     ASSERT_TRUE(wkit::wait_until([&] {
         clip = wkit::x_run(x.display(), {"xclip", "-o", "-selection", "clipboard"});
         return !clip.empty();
-    }, 3000));
+    }, wkit::kSyncMs));
     const kit::Run calc = kit::run_app({"--calc", "raid50", "9", "12TB", "1", "--groups", "2"}, {"LANGUAGE=en"});
     ASSERT_EQ(calc.status, 0) << calc.err;
     const std::string expected = calc.out.substr(0, calc.out.rfind("survive:"));

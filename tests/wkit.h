@@ -19,8 +19,10 @@
 
 namespace wkit {
 
-// How long the program may take to answer a ping: generous, for the
-// sanitizer build on a busy machine with slowed repaints.
+// How long the program may take to answer a ping, and by default to do
+// anything a test waits for (start, exit, a log line, a save): generous, for
+// the sanitizer build on a busy machine with slowed repaints. A wait that
+// succeeds returns at once, so only a failure takes this long.
 constexpr int kSyncMs = 30000;
 
 // Where a failed wait is reported: a test failure in the tests (set by the
@@ -104,7 +106,7 @@ public:
     bool running();
     // Waits until the window is mapped, found and has shown its first frame;
     // false on a time-out.
-    bool wait_window(int ms = 15000);
+    bool wait_window(int ms = kSyncMs);
     // Reads the window's position and size again (after a resize or move).
     bool refresh();
     int x() const { return m_x; }
@@ -148,21 +150,21 @@ public:
     // The window's pixels now.
     std::unique_ptr<Canvas> shot();
     // Waits until the pixel at (x, y) satisfies `ok`.
-    bool wait_pixel(double x, double y, const std::function<bool(const Px&)>& ok, int ms = 10000);
+    bool wait_pixel(double x, double y, const std::function<bool(const Px&)>& ok, int ms = kSyncMs);
 
     // Signals and exit: the status is the exit code, 128 + signal, or -1 on a time-out.
     void signal(int sig);
-    int wait_exit(int ms = 10000);
+    int wait_exit(int ms = kSyncMs);
     std::string stderr_text() const;
     // For a failed wait: whether it still runs or how it ended, its stderr and its log.
     std::string story();
 
     std::string log() const;
-    bool wait_log(const std::string& needle, int ms = 10000) const;
+    bool wait_log(const std::string& needle, int ms = kSyncMs) const;
     // The saved settings as the program itself reads them.
     Settings settings() const;
     // Waits for the saved settings to satisfy `ok` (saves come 700 ms after a change).
-    bool wait_settings(const std::function<bool(const Settings&)>& ok, int ms = 10000) const;
+    bool wait_settings(const std::function<bool(const Settings&)>& ok, int ms = kSyncMs) const;
 
 private:
     std::string px(double v) const;
