@@ -10,6 +10,7 @@
 
 #include "app.h"
 #include "app_geometry.h"
+#include "gfx_bitmap.h"
 #include "gpu.h"
 #include "logger.h"
 
@@ -41,7 +42,7 @@ bool App::fit_layer(Layer& layer, SDL_BlendMode mode, bool* made) {
     layer.release();
     const SDL_Point most = texture_max();
     const int cw = geometry::room(pw, most.x), ch = geometry::room(ph, most.y);
-    layer.surf = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, cw, ch);
+    layer.surf = gfx::new_bitmap(CAIRO_FORMAT_ARGB32, cw, ch);
     layer.tex = SDL_CreateTexture(m_ren, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, cw, ch);
     if (!layer.tex || cairo_surface_status(layer.surf) != CAIRO_STATUS_SUCCESS) {
         layer.release();

@@ -25,6 +25,8 @@
 #include <string>
 #include <vector>
 
+#include "gfx_bitmap.h"
+
 namespace gfx::detail {
 
 constexpr size_t kCacheEntries = 160;
@@ -166,7 +168,7 @@ inline void paint_cached(cairo_t* cr, const char* family, size_t keep, const std
             return;
         }
         cairo_surface_t* img =
-            cairo_image_surface_create(solid ? CAIRO_FORMAT_RGB24 : CAIRO_FORMAT_ARGB32, dw, dh);
+            new_bitmap(solid ? CAIRO_FORMAT_RGB24 : CAIRO_FORMAT_ARGB32, dw, dh);
         if (cairo_surface_status(img) != CAIRO_STATUS_SUCCESS) {
             cairo_surface_destroy(img);
             draw(cr, false);
