@@ -86,13 +86,11 @@ uint32_t bg_pixel(double d, double r, const Rgba& top, const Rgba& bottom) {
 // context that rotates or skews is left to cairo.
 void draw_window_bg(cairo_t* cr, double w, double h, const Rgba& top, const Rgba& bottom) {
     const double cx = w / 2, cy = h / 4, r = 0.9 * std::max(w, h);
-    cairo_matrix_t m;
-    cairo_get_matrix(cr, &m);
-    cairo_surface_t* target = cairo_get_group_target(cr);
-    double sx = 1, sy = 1, ox = 0, oy = 0;
-    cairo_surface_get_device_scale(target, &sx, &sy);
-    cairo_surface_get_device_offset(target, &ox, &oy);
-    const double mxx = m.xx * sx, myy = m.yy * sy, mx0 = m.x0 * sx + ox, my0 = m.y0 * sy + oy;
+    const ToDevice t = to_device(cr);
+    const cairo_matrix_t& m = t.m;
+    cairo_surface_t* target = t.target;
+    const double sx = t.sx, sy = t.sy, ox = t.ox, oy = t.oy;
+    const double mxx = t.xx, myy = t.yy, mx0 = t.x0, my0 = t.y0;
     cairo_new_path(cr);
     if (m.xy != 0 || m.yx != 0 || mxx <= 0 || myy <= 0) {
         cairo_rectangle(cr, 0, 0, w, h);

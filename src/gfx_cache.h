@@ -72,6 +72,29 @@ bool first_sight(size_t hash);
 
 inline bool whole(double v) { return std::fabs(v - std::round(v)) < 1e-9; }
 
+// User space to the device pixels of the surface drawn on: the context's
+// matrix (m), then the surface's scale (sx, sy) and offset (ox, oy); for an
+// unrotated context, device x = xx * x + x0 and y = yy * y + y0.
+struct ToDevice {
+    cairo_matrix_t m;
+    cairo_surface_t* target;
+    double sx = 1, sy = 1, ox = 0, oy = 0;
+    double xx, yy, x0, y0;
+};
+
+inline ToDevice to_device(cairo_t* cr) {
+    ToDevice t{};
+    cairo_get_matrix(cr, &t.m);
+    t.target = cairo_get_group_target(cr);
+    cairo_surface_get_device_scale(t.target, &t.sx, &t.sy);
+    cairo_surface_get_device_offset(t.target, &t.ox, &t.oy);
+    t.xx = t.m.xx * t.sx;
+    t.yy = t.m.yy * t.sy;
+    t.x0 = t.m.x0 * t.sx + t.ox;
+    t.y0 = t.m.y0 * t.sy + t.oy;
+    return t;
+}
+
 // Paints what `draw` draws inside the user-space box (x, y, w, h), from a
 // bitmap kept for `key`. The bitmap matches the device pixel grid exactly: the
 // key carries the full user-to-device scale (the context's and the surface's
@@ -91,14 +114,11 @@ inline void paint_cached(cairo_t* cr, const char* family, size_t keep, const std
     double cx0 = 0, cy0 = 0, cx1 = 0, cy1 = 0;
     cairo_clip_extents(cr, &cx0, &cy0, &cx1, &cy1);
     if (!(x < cx1 && y < cy1 && x + w > cx0 && y + h > cy0)) return;
-    cairo_matrix_t m;
-    cairo_get_matrix(cr, &m);
-    cairo_surface_t* target = cairo_get_group_target(cr);
-    double sx = 1, sy = 1, ox = 0, oy = 0;
-    cairo_surface_get_device_scale(target, &sx, &sy);
-    cairo_surface_get_device_offset(target, &ox, &oy);
-    // User space to device pixels: the context's matrix, then the surface's scale and offset.
-    const double mxx = m.xx * sx, myy = m.yy * sy, mx0 = m.x0 * sx + ox, my0 = m.y0 * sy + oy;
+    const ToDevice t = to_device(cr);
+    const cairo_matrix_t& m = t.m;
+    cairo_surface_t* target = t.target;
+    const double sx = t.sx, sy = t.sy, ox = t.ox, oy = t.oy;
+    const double mxx = t.xx, myy = t.yy, mx0 = t.x0, my0 = t.y0;
     const double dx0 = mxx * x + mx0, dy0 = myy * y + my0;
     const double dx1 = mxx * (x + w) + mx0, dy1 = myy * (y + h) + my0;
     if (!cache_state().keep || cairo_surface_get_type(target) != CAIRO_SURFACE_TYPE_IMAGE ||
