@@ -288,6 +288,9 @@ public:
     // into PNG files, without a window (tests, benchmarks, screenshots).
     bool snapshot(double W, double H, double scale, const std::string& base_png,
                   const std::string& over_png);
+    // The same into ARGB32 images of the window's device size (null skips a
+    // layer); their device scale becomes `scale`.
+    bool snapshot(double W, double H, double scale, cairo_surface_t* base, cairo_surface_t* over);
 
     // ---- Scale and zoom (app_scale.cpp) ----
 

@@ -2,8 +2,8 @@
 // (page, header, status bar) and the transparent overlay (dialogs, menus,
 // tooltips) are painted into cairo images only when dirty and uploaded as
 // textures; every frame copies them with the accelerated bars and lights
-// between them. snapshot() paints the same layers into PNG files without a
-// window.
+// between them. snapshot() paints the same layers into images or PNG files
+// without a window.
 #include <algorithm>
 #include <cmath>
 #include <utility>
@@ -239,18 +239,15 @@ void App::compose() {
     if (m_frames++ == 0) logger::info("first frame presented");
 }
 
-bool App::snapshot(double W, double H, double scale, const std::string& base_png,
-                   const std::string& over_png) {
+bool App::snapshot(double W, double H, double scale, cairo_surface_t* base, cairo_surface_t* over) {
     m_W = W;
     m_H = H;
     m_k = scale;
     if (m_pal.bg.a == 1 && m_pal.bg.r == 0 && m_pal.bg.g == 0 && m_pal.bg.b == 0) m_pal = Palette::make(m_dark);
-    const int pw = static_cast<int>(std::lround(W * scale)), ph = static_cast<int>(std::lround(H * scale));
-    bool ok = true;
     for (int layer = 0; layer < 2; ++layer) {
-        const std::string& path = layer == 0 ? base_png : over_png;
         settle_scrolls();
-        cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, pw, ph);
+        cairo_surface_t* s = layer == 0 ? base : over;
+        if (!s) continue;
         cairo_surface_set_device_scale(s, scale, scale);
         cairo_t* cr = cairo_create(s);
         if (layer == 0)
@@ -258,8 +255,21 @@ bool App::snapshot(double W, double H, double scale, const std::string& base_png
         else
             paint_over(cr);
         cairo_destroy(cr);
-        if (!path.empty()) ok = cairo_surface_write_to_png(s, path.c_str()) == CAIRO_STATUS_SUCCESS && ok;
-        cairo_surface_destroy(s);
+    }
+    return true;
+}
+
+bool App::snapshot(double W, double H, double scale, const std::string& base_png,
+                   const std::string& over_png) {
+    const int pw = static_cast<int>(std::lround(W * scale)), ph = static_cast<int>(std::lround(H * scale));
+    cairo_surface_t* s[2] = {cairo_image_surface_create(CAIRO_FORMAT_ARGB32, pw, ph),
+                             cairo_image_surface_create(CAIRO_FORMAT_ARGB32, pw, ph)};
+    snapshot(W, H, scale, s[0], s[1]);
+    bool ok = true;
+    for (int layer = 0; layer < 2; ++layer) {
+        const std::string& path = layer == 0 ? base_png : over_png;
+        if (!path.empty()) ok = cairo_surface_write_to_png(s[layer], path.c_str()) == CAIRO_STATUS_SUCCESS && ok;
+        cairo_surface_destroy(s[layer]);
     }
     return ok;
 }
