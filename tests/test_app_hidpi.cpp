@@ -163,7 +163,7 @@ TEST_P(HiDpi, TheDesktopsScaleFollowedLiveWithTheZoomOnTop) {
 // number of pixels): scrolled a wheel step at a time to its end, so the ring
 // turns more than once; jumped to its top and back to its end, over bands
 // that no longer hold their rows; scrolled into bands painted ahead while
-// the window was quiet; and repainted in part for a hover and a failed drive.
+// the window was quiet; and repainted for a hover, a chip and a failed drive.
 // Each time the screen is what a fresh painting of the whole window shows.
 TEST_P(HiDpi, ThePageShowsAFreshPaintingWhereverItGoes) {
     for (const int dpi : {192, 144}) {
@@ -213,6 +213,12 @@ TEST_P(HiDpi, ThePageShowsAFreshPaintingWhereverItGoes) {
         p.move(bx, by);
         EXPECT_EQ(p.frame().get("hover"), "");
         EXPECT_TRUE(shows_fresh_painting(p)) << "the hover gone";
+
+        // A chip changes figures in every panel below it.
+        p.click("unit:3");
+        EXPECT_EQ(p.frame().settings().cap_unit, 3);
+        p.move(bx, by);
+        EXPECT_TRUE(shows_fresh_painting(p)) << "a chip clicked";
 
         // The pointer leaves the drive before its tooltip can open.
         p.key("End");
