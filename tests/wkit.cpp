@@ -10,6 +10,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -40,10 +41,15 @@ void sleep_ms(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms
 
 // Starts argv with the environment changes (NAME=value sets, NAME unsets),
 // stdin from /dev/null, stdout to /dev/null, stderr to `err` (or /dev/null).
+// The child dies with the test: a test killed by CTest's time-out or by hand
+// leaves no X server or program behind.
 pid_t spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env, const std::string& err,
             int keep_fd = -1) {
+    const pid_t parent = getpid();
     const pid_t pid = fork();
     if (pid != 0) return pid;
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() != parent) _exit(127);
     setpgid(0, 0);
     const int null = open("/dev/null", O_RDWR);
     dup2(null, 0);
