@@ -512,7 +512,17 @@ void Program::signal(int sig) {
 }
 
 int Program::wait_exit(int ms) {
-    wait_until([this] { return !running(); }, ms);
+    if (wait_until([this] { return !running(); }, ms)) return m_status;
+    // Where each thread of a program that does not end waits, for the report.
+    std::string threads;
+    const std::string task = "/proc/" + std::to_string(m_pid) + "/task";
+    for (const std::string& tid : kit::list_dir(task)) {
+        std::string stat = kit::read_file(task + "/" + tid + "/stat");
+        if (const auto close = stat.rfind(')'); close != std::string::npos) stat = stat.substr(0, close + 4);
+        threads += "\n  " + stat + " in " + kit::read_file(task + "/" + tid + "/wchan") + ", system call " +
+                   kit::read_file(task + "/" + tid + "/syscall");
+    }
+    g_report("still running after " + std::to_string(ms) + " ms; its threads:" + threads + "\n" + story());
     return m_status;
 }
 
