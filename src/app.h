@@ -290,7 +290,7 @@ public:
                   const std::string& over_png);
     // The same into ARGB32 images of the window's device size (null skips a
     // layer); their device scale becomes `scale`.
-    bool snapshot(double W, double H, double scale, cairo_surface_t* base, cairo_surface_t* over);
+    void snapshot(double W, double H, double scale, cairo_surface_t* base, cairo_surface_t* over);
 
     // ---- Scale and zoom (app_scale.cpp) ----
 

@@ -239,7 +239,7 @@ void App::compose() {
     if (m_frames++ == 0) logger::info("first frame presented");
 }
 
-bool App::snapshot(double W, double H, double scale, cairo_surface_t* base, cairo_surface_t* over) {
+void App::snapshot(double W, double H, double scale, cairo_surface_t* base, cairo_surface_t* over) {
     m_W = W;
     m_H = H;
     m_k = scale;
@@ -256,7 +256,6 @@ bool App::snapshot(double W, double H, double scale, cairo_surface_t* base, cair
             paint_over(cr);
         cairo_destroy(cr);
     }
-    return true;
 }
 
 bool App::snapshot(double W, double H, double scale, const std::string& base_png,
