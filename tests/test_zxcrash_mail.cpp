@@ -293,11 +293,18 @@ TEST_F(MailTest, ConfinedThunderbirdGetsCopiesInTheDownloadFolder) {
         << args[4];
     EXPECT_EQ(args[4].find("gone.txt"), std::string::npos);
 
-    // When no file could be copied the log does not claim any were.
+    // When no file could be copied the log does not claim any were, nor
+    // does the compose line. Waiting for the launched fake also keeps it
+    // from writing into the scratch folder while that is being removed.
     unlink(g_log_file.c_str());
+    unlink((dir + "/flatpak.args").c_str());
     const int rc2 = in_desktop([&] { return zd::via_thunderbird(kTo, kSubject, "body", {files + "/gone.txt"}) ? 0 : 1; });
     ASSERT_EQ(rc2, 0) << kit::read_file(g_log_file);
     EXPECT_EQ(log(), std::vector<std::string>{"INFO Thunderbird -compose"});
+    ASSERT_TRUE(wait_for([&] { return exists(dir + "/flatpak.args"); }));
+    const auto args2 = kit::recorded_args(dir + "/flatpak.args");
+    ASSERT_EQ(args2.size(), 5u);
+    EXPECT_EQ(args2[4].find("attachment="), std::string::npos) << args2[4];
 }
 
 // ---- Desktop portal ----
