@@ -139,8 +139,11 @@ void App::recompute() {
 }
 
 void App::changed() {
+    // A figure changes the page and, of the frame, only the header's summary.
+    const HeaderSummary header = header_summary();
     recompute();
-    invalidate();
+    invalidate_page();
+    if (header_summary() != header) invalidate_header();
     queue_save();
 }
 

@@ -192,6 +192,9 @@ public:
     // The setup guide exists for the chosen level.
     bool has_guide() const;
     void invalidate() { m_dirty = true; }
+    // The page's content changed: every band is painted again, the frame is kept.
+    void invalidate_page() { m_page_stale = true; }
+    void invalidate_header();
     void invalidate_over() { m_over_dirty = true; }
     void queue_save();
     void recompute();
@@ -491,6 +494,14 @@ public:
     // Left edge and width of the menu-bar title `index`.
     void menubar_slot(cairo_t* cr, int index, double* x, double* w) const;
     void paint_header(cairo_t* cr, double W);
+    // What the header shows of the calculation; the Guide tab's look
+    // follows the level, so whether there is a guide counts too.
+    struct HeaderSummary {
+        std::string left, right;
+        bool ok = false, guide = false;
+        bool operator==(const HeaderSummary&) const = default;
+    };
+    HeaderSummary header_summary() const;
     void paint_statusbar(cairo_t* cr, double W, double y);
     // The notice bar under the header, when a notice waits.
     void paint_notice(cairo_t* cr, double W, double y);
@@ -657,6 +668,7 @@ public:
     std::vector<Hit> m_page_raw, m_chrome_hits;
     Layer m_thumb;
     bool m_view_moved = false;
+    bool m_page_stale = false;
     uint32_t m_last_input = 0;
 
     // Loop bookkeeping.

@@ -21,10 +21,12 @@
 //
 // A change that touches one thing is painted as a rectangle: a hover change
 // repaints the two controls that changed look, a failed drive the array
-// panel. The page painter runs whole (it lays out and registers every hit
-// and bar) but cairo draws only inside the clip, straight into the locked
-// texture rows, and only those rows are uploaded. A panel that changes
-// height widens the repaint to the whole view.
+// panel. A changed figure repaints the view, and of the frame only the
+// header row, when its summary changed. The page painter runs whole (it lays
+// out and registers every hit and bar) but cairo draws only inside the
+// clip, straight into the locked texture rows, and only those rows are
+// uploaded. A panel that changes height widens the repaint to the whole
+// view.
 //
 // Why this and not a texture of the whole page: the first frame would paint
 // the whole page, two to three views, instead of one; a ring costs one and a
@@ -239,6 +241,7 @@ bool App::paint_rows(int r0, int r1, bool damage) {
 }
 
 bool App::paint_page_layer() {
+    const bool stale = std::exchange(m_page_stale, false);
     if (!m_ren) return false;
     int pw = 0, oh = 0;
     SDL_GetRendererOutputSize(m_ren, &pw, &oh);
@@ -281,6 +284,10 @@ bool App::paint_page_layer() {
         m_page_damage.clear();
     }
     if (measure) measure_page();
+    if (stale) {
+        std::fill(m_page.owner.begin(), m_page.owner.end(), -1);
+        m_page_damage.clear();
+    }
     const double scroll = m_scroll[tab];
     bool painted = false;
     // A panel whose height changed moves what lies below it: then the whole view once more.
@@ -362,7 +369,7 @@ void App::invalidate_panel(int seed) {
 }
 
 bool App::base_due() const {
-    return m_dirty || m_view_moved || !m_page_damage.empty() || !m_chrome_damage.empty();
+    return m_dirty || m_view_moved || m_page_stale || !m_page_damage.empty() || !m_chrome_damage.empty();
 }
 
 // ---- Hits ----

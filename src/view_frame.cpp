@@ -171,6 +171,18 @@ void App::open_menubar(int index) {
 
 // ---- Header ----
 
+App::HeaderSummary App::header_summary() const {
+    HeaderSummary h;
+    h.left = std::string(raid::name(m_cfg.level)) + "  \xC2\xB7  " + std::to_string(m_cfg.disks) + " \xC3\x97 " +
+             fmt::bytes(m_cfg.disk_bytes);
+    h.ok = m_res.ok();
+    h.right = h.ok ? fmt::size(m_res.usable) + "  (" + fmt::size_other(m_res.usable) + ")" : L10n::tr("head.invalid");
+    h.guide = has_guide();
+    return h;
+}
+
+void App::invalidate_header() { m_chrome_damage.push_back(Damage{0, top_band() - kHeaderH, m_W, kHeaderH}); }
+
 void App::paint_header(cairo_t* cr, double W) {
     const Palette& p = m_pal;
     const bool dark = m_dark;
@@ -261,10 +273,9 @@ void App::paint_header(cairo_t* cr, double W) {
     for (Hit& h : tab_hits) m_hits.push_back(std::move(h));
 
     // Summary display, only where it fits beside the tabs.
-    const std::string left = std::string(raid::name(m_cfg.level)) + "  \xC2\xB7  " + std::to_string(m_cfg.disks) +
-                             " \xC3\x97 " + fmt::bytes(m_cfg.disk_bytes);
-    const std::string right = m_res.ok() ? fmt::size(m_res.usable) + "  (" + fmt::size_other(m_res.usable) + ")"
-                                         : L10n::tr("head.invalid");
+    const HeaderSummary summary = header_summary();
+    const std::string& left = summary.left;
+    const std::string& right = summary.right;
     const double lw = gfx::text_width(cr, left, 14, true);
     const double dw = gfx::text_width(cr, right, 15, true) + lw + 76;
     if (copy_x - 14 >= 16 + tabs_right + dw) {
@@ -282,7 +293,7 @@ void App::paint_header(cairo_t* cr, double W) {
         cairo_line_to(cr, a1, cy);
         cairo_line_to(cr, a1 - 6, cy + 5);
         cairo_stroke(cr);
-        gfx::text(cr, right, dx + dw - 16, cy, m_res.ok() ? p.down : p.err, style(15, true, gfx::Align::Right));
+        gfx::text(cr, right, dx + dw - 16, cy, summary.ok ? p.down : p.err, style(15, true, gfx::Align::Right));
     }
 
     cairo_rectangle(cr, 0, band - 1, W, 1);

@@ -214,11 +214,17 @@ TEST_P(HiDpi, ThePageShowsAFreshPaintingWhereverItGoes) {
         EXPECT_EQ(p.frame().get("hover"), "");
         EXPECT_TRUE(shows_fresh_painting(p)) << "the hover gone";
 
-        // A chip changes figures in every panel below it.
+        // A chip changes figures in every panel below it; a disk size also
+        // the header's summary, which is all of the frame that follows it.
         p.click("unit:3");
         EXPECT_EQ(p.frame().settings().cap_unit, 3);
         p.move(bx, by);
         EXPECT_TRUE(shows_fresh_painting(p)) << "a chip clicked";
+        const double size = p.frame().settings().cap_value;
+        p.click("preset:0");
+        EXPECT_NE(p.frame().settings().cap_value, size);
+        p.move(bx, by);
+        EXPECT_TRUE(shows_fresh_painting(p)) << "a disk size chosen";
 
         // The pointer leaves the drive before its tooltip can open.
         p.key("End");
