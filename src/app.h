@@ -195,6 +195,8 @@ public:
     // The page's content changed: every band is painted again, the frame is kept.
     void invalidate_page() { m_page_stale = true; }
     void invalidate_header();
+    // Every band of the ring to be painted afresh, what waited to be painted with them.
+    void drop_page_bands();
     void invalidate_over() { m_over_dirty = true; }
     void queue_save();
     void recompute();
@@ -502,6 +504,8 @@ public:
         bool operator==(const HeaderSummary&) const = default;
     };
     HeaderSummary header_summary() const;
+    // Where the header row starts, under the menu bar and the banner.
+    double header_row_top() const;
     void paint_statusbar(cairo_t* cr, double W, double y);
     // The notice bar under the header, when a notice waits.
     void paint_notice(cairo_t* cr, double W, double y);

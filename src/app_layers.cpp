@@ -169,11 +169,8 @@ void App::paint_chrome_layer() {
         const SDL_Rect r{x0, y0, x1 - x0, y1 - y0};
         SDL_UpdateTexture(layer.tex, &r, px + y0 * stride + x0 * 4, stride);
     }
-    if (whole) {
-        // The frame's change may move the page (a notice) or restyle it.
-        std::fill(m_page.owner.begin(), m_page.owner.end(), -1);
-        m_page_damage.clear();
-    }
+    // The frame's change may move the page (a notice) or restyle it.
+    if (whole) invalidate_page();
     place_hits();
     ++m_base_paints;
 }

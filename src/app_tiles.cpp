@@ -240,6 +240,11 @@ bool App::paint_rows(int r0, int r1, bool damage) {
     return true;
 }
 
+void App::drop_page_bands() {
+    std::fill(m_page.owner.begin(), m_page.owner.end(), -1);
+    m_page_damage.clear();
+}
+
 bool App::paint_page_layer() {
     const bool stale = std::exchange(m_page_stale, false);
     if (!m_ren) return false;
@@ -251,8 +256,7 @@ bool App::paint_page_layer() {
         // No page on screen (a window shorter than its header and status
         // bar): what changed is painted when the page shows again, and a
         // change kept waiting would keep the loop from ever going idle.
-        std::fill(m_page.owner.begin(), m_page.owner.end(), -1);
-        m_page_damage.clear();
+        drop_page_bands();
         return false;
     }
     const int view_px = ceil_px(view * m_k) + 1;
@@ -284,10 +288,7 @@ bool App::paint_page_layer() {
         m_page_damage.clear();
     }
     if (measure) measure_page();
-    if (stale) {
-        std::fill(m_page.owner.begin(), m_page.owner.end(), -1);
-        m_page_damage.clear();
-    }
+    if (stale) drop_page_bands();
     const double scroll = m_scroll[tab];
     bool painted = false;
     // A panel whose height changed moves what lies below it: then the whole view once more.

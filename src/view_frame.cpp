@@ -181,7 +181,9 @@ App::HeaderSummary App::header_summary() const {
     return h;
 }
 
-void App::invalidate_header() { m_chrome_damage.push_back(Damage{0, top_band() - kHeaderH, m_W, kHeaderH}); }
+double App::header_row_top() const { return top_band() - kHeaderH; }
+
+void App::invalidate_header() { m_chrome_damage.push_back(Damage{0, header_row_top(), m_W, kHeaderH}); }
 
 void App::paint_header(cairo_t* cr, double W) {
     const Palette& p = m_pal;
@@ -225,7 +227,7 @@ void App::paint_header(cairo_t* cr, double W) {
     cairo_fill(cr);
 
     // Header row.
-    const double y0 = kMenuBarH + B;
+    const double y0 = header_row_top();
     const double band = top_band();
     cairo_rectangle(cr, 0, y0, W, band - y0);
     cairo_pattern_t* g = cairo_pattern_create_linear(0, y0, 0, band);
