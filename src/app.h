@@ -695,6 +695,9 @@ public:
     unsigned long m_probe_atom = 0;
     long m_probe_seq = -1;
     int m_paint_delay_ms = 0;
+    // The keys the window was given, for a test's report on a key it missed.
+    uint64_t m_keys_seen = 0;
+    SDL_Keysym m_last_key{};
     // From a click, key or wheel step to the frame that shows its effect.
     uint32_t m_input_at = 0, m_input_worst_ms = 0;
     uint64_t m_inputs_shown = 0, m_input_total_ms = 0;

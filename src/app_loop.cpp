@@ -283,6 +283,8 @@ void App::handle(const SDL_Event& e) {
         m_gpu_lost = true;
         break;
     case SDL_KEYDOWN:
+        ++m_keys_seen;
+        m_last_key = e.key.keysym;
         key(e.key.keysym);
         break;
     case SDL_TEXTINPUT:

@@ -101,7 +101,8 @@ void App::probe_answer() {
         << "confirm_ok " << m_confirm_ok << '\n'
         << "language " << L10n::currentLanguage() << '\n'
         << "key_focus " << (modal_or_menu() ? m_focus_over : m_focus_base) << '\n'
-        << "ring " << m_focus_ring << '\n';
+        << "ring " << m_focus_ring << '\n'
+        << "keys " << m_keys_seen << ' ' << SDL_GetKeyName(m_last_key.sym) << ' ' << m_last_key.mod << '\n';
     Settings s = m_settings;
     s.failed = join_indices(m_failed);
     s.failed_spares = join_indices(m_failed_spares);

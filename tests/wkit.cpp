@@ -531,7 +531,12 @@ std::string Program::stderr_text() const { return kit::read_file(m_err_path); }
 std::string Program::story() {
     const std::string state = running() ? "still running" : "ended with status " + std::to_string(m_status);
     const std::string report = kit::read_file(m_user.dir() + "/crash_report.txt");
-    return state + "\n--- stderr\n" + stderr_text() + "--- log\n" + log() +
+    // The program's state at its last answer; its settings and hits would bury it.
+    std::string answer;
+    std::istringstream lines(kit::read_file(m_probe_path));
+    for (std::string line; std::getline(lines, line);)
+        if (line.rfind("hit ", 0) != 0 && line.rfind("set ", 0) != 0) answer += line + "\n";
+    return state + "\n--- stderr\n" + stderr_text() + "--- log\n" + log() + "--- last answer to a ping\n" + answer +
            (report.empty() ? "" : "--- crash report\n" + report);
 }
 
