@@ -4,6 +4,7 @@
 #pragma once
 
 #include <fcntl.h>
+#include <poll.h>
 #include <gio/gio.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -26,17 +27,34 @@ public:
                                   "</listen><auth>EXTERNAL</auth><policy context='default'>"
                                   "<allow send_destination='*' eavesdrop='true'/><allow eavesdrop='true'/>"
                                   "<allow own='*'/></policy></busconfig>");
+        // The daemon prints its address once it accepts connections; the
+        // socket's file exists a moment before that, and a connection then is
+        // refused.
+        int ready[2];
+        if (pipe(ready) != 0) return;
         m_pid = fork();
         if (m_pid == 0) {
+            close(ready[0]);
             // It complains about fd limits it may not raise; not our concern.
             const int null_fd = open("/dev/null", O_WRONLY);
             if (null_fd >= 0) dup2(null_fd, 2);
             execl(kDaemon, kDaemon, ("--config-file=" + conf).c_str(), "--nofork", "--nopidfile",
-                  static_cast<char*>(nullptr));
+                  ("--print-address=" + std::to_string(ready[1])).c_str(), static_cast<char*>(nullptr));
             _exit(127);
         }
-        if (wkit::wait_until([&] { return access(socket.c_str(), F_OK) == 0; }, kStartMs))
-            m_address = "unix:path=" + socket;
+        close(ready[1]);
+        std::string printed;
+        wkit::wait_until(
+            [&] {
+                pollfd p = {ready[0], POLLIN, 0};
+                char buf[256];
+                ssize_t n = 0;
+                if (poll(&p, 1, 0) == 1 && (n = read(ready[0], buf, sizeof buf)) > 0) printed.append(buf, n);
+                return printed.find('\n') != std::string::npos || n < 0 || (p.revents & POLLHUP);
+            },
+            kStartMs);
+        close(ready[0]);
+        if (printed.find('\n') != std::string::npos) m_address = "unix:path=" + socket;
     }
     ~PrivateBus() { stop(); }
     PrivateBus(const PrivateBus&) = delete;
