@@ -169,6 +169,10 @@ public:
     // From this height on the banner is tall and the top band 180 high.
     static constexpr double kTallWindow = 720;
     static constexpr double kNoticeH = 34;
+    // The opaque layers' pixels: cairo's RGB24 is the X server's usual
+    // 24-bit visual, so the software renderer copies them to the window row
+    // by row instead of converting each pixel's alpha.
+    static constexpr Uint32 kOpaqueFormat = SDL_PIXELFORMAT_RGB888;
 
     App();
     ~App();

@@ -42,8 +42,10 @@ bool App::fit_layer(Layer& layer, SDL_BlendMode mode, bool* made) {
     layer.release();
     const SDL_Point most = texture_max();
     const int cw = geometry::room(pw, most.x), ch = geometry::room(ph, most.y);
-    layer.surf = gfx::new_bitmap(CAIRO_FORMAT_ARGB32, cw, ch);
-    layer.tex = SDL_CreateTexture(m_ren, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, cw, ch);
+    const bool opaque = mode == SDL_BLENDMODE_NONE;
+    layer.surf = gfx::new_bitmap(opaque ? CAIRO_FORMAT_RGB24 : CAIRO_FORMAT_ARGB32, cw, ch);
+    layer.tex = SDL_CreateTexture(m_ren, opaque ? kOpaqueFormat : Uint32{SDL_PIXELFORMAT_ARGB8888},
+                                  SDL_TEXTUREACCESS_STREAMING, cw, ch);
     if (!layer.tex || cairo_surface_status(layer.surf) != CAIRO_STATUS_SUCCESS) {
         layer.release();
         return false;

@@ -161,7 +161,7 @@ bool App::page_pass(int a, int b, const std::vector<Damage>& clips) {
     void* px = nullptr;
     int pitch = 0;
     if (SDL_LockTexture(m_page.tex, &lock, &px, &pitch) != 0) return false;
-    cairo_surface_t* s = cairo_image_surface_create_for_data(static_cast<unsigned char*>(px), CAIRO_FORMAT_ARGB32,
+    cairo_surface_t* s = cairo_image_surface_create_for_data(static_cast<unsigned char*>(px), CAIRO_FORMAT_RGB24,
                                                             m_page.pw, b - a, pitch);
     cairo_surface_set_device_scale(s, m_page.k, m_page.k);
     // Page coordinates: the pass's first row is the surface's first.
@@ -274,7 +274,7 @@ bool App::paint_page_layer() {
             const int cw = geometry::room(pw, limit.x);
             // A band to spare: the ring grows a band at a time with the view.
             const int ch = geometry::room(std::min(ph + kBandPx, most), most);
-            m_page.tex = SDL_CreateTexture(m_ren, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, cw, ch);
+            m_page.tex = SDL_CreateTexture(m_ren, kOpaqueFormat, SDL_TEXTUREACCESS_STREAMING, cw, ch);
             if (!m_page.tex) return false;
             SDL_SetTextureBlendMode(m_page.tex, SDL_BLENDMODE_NONE);
             m_page.cw = cw;
