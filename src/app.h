@@ -123,11 +123,13 @@ struct PanelMemory {
     struct Frame {
         double x = -1, w = -1, h = -1;
         double y = -1;  // where it was painted, for a repaint of the panel alone
+        unsigned pass = 0;  // the pass that painted it last
     };
     static constexpr int kPanels = 8;  // by seed
     static constexpr int kArray = 4;   // the array panel's seed
     Frame frames[kPanels];
     bool relayout = false;
+    unsigned pass = 0;
 };
 double rack_section(cairo_t* cr, double x, double y, double w, const std::string& title, int seed,
                     const Palette& p, const std::function<double(double)>& body,
@@ -361,10 +363,15 @@ public:
     bool page_pass(int a, int b, const std::vector<Damage>& clips);
     // The page with its background and focus ring into `cr`, in page
     // coordinates; keeps its hits in m_page_raw.
-    void paint_page_content(cairo_t* cr);
+    // `bodies` are left without background: the panels' bodies cover them.
+    void paint_page_content(cairo_t* cr, const std::vector<Damage>& bodies = {});
     // The page's background: the window's as it looks unscrolled, continued
-    // below the window's bottom by its last row.
-    void page_background(cairo_t* cr);
+    // below the window's bottom by its last row; not inside `bodies`.
+    void page_background(cairo_t* cr, const std::vector<Damage>& bodies);
+    // Where the panels' opaque bodies are if a pass lays them out as they
+    // were (`before`), in whole device pixels; and whether the pass did.
+    std::vector<Damage> panel_bodies(const PanelMemory& before) const;
+    bool panels_stayed(const PanelMemory& before) const;
     // The controls `id` names look different now (hover): their rectangles.
     void invalidate_hit(const std::string& id);
     // The field being typed into: its text and caret change, nothing else.

@@ -116,9 +116,21 @@ void App::PageLayer::release() {
 
 // ---- Painting the page ----
 
-void App::page_background(cairo_t* cr) {
+void App::page_background(cairo_t* cr, const std::vector<Damage>& bodies) {
     const double k = m_k;
     const long top_px = std::lround(page_top() * k);
+    cairo_save(cr);
+    if (!bodies.empty()) {
+        // Whole device pixels keep the clip a set of rectangles, which
+        // pixman fills without a mask.
+        double x0, y0, x1, y1;
+        cairo_clip_extents(cr, &x0, &y0, &x1, &y1);
+        cairo_rectangle(cr, x0, y0, x1 - x0, y1 - y0);
+        for (const Damage& b : bodies) cairo_rectangle(cr, b.x, b.y, b.w, b.h);
+        cairo_set_fill_rule(cr, CAIRO_FILL_RULE_EVEN_ODD);
+        cairo_clip(cr);
+        cairo_set_fill_rule(cr, CAIRO_FILL_RULE_WINDING);
+    }
     cairo_save(cr);
     cairo_translate(cr, 0, -top_px / k);
     gfx::window_bg(cr, m_W, m_H, m_pal);
@@ -134,9 +146,34 @@ void App::page_background(cairo_t* cr) {
     cairo_rectangle(cr, 0, below, m_W, bottom - below);
     cairo_fill(cr);
     cairo_restore(cr);
+    cairo_restore(cr);
 }
 
-void App::paint_page_content(cairo_t* cr) {
+std::vector<App::Damage> App::panel_bodies(const PanelMemory& before) const {
+    std::vector<Damage> bodies;
+    if (std::clamp(m_settings.tab, 0, 1) != 0) return bodies;
+    const double k = m_page.k;
+    for (const PanelMemory::Frame& f : before.frames) {
+        if (f.h <= 0 || f.w <= 0) continue;
+        const int x0 = ceil_px((f.x + gfx::kRackOpaqueSide) * k), x1 = floor_px((f.x + f.w - gfx::kRackOpaqueSide) * k);
+        const int y0 = ceil_px((f.y + gfx::kRackOpaqueEnd) * k), y1 = floor_px((f.y + f.h - gfx::kRackOpaqueEnd) * k);
+        if (x1 > x0 && y1 > y0) bodies.push_back(Damage{x0 / k, y0 / k, (x1 - x0) / k, (y1 - y0) / k});
+    }
+    return bodies;
+}
+
+bool App::panels_stayed(const PanelMemory& before) const {
+    for (int seed = 0; seed < PanelMemory::kPanels; ++seed) {
+        const PanelMemory::Frame &was = before.frames[seed], &is = m_panels.frames[seed];
+        if (was.h <= 0 || was.w <= 0) continue;
+        // Painted in this pass, at the same place: a panel painted before
+        // is framed at its last height (rack_section).
+        if (is.pass != m_panels.pass || is.x != was.x || is.y != was.y || is.w != was.w) return false;
+    }
+    return true;
+}
+
+void App::paint_page_content(cairo_t* cr, const std::vector<Damage>& bodies) {
     const int tab = std::clamp(m_settings.tab, 0, 1);
     // Lights count as seen where the view is, whatever this pass paints.
     cairo_save(cr);
@@ -145,7 +182,7 @@ void App::paint_page_content(cairo_t* cr) {
     cairo_clip(cr);
     gpu::begin(cr);
     cairo_restore(cr);
-    page_background(cr);
+    page_background(cr, bodies);
     m_hits.clear();
     m_hit_groups.clear();
     capture_texts(kTextPage);
@@ -170,7 +207,17 @@ bool App::page_pass(int a, int b, const std::vector<Damage>& clips) {
     cairo_t* cr = cairo_create(s);
     for (const Damage& d : clips) cairo_rectangle(cr, d.x, d.y, d.w, d.h);
     cairo_clip(cr);
-    paint_page_content(cr);
+    // Most of the view is the panels' bodies: the background under them
+    // would be painted only to be covered.
+    const PanelMemory before = m_panels;
+    ++m_panels.pass;
+    const std::vector<Damage> bodies = panel_bodies(before);
+    paint_page_content(cr, bodies);
+    if (!bodies.empty() && !panels_stayed(before)) {
+        // A panel moved: what it left behind needs its background.
+        ++m_panels.pass;
+        paint_page_content(cr);
+    }
     probe_delay();
     cairo_destroy(cr);
     cairo_surface_finish(s);

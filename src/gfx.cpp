@@ -25,7 +25,7 @@ using namespace detail;
 namespace {
 
 // Panels.
-constexpr double kRackRadius = 10;
+constexpr double kRackRadius = kRackOpaqueEnd;  // rows inside the corners' arcs are whole
 constexpr double kRackShadowDrop = 3;
 constexpr double kBrushPitch = 3;      // distance of the brushed lines
 constexpr double kScrewInset = 11;

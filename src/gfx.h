@@ -61,6 +61,9 @@ void screw(cairo_t* cr, double cx, double cy, double rot, const Palette& p);  //
 void rack(cairo_t* cr, double x, double y, double w, double h, const Palette& p,
           const Rgba& strip, bool lit, int seed, bool hot);
 void card(cairo_t* cr, double x, double y, double w, double h, const Palette& p, bool hover);
+// How far in from a rack's sides and from its top and bottom its body is
+// opaque paint, whatever the palette: nothing painted before shows there.
+constexpr double kRackOpaqueSide = 1, kRackOpaqueEnd = 10;
 void display(cairo_t* cr, double x, double y, double w, double h, const Palette& p, bool grid);
 Rgba vu_color(double f, const Palette& p);
 // Gradient title, vertically centred on y; returns its width.

@@ -112,7 +112,7 @@ double rack_section(cairo_t* cr, double x, double y, double w, const std::string
         if (drawn != h) memory.relayout = true;
         h = drawn;
     }
-    last = PanelMemory::Frame{x, w, h, y};
+    last = PanelMemory::Frame{x, w, h, y, memory.pass};
     return y + h;
 }
 
