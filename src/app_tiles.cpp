@@ -31,18 +31,21 @@
 // Why this and not a texture of the whole page: the first frame would paint
 // the whole page, two to three views, instead of one; a ring costs one and a
 // half views of memory whatever the page's length, and needs no texture
-// taller than a renderer allows. Measured with bench_window on the 2-core
-// test machine, software renderer, 3840 x 2160 at a scale of 2, as the
-// median processor time of the window's thread from an event to the frame
-// that shows it: painting the whole window, which every scroll step cost
-// before, takes 9 to 12 ms before its upload (BM_BaseRepaint1080/2); a
-// scroll frame now takes 3.2 ms against a floor of 2.8 ms (a bare SDL
-// program copying one full-window texture to the screen), a hover 4.5 ms, a
-// click on a chip 14 ms and on a drive 23 ms (the page painter's whole
-// pass), and a resize 320 ms, of which SDL alone spends 106 ms making its
-// window's bitmap anew; the rest is the view painted with cold caches. At
-// 1920 x 1080 and a scale of 1: 0.9, 2.1, 6.7, 6.7 and 72 ms (SDL alone 29
-// ms on a resize), floor 0.75 ms.
+// taller than a renderer allows.
+//
+// At 4K the cost is memory bandwidth, not drawing: a view is 30 MB of
+// pixels, and each pass over it (background, panels, copy to the screen)
+// costs milliseconds. So the page is kept in the window's own pixel format,
+// which the software renderer copies to the screen row by row, and the
+// background is not painted under the panels' opaque bodies. Measured with
+// bench_window on a 2-core test machine, software renderer, 3840 x 2160 at
+// a scale of 2, as the median processor time of the window's thread from an
+// event to the frame that shows it, beside a floor (a bare SDL program
+// copying one full-window texture to the screen) of 4.5 to 6 ms: a scroll
+// frame 4.3 to 5.2 ms, no more than the floor; a hover 6.2 to 6.4 ms; a
+// click on a chip 17 to 19 ms, which repaints the whole view; painting the
+// whole window, which every scroll step cost before the ring, takes 9 to
+// 12 ms before its upload on a faster machine (BM_BaseRepaint1080/2).
 #include <algorithm>
 #include <array>
 #include <cmath>
