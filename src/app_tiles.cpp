@@ -218,7 +218,6 @@ bool App::page_pass(int a, int b, const std::vector<Damage>& clips) {
     paint_page_content(cr, bodies);
     if (!bodies.empty() && !panels_stayed(before)) {
         // A panel moved: what it left behind needs its background.
-        ++m_panels.pass;
         paint_page_content(cr);
     }
     probe_delay();
