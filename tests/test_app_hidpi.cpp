@@ -28,6 +28,10 @@ constexpr int kStrip = 8;
 // accelerated bars stay well below it; a strip holding other rows of the
 // page, or rows painted at another scroll, goes far above it.
 constexpr double kStripTolerance = 2;
+// A few pixels of stale paint (a panel's corner, one control) leave the
+// strips' means alone; both renderers match a fresh painting pixel for
+// pixel here, so more than a stray few pixels far off is a fault.
+constexpr int kFarOff = 40, kStrayPixels = 8;
 
 // English in the light theme, whatever the machine's language.
 void seed(const wkit::User& u, const std::function<void(Settings&)>& change) {
@@ -63,7 +67,7 @@ testing::AssertionResult shows_fresh_painting(wkit::Program& p) {
         cairo_set_source_surface(fresh.cr, over.s, 0, 0);
         cairo_paint(fresh.cr);
         double worst = 0;
-        int worst_row = 0;
+        int worst_row = 0, far = 0, far_x = 0, far_y = 0;
         // Both pictures are opaque, so their stored words are their colours.
         const unsigned char *shown = screen->data(), *painted = fresh.data();
         for (int y0 = 0; y0 + kStrip <= fresh.h; y0 += kStrip) {
@@ -71,9 +75,18 @@ testing::AssertionResult shows_fresh_painting(wkit::Program& p) {
             for (int y = y0; y < y0 + kStrip; ++y) {
                 const auto* s = reinterpret_cast<const uint32_t*>(shown + y * screen->stride());
                 const auto* o = reinterpret_cast<const uint32_t*>(painted + y * fresh.stride());
-                for (int x = 0; x < fresh.w; ++x)
-                    for (int shift = 0; shift < 24; shift += 8)
-                        sum += std::abs(int(s[x] >> shift & 0xFF) - int(o[x] >> shift & 0xFF));
+                for (int x = 0; x < fresh.w; ++x) {
+                    int most = 0;
+                    for (int shift = 0; shift < 24; shift += 8) {
+                        const int d = std::abs(int(s[x] >> shift & 0xFF) - int(o[x] >> shift & 0xFF));
+                        sum += d;
+                        most = std::max(most, d);
+                    }
+                    if (most > kFarOff && far++ == 0) {
+                        far_x = x;
+                        far_y = y;
+                    }
+                }
             }
             const double mean = sum / (3.0 * kStrip * fresh.w);
             if (mean > worst) {
@@ -81,9 +94,10 @@ testing::AssertionResult shows_fresh_painting(wkit::Program& p) {
                 worst_row = y0;
             }
         }
-        if (worst <= kStripTolerance) return testing::AssertionSuccess();
-        return testing::AssertionFailure() << "rows " << worst_row << " to " << worst_row + kStrip
-                                           << " differ by " << worst << " at scroll " << f.get("scroll");
+        if (worst <= kStripTolerance && far <= kStrayPixels) return testing::AssertionSuccess();
+        return testing::AssertionFailure() << "rows " << worst_row << " to " << worst_row + kStrip << " differ by "
+                                           << worst << "; " << far << " pixels far off, the first at (" << far_x
+                                           << ", " << far_y << "); at scroll " << f.get("scroll");
     }
     return testing::AssertionFailure() << "the window never held still";
 }
