@@ -445,12 +445,26 @@ bool Program::key(const std::string& keys) {
     // xdotool presses and releases: starting it costs more than the keys.
     std::vector<std::string> cmd = {"xdotool", "key", "--window", m_wid, "--clearmodifiers", "--delay", "0", keys,
                                     "keyup"};
+    long presses = 1;
     size_t from = 0;
-    for (size_t plus; (plus = keys.find('+', from)) != std::string::npos; from = plus + 1)
+    for (size_t plus; (plus = keys.find('+', from)) != std::string::npos; from = plus + 1, ++presses)
         cmd.push_back(keys.substr(from, plus - from));
     cmd.push_back(keys.substr(from));
+    const long seen = std::atol(m_frame.get("keys").c_str());
     x_run(m_display, cmd);
-    return sync();
+    if (!sync()) return false;
+    // A press the window never got fails here, not at a later step that
+    // needed it, with what tells a late press from a lost one.
+    auto got = [&] { return std::atol(m_frame.get("keys").c_str()) >= seen + presses; };
+    if (got()) return true;
+    const std::string first = m_frame.get("keys"), focus = m_frame.get("focus");
+    std::string x_focus = x_run(m_display, {"xdotool", "getwindowfocus"});
+    while (!x_focus.empty() && x_focus.back() == '\n') x_focus.pop_back();
+    const bool late = wait_until([&] { return sync() && got(); }, kSyncMs);
+    g_report("the window got fewer than " + std::to_string(presses) + " key presses for " + keys + ": keys " + first +
+             ", focus " + focus + ", X focus on " + x_focus + ", window " + m_wid +
+             (late ? "; the rest came later" : "; then keys " + m_frame.get("keys")));
+    return false;
 }
 
 bool Program::type(const std::string& text) {
