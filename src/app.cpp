@@ -142,7 +142,7 @@ void App::changed() {
     // A figure changes the page and, of the frame, only the header's summary.
     const HeaderSummary header = header_summary();
     recompute();
-    invalidate_page();
+    refigure_page();
     if (header_summary() != header) invalidate_header();
     queue_save();
 }

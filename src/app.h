@@ -200,6 +200,8 @@ public:
     void invalidate() { m_dirty = true; }
     // The page's content changed: every band is painted again, the frame is kept.
     void invalidate_page() { m_page_stale = true; }
+    // The page's figures changed: what the page draws differently is painted again.
+    void refigure_page() { m_page_refigure = true; }
     void invalidate_header();
     // Every band of the ring to be painted afresh, what waited to be painted with them.
     void drop_page_bands();
@@ -344,8 +346,13 @@ public:
     bool paint_page_layer();
     // The largest texture the renderer takes, in pixels; very large when it does not say.
     SDL_Point texture_max() const;
-    // Lays the page out at the window's width without drawing it.
-    void measure_page();
+    // Lays the page out at the window's width without drawing it; false
+    // when a panel came out at another height than it was painted at.
+    bool measure_page();
+    // Lays the changed page out and marks what it now draws differently;
+    // false when that cannot tell (a panel changed height, nothing to
+    // compare with) and the whole page must be painted.
+    bool damage_refigured();
     // Paints bands beside the view while nothing else happens; true when it painted.
     bool prefetch_page();
     // Device rows of the page that painting ahead fills: below the view,
@@ -683,7 +690,10 @@ public:
     std::vector<Hit> m_page_raw, m_chrome_hits;
     Layer m_thumb;
     bool m_view_moved = false;
-    bool m_page_stale = false;
+    bool m_page_stale = false, m_page_refigure = false;
+    // What the last pass drew over the whole calculator page (gfx::record).
+    std::vector<gfx::Drawn> m_drawn;
+    bool m_drawn_ok = false;
     uint32_t m_last_input = 0;
 
     // Loop bookkeeping.

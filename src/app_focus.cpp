@@ -257,7 +257,7 @@ bool App::paint_focus_ring(cairo_t* cr, const std::vector<Hit>& hits, const std:
         gfx::rounded(cr, x0 - kRingGap, y0 - kRingGap, x1 - x0 + 2 * kRingGap, y1 - y0 + 2 * kRingGap, kRingRadius);
         gfx::set(cr, m_pal.accent);
         cairo_set_line_width(cr, kRingWidth);
-        cairo_stroke(cr);
+        gfx::stroke(cr);
         return true;
     }
     return false;

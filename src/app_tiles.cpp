@@ -21,12 +21,16 @@
 //
 // A change that touches one thing is painted as a rectangle: a hover change
 // repaints the two controls that changed look, a failed drive the array
-// panel. A changed figure repaints the view, and of the frame only the
-// header row, when its summary changed. The page painter runs whole (it lays
-// out and registers every hit and bar) but cairo draws only inside the
-// clip, straight into the locked texture rows, and only those rows are
-// uploaded. A panel that changes height widens the repaint to the whole
-// view.
+// panel. A changed figure (a chip, a stepper, a typed value) changes a few
+// texts, chips and bars among hundreds of drawings: every pass notes each
+// drawing's box and a hash of what it drew (gfx::record), so the page is
+// laid out once without drawing, and only the boxes whose drawings differ
+// from the last pass's are painted, gathered into a few rectangles of
+// tiles; of the frame, only the header row, when its summary changed. The
+// page painter runs whole (it lays out and registers every hit and bar) but
+// cairo draws only inside the clip, straight into the locked texture rows,
+// and only those rows are uploaded. A panel that changes height widens the
+// repaint to the whole view.
 //
 // Why this and not a texture of the whole page: the first frame would paint
 // the whole page, two to three views, instead of one; a ring costs one and a
@@ -43,13 +47,15 @@
 // event to the frame that shows it, beside a floor (a bare SDL program
 // copying one full-window texture to the screen) of 4.5 to 6 ms: a scroll
 // frame 4.3 to 5.2 ms, no more than the floor; a hover 6.2 to 6.4 ms; a
-// click on a chip 17 to 19 ms, which repaints the whole view; painting the
-// whole window, which every scroll step cost before the ring, takes 9 to
-// 12 ms before its upload on a faster machine (BM_BaseRepaint1080/2).
+// click on a disk size 11 ms beside a floor of 5.1 to 5.7, where painting
+// the whole view took 17 to 18; painting the whole window, which every
+// scroll step cost before the ring, takes 9 to 12 ms before its upload on
+// a faster machine (BM_BaseRepaint1080/2).
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <map>
 #include <utility>
 #include <vector>
 
@@ -64,6 +70,7 @@ constexpr double kRingViews = 1.5;
 // How far a control's hover look or a panel's shadow reaches past its rectangle.
 constexpr double kHoverReach = 3, kPanelReach = 10;
 constexpr double kThumbColumn = 12;  // the scroll bar's strip at the right edge
+constexpr int kDamageTile = 32;      // device pixels: what a changed figure repaints is made of these
 
 int floor_px(double v) { return static_cast<int>(std::floor(v + 1e-6)); }
 int ceil_px(double v) { return static_cast<int>(std::ceil(v - 1e-6)); }
@@ -215,11 +222,16 @@ bool App::page_pass(int a, int b, const std::vector<Damage>& clips) {
     const PanelMemory before = m_panels;
     ++m_panels.pass;
     const std::vector<Damage> bodies = panel_bodies(before);
+    m_drawn.clear();
+    gfx::record(&m_drawn);
     paint_page_content(cr, bodies);
     if (!bodies.empty() && !panels_stayed(before)) {
         // A panel moved: what it left behind needs its background.
+        m_drawn.clear();
         paint_page_content(cr);
     }
+    gfx::record(nullptr);
+    m_drawn_ok = std::clamp(m_settings.tab, 0, 1) == 0;
     probe_delay();
     cairo_destroy(cr);
     cairo_surface_finish(s);
@@ -228,7 +240,7 @@ bool App::page_pass(int a, int b, const std::vector<Damage>& clips) {
     return true;
 }
 
-void App::measure_page() {
+bool App::measure_page() {
     // A new width rewraps texts and changes the panels' heights. Laid out
     // once without drawing (an empty clip), the page is then drawn once at
     // the right heights, instead of drawn at the old ones and again.
@@ -237,10 +249,75 @@ void App::measure_page() {
     cairo_t* cr = cairo_create(s);
     cairo_rectangle(cr, 0, 0, 0, 0);
     cairo_clip(cr);
+    m_drawn.clear();
+    gfx::record(&m_drawn);
     paint_page_content(cr);
+    gfx::record(nullptr);
+    m_drawn_ok = std::clamp(m_settings.tab, 0, 1) == 0;
     cairo_destroy(cr);
     cairo_surface_destroy(s);
-    m_panels.relayout = false;
+    return !std::exchange(m_panels.relayout, false);
+}
+
+bool App::damage_refigured() {
+    // A changed figure touches a few texts, chips and bars; the rest of the
+    // page draws as before. Laying the page out costs a fraction of painting
+    // the view at device resolution, so the page is laid out without drawing
+    // and only what it now draws differently is painted. A panel of another
+    // height moves everything below it: that is painted whole.
+    const bool comparable = m_drawn_ok;
+    std::vector<gfx::Drawn> was = std::move(m_drawn);
+    if (!measure_page() || !comparable || !m_drawn_ok) return false;
+    const double k = m_page.k;
+    // The boxes, a device pixel wider for antialiasing past them, go onto
+    // a grid of tiles, and the tiles join into a few rectangles: a clip of
+    // a hundred small rectangles cost more in every drawing call than the
+    // pixels it spared.
+    std::map<int, std::vector<char>> rows;
+    const int cols = (m_page.pw + kDamageTile - 1) / kDamageTile;
+    for (const gfx::Drawn& d : gfx::changed(std::move(was), m_drawn)) {
+        const int c0 = std::clamp(floor_px(d.x0 * k - 1) / kDamageTile, 0, cols);
+        const int c1 = std::clamp(ceil_px(d.x1 * k + 1) / kDamageTile + 1, 0, cols);
+        const int r0 = std::max(0, floor_px(d.y0 * k - 1) / kDamageTile), r1 = ceil_px(d.y1 * k + 1) / kDamageTile + 1;
+        for (int r = r0; r < r1; ++r) {
+            std::vector<char>& row = rows[r];
+            row.resize(static_cast<size_t>(cols));
+            std::fill(row.begin() + c0, row.begin() + c1, 1);
+        }
+    }
+    // Runs of tiles in a row; a run that continues one of the row above makes it taller.
+    std::vector<std::array<int, 4>> open;  // c0, c1, first row, rows
+    auto close = [&](const std::array<int, 4>& o) {
+        m_page_damage.push_back(Damage{o[0] * kDamageTile / k, o[2] * kDamageTile / k, (o[1] - o[0]) * kDamageTile / k,
+                                       o[3] * kDamageTile / k});
+    };
+    int last_row = -2;
+    for (const auto& [r, row] : rows) {
+        std::vector<std::array<int, 4>> next;
+        for (int c = 0; c < cols;) {
+            if (!row[static_cast<size_t>(c)]) {
+                ++c;
+                continue;
+            }
+            const int from = c;
+            while (c < cols && row[static_cast<size_t>(c)]) ++c;
+            auto same = std::find_if(open.begin(), open.end(), [&](const std::array<int, 4>& o) {
+                return r == last_row + 1 && o[0] == from && o[1] == c;
+            });
+            if (same != open.end()) {
+                next.push_back({from, c, (*same)[2], (*same)[3] + 1});
+                *same = {0, 0, 0, 0};
+            } else {
+                next.push_back({from, c, r, 1});
+            }
+        }
+        for (const auto& o : open)
+            if (o[3] > 0) close(o);
+        open = std::move(next);
+        last_row = r;
+    }
+    for (const auto& o : open) close(o);
+    return true;
 }
 
 bool App::paint_rows(int r0, int r1, bool damage) {
@@ -296,6 +373,7 @@ void App::drop_page_bands() {
 
 bool App::paint_page_layer() {
     const bool stale = std::exchange(m_page_stale, false);
+    const bool refigure = std::exchange(m_page_refigure, false);
     if (!m_ren) return false;
     int pw = 0, oh = 0;
     SDL_GetRendererOutputSize(m_ren, &pw, &oh);
@@ -337,7 +415,7 @@ bool App::paint_page_layer() {
         m_page_damage.clear();
     }
     if (measure) measure_page();
-    if (stale) drop_page_bands();
+    if (stale || (refigure && !measure && !damage_refigured())) drop_page_bands();
     const double scroll = m_scroll[tab];
     bool painted = false;
     // A panel whose height changed moves what lies below it: then the whole view once more.
@@ -419,7 +497,8 @@ void App::invalidate_panel(int seed) {
 }
 
 bool App::base_due() const {
-    return m_dirty || m_view_moved || m_page_stale || !m_page_damage.empty() || !m_chrome_damage.empty();
+    return m_dirty || m_view_moved || m_page_stale || m_page_refigure || !m_page_damage.empty() ||
+           !m_chrome_damage.empty();
 }
 
 // ---- Hits ----

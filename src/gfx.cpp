@@ -99,7 +99,7 @@ void draw_window_bg(cairo_t* cr, double w, double h, const Rgba& top, const Rgba
         stop(g, 1, bottom);
         cairo_set_source(cr, g);
         cairo_pattern_destroy(g);
-        cairo_fill(cr);
+        gfx::fill(cr);
         return;
     }
     // Straight into the target's pixels where the clip is a list of
@@ -233,7 +233,7 @@ void screw(cairo_t* cr, double cx, double cy, double rot, const Palette& p) {
     cairo_line_to(cr, cx + dx, cy + dy);
     pen(cr, 1.2, CAIRO_LINE_CAP_BUTT, CAIRO_LINE_JOIN_MITER);
     set(cr, hex(p.dark ? "#0B0B0B" : "#6E6A64"));
-    cairo_stroke(cr);
+    gfx::stroke(cr);
 }
 
 namespace {
@@ -264,7 +264,7 @@ void draw_rack(cairo_t* cr, double x, double y, double w, double h, const Palett
     }
     pen(cr, 1, CAIRO_LINE_CAP_BUTT, CAIRO_LINE_JOIN_MITER);
     set(cr, p.dark ? rgb(1, 1, 1, 0.024) : rgb(0, 0, 0, 0.035));
-    cairo_stroke(cr);
+    gfx::stroke(cr);
     cairo_restore(cr);
 
     rounded(cr, x + 0.5, y + 0.5, w - 1, h - 1, kRackRadius);
@@ -275,12 +275,12 @@ void draw_rack(cairo_t* cr, double x, double y, double w, double h, const Palett
     else
         set(cr, p.panel_edge);
     pen(cr, 1, CAIRO_LINE_CAP_BUTT, CAIRO_LINE_JOIN_MITER);
-    cairo_stroke(cr);
+    gfx::stroke(cr);
 
     cairo_move_to(cr, x + 10, y + 1.5);
     cairo_line_to(cr, x + w - 10, y + 1.5);
     set(cr, p.shine);
-    cairo_stroke(cr);
+    gfx::stroke(cr);
 
     // A panel too narrow for the strip still glows when lit.
     if (strip.a > 0) {
@@ -350,10 +350,10 @@ void framed_box(cairo_t* cr, double x, double y, double w, double h, double r, c
                      cairo_new_path(c);
                      rounded(c, x, y, w, h, r);
                      set(c, fill);
-                     cairo_fill_preserve(c);
+                     gfx::fill_preserve(c);
                      set(c, edge);
                      cairo_set_line_width(c, line_width);
-                     cairo_stroke(c);
+                     gfx::stroke(c);
                      cairo_restore(c);
                  });
 }
@@ -372,7 +372,7 @@ void draw_display(cairo_t* cr, double x, double y, double w, double h, const Pal
     rounded(cr, x + 0.5, y + 0.5, w - 1, h - 1, kDisplayRadius);
     set(cr, with_alpha(p.slot_edge, p.dark ? 0.9 : 0.8));
     pen(cr, 1, CAIRO_LINE_CAP_BUTT, CAIRO_LINE_JOIN_MITER);
-    cairo_stroke(cr);
+    gfx::stroke(cr);
 
     cairo_save(cr);
     rounded(cr, x + 1, y + 1, w - 2, h - 2, kDisplayRadius - 1);
@@ -435,7 +435,7 @@ double rainbow_text(cairo_t* cr, const std::string& s, double x, double y, doubl
     cairo_move_to(cr, x - lx, y - h / 2 - ly);
     pango_cairo_layout_path(cr, lay);
     cairo_set_source(cr, g);
-    cairo_fill(cr);
+    gfx::fill(cr);
     cairo_pattern_destroy(g);
     g_object_unref(lay);
     return w;

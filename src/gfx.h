@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <functional>
 #include <string>
+#include <vector>
 
 typedef struct _PangoLayout PangoLayout;
 typedef struct _PangoFontDescription PangoFontDescription;
@@ -147,6 +148,36 @@ struct DrawnText {
 };
 using TextSink = std::function<void(DrawnText&&)>;
 void set_text_sink(const TextSink* sink);
+
+// What a pass draws, noted so that two layouts of a page can be compared
+// without drawing either: every drawing of the page goes through show_layout,
+// a kept bitmap or fill and stroke below, which note its box (in the
+// coordinates of the context's matrix, without the surface's device scale)
+// and a hash of what it puts there. Unset, noting costs nothing.
+struct Drawn {
+    double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+    size_t hash = 0;
+};
+void record(std::vector<Drawn>* into);
+bool noting();
+// Notes the user-space box (x, y, w, h) as drawn with content `hash`.
+void note(cairo_t* cr, double x, double y, double w, double h, size_t hash);
+// While one lives, nothing is noted: a kept bitmap notes itself, not what
+// draws it.
+struct Unnoted {
+    Unnoted();
+    ~Unnoted();
+    Unnoted(const Unnoted&) = delete;
+    Unnoted& operator=(const Unnoted&) = delete;
+};
+// cairo_fill, cairo_fill_preserve and cairo_stroke, noted: the path's box,
+// and a hash of the path, the source, the matrix and the pen.
+void fill(cairo_t* cr);
+void fill_preserve(cairo_t* cr);
+void stroke(cairo_t* cr);
+// The boxes drawn in one list and not alike in the other: where a page
+// painted as `was` must be painted again to look like `now`.
+std::vector<Drawn> changed(std::vector<Drawn> was, std::vector<Drawn> now);
 
 // The building blocks of the calls above, for painters that need a layout
 // of their own. The caller releases the layout with g_object_unref.

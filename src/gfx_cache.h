@@ -23,8 +23,10 @@
 #include <initializer_list>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "gfx.h"
 #include "gfx_bitmap.h"
 
 namespace gfx::detail {
@@ -109,6 +111,9 @@ inline ToDevice to_device(cairo_t* cr) {
 template <class Draw>
 inline void paint_cached(cairo_t* cr, const char* family, size_t keep, const std::string& key, double x,
                   double y, double w, double h, bool opaque, bool second_use, Draw&& draw) {
+    // Noted as one drawing, wherever the clip is, by what shapes it.
+    if (noting()) note(cr, x, y, w, h, std::hash<std::string>{}(key) * 31 + std::hash<std::string_view>{}(family));
+    const Unnoted by_key;
     // Nothing of the box inside the clip: nothing to draw, and no bitmap to
     // make for a band or a measuring pass that does not show it.
     double cx0 = 0, cy0 = 0, cx1 = 0, cy1 = 0;

@@ -24,13 +24,13 @@ inline void fill_vertical(cairo_t* cr, double y0, double y1, const Rgba& top, co
     stop(g, 0, top);
     stop(g, 1, bottom);
     cairo_set_source(cr, g);
-    cairo_fill(cr);
+    gfx::fill(cr);
     cairo_pattern_destroy(g);
 }
 
 inline void fill_with(cairo_t* cr, const Rgba& c) {
     set(cr, c);
-    cairo_fill(cr);
+    gfx::fill(cr);
 }
 
 inline void pen(cairo_t* cr, double lw, cairo_line_cap_t cap, cairo_line_join_t join) {

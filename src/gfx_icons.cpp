@@ -30,7 +30,7 @@ void arrow(cairo_t* cr, double cx, double cy, double s, bool up, const Rgba& c) 
     cairo_line_to(cr, cx + 0.36 * s, cy + 0.1 * e);
     pen(cr, std::max(0.16 * s, 1.4), CAIRO_LINE_CAP_ROUND, CAIRO_LINE_JOIN_ROUND);
     set(cr, c);
-    cairo_stroke(cr);
+    gfx::stroke(cr);
 }
 
 void gear(cairo_t* cr, double cx, double cy, double r, const Rgba& c) {
@@ -53,7 +53,7 @@ void icon_copy(cairo_t* cr, double cx, double cy, double r, const Rgba& c) {
     rounded(cr, cx - 0.3 * r, cy - 0.45 * r, 1.25 * r, 1.4 * r, 0.18 * r);
     pen(cr, std::max(0.16 * r, 1.4), CAIRO_LINE_CAP_BUTT, CAIRO_LINE_JOIN_ROUND);
     set(cr, c);
-    cairo_stroke(cr);
+    gfx::stroke(cr);
 }
 
 void device_button(cairo_t* cr, double x, double y, double s, int kind, bool hot, const Palette& p) {
@@ -63,7 +63,7 @@ void device_button(cairo_t* cr, double x, double y, double s, int kind, bool hot
     rounded(cr, x + 0.5, y + 0.5, s - 1, s - 1, kButtonRadius);
     set(cr, p.panel_edge);
     pen(cr, 1, CAIRO_LINE_CAP_BUTT, CAIRO_LINE_JOIN_MITER);
-    cairo_stroke(cr);
+    gfx::stroke(cr);
     const Rgba ic = hot ? p.text_strong : p.text;
     if (kind == 0)
         gear(cr, x + s / 2, y + s / 2, 0.27 * s, ic);
@@ -87,7 +87,7 @@ void cross(cairo_t* cr, double cx, double cy, double r, const Rgba& c, double lw
     cairo_line_to(cr, cx - r, cy + r);
     pen(cr, lw, CAIRO_LINE_CAP_ROUND, CAIRO_LINE_JOIN_ROUND);
     set(cr, c);
-    cairo_stroke(cr);
+    gfx::stroke(cr);
 }
 
 void check(cairo_t* cr, double cx, double cy, double r, const Rgba& c, double lw) {
@@ -97,7 +97,7 @@ void check(cairo_t* cr, double cx, double cy, double r, const Rgba& c, double lw
     cairo_line_to(cr, cx + r, cy - 0.7 * r);
     pen(cr, lw, CAIRO_LINE_CAP_ROUND, CAIRO_LINE_JOIN_ROUND);
     set(cr, c);
-    cairo_stroke(cr);
+    gfx::stroke(cr);
 }
 
 void shield(cairo_t* cr, double cx, double cy, double r, const Rgba& c) {
@@ -123,7 +123,7 @@ void minus_plus(cairo_t* cr, double cx, double cy, double r, bool plus, const Rg
     }
     pen(cr, std::max(0.28 * r, 1.6), CAIRO_LINE_CAP_ROUND, CAIRO_LINE_JOIN_ROUND);
     set(cr, c);
-    cairo_stroke(cr);
+    gfx::stroke(cr);
 }
 
 // ---- Logo and drive bay ----
@@ -135,7 +135,7 @@ void app_logo(cairo_t* cr, double cx, double cy, double r, const Palette& /*p*/)
     rounded(cr, cx - r, cy - r, 2 * r, 2 * r, 0.42 * r);
     pen(cr, std::max(0.05 * r, 1.0), CAIRO_LINE_CAP_BUTT, CAIRO_LINE_JOIN_MITER);
     set(cr, rgb(1, 1, 1, 0.16));
-    cairo_stroke(cr);
+    gfx::stroke(cr);
 
     const double b = 1.34 * r, e = 0.4 * r, gap = 0.13 * r;
     const double left = cx - b / 2;
@@ -182,14 +182,14 @@ void draw_drive(cairo_t* cr, double x, double y, double w, double h, const Palet
             cairo_set_dash(cr, kDash, 2, 0);
         }
     }
-    cairo_stroke(cr);
+    gfx::stroke(cr);
     cairo_set_dash(cr, nullptr, 0, 0);
 
     cairo_move_to(cr, x + 7, y + 1.5);
     cairo_line_to(cr, x + w - 7, y + 1.5);
     cairo_set_line_width(cr, 1);
     set(cr, p.shine);
-    cairo_stroke(cr);
+    gfx::stroke(cr);
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include <list>
 #include <map>
 #include <memory>
+#include <string_view>
 #include <unordered_map>
 #include <utility>
 
@@ -258,6 +259,47 @@ PangoLayout* layout(cairo_t* cr, const std::string& s, const TextStyle& st, bool
 
 // ---- Drawing and measuring ----
 
+namespace {
+
+// A text is noted by what pango lays out (words, fonts, attributes,
+// wrapping) and its colour and place, over its ink and its logical box.
+void note_layout(cairo_t* cr, PangoLayout* lay, const Rgba& c) {
+    if (!noting()) return;
+    PangoRectangle ink{}, logical{};
+    pango_layout_get_pixel_extents(lay, &ink, &logical);
+    const int x0 = std::min(ink.x, logical.x), y0 = std::min(ink.y, logical.y);
+    const int x1 = std::max(ink.x + ink.width, logical.x + logical.width);
+    const int y1 = std::max(ink.y + ink.height, logical.y + logical.height);
+    const char* text = pango_layout_get_text(lay);
+    const PangoFontDescription* f = pango_layout_get_font_description(lay);
+    cairo_matrix_t m;
+    cairo_get_matrix(cr, &m);
+    // The attributes are few and fixed per kind of text (tabular figures):
+    // whether there are any tells the kinds apart.
+    const double facts[] = {m.xx,
+                            m.yx,
+                            m.xy,
+                            m.yy,
+                            m.x0,
+                            m.y0,
+                            c.r,
+                            c.g,
+                            c.b,
+                            c.a,
+                            double(pango_layout_get_width(lay)),
+                            double(pango_layout_get_alignment(lay)),
+                            double(pango_layout_get_ellipsize(lay)),
+                            double(pango_layout_get_wrap(lay)),
+                            double(f ? pango_font_description_hash(f) : 0),
+                            pango_layout_get_attributes(lay) ? 1.0 : 0.0};
+    const size_t hash = std::hash<std::string_view>{}(text ? text : "") * 31 +
+                        std::hash<std::string_view>{}(
+                            std::string_view(reinterpret_cast<const char*>(facts), sizeof facts));
+    note(cr, x0, y0, x1 - x0, y1 - y0, hash);
+}
+
+}  // namespace
+
 void show_layout(cairo_t* cr, PangoLayout* lay, double x, double y, const Rgba& c) {
     set(cr, c);
     double ux = x, uy = y;
@@ -279,6 +321,7 @@ void show_layout(cairo_t* cr, PangoLayout* lay, double x, double y, const Rgba& 
     m.y0 = (std::round(uy * sy * kRowSteps) / kRowSteps + 0.5 / kRowSteps) / sy;
     cairo_save(cr);
     cairo_set_matrix(cr, &m);
+    note_layout(cr, lay, c);
     cairo_new_path(cr);
     cairo_move_to(cr, 0, 0);
     pango_cairo_show_layout(cr, lay);

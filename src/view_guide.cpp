@@ -241,7 +241,7 @@ double App::paint_guide(cairo_t* cr, double W) {
         ry += kSeparatorGap;
         cairo_rectangle(cr, kHeadX, ry, hw, 1);
         gfx::set(cr, p.panel_edge);
-        cairo_fill(cr);
+        gfx::fill(cr);
         ry += kTerminalGap;
         return ry + para(cr, L10n::tr("g.terminal"), kHeadX, ry, hw, kTerminalSize, p.dim) + kHeadBottom;
     }, p.accent, false, kHeadSeed);
@@ -263,7 +263,7 @@ double App::paint_guide(cairo_t* cr, double W) {
             cairo_new_path(cr);
             cairo_arc(cr, kBadgeX, sy + kTitleDy, kBadgeR, 0, 2 * M_PI);
             gfx::set(cr, s.warn ? p.err : p.chip_on);
-            cairo_fill(cr);
+            gfx::fill(cr);
             gfx::TextStyle num = line_style(kBadgeSize, true, 0);
             num.align = gfx::Align::Center;
             num.tnum = true;
@@ -298,10 +298,10 @@ double App::paint_guide(cairo_t* cr, double W) {
                 const bool hot = m_hover == id;
                 gfx::rounded(cr, bx, by, copy_w, kCopyH, kCopyR);
                 gfx::set(cr, copied ? p.chip_on : hot ? p.button_hot : p.button);
-                cairo_fill_preserve(cr);
+                gfx::fill_preserve(cr);
                 gfx::set(cr, copied ? p.chip_on : p.panel_edge);
                 cairo_set_line_width(cr, 1);
-                cairo_stroke(cr);
+                gfx::stroke(cr);
                 if (copied)
                     gfx::check(cr, bx + kCopyIconDx, by + kCopyH / 2, kCopyCheckR, p.chip_on_text, kCheckLw);
                 else
@@ -335,7 +335,7 @@ double App::paint_guide(cairo_t* cr, double W) {
                     if (l.kind == 1 || l.kind == 2) {
                         gfx::rounded(cr, kExBarX, ly, kExBarW, kExBarH, kExBarR);
                         gfx::set(cr, bar);
-                        cairo_fill(cr);
+                        gfx::fill(cr);
                     }
                     mono(cr, l.text, l.kind == 1 ? p.err : p.text, true, kExTextX, ly, 0);
                     ++row;
@@ -355,7 +355,7 @@ double App::paint_guide(cairo_t* cr, double W) {
                     cairo_move_to(cr, ax + kArrowHead, ay - kArrowHead);
                     cairo_line_to(cr, ax, ay);
                     cairo_line_to(cr, ax + kArrowHead, ay + kArrowHead);
-                    cairo_stroke(cr);
+                    gfx::stroke(cr);
                     const double rw = kStepX + cw - kBoxInnerPad - (ax + kRemarkArrow);
                     gfx::text(cr, l.remark, ax + kRemarkArrow, ay, bar, line_style(kRemarkSize, false, rw));
                 }
@@ -373,10 +373,10 @@ double App::paint_guide(cairo_t* cr, double W) {
                                                gfx::Align::Left, false, false);
                 gfx::rounded(cr, kStepX, sy, cw, th + 2 * kTipPad, kTipR);
                 gfx::set(cr, gfx::with_alpha(p.accent, kTipFill));
-                cairo_fill_preserve(cr);
+                gfx::fill_preserve(cr);
                 gfx::set(cr, gfx::with_alpha(p.accent, kTipEdge));
                 cairo_set_line_width(cr, 1);
-                cairo_stroke(cr);
+                gfx::stroke(cr);
                 gfx::dot(cr, kTipDotX, sy + kTipDotDy, kTipDotR, p.accent);
                 para(cr, s.tip, kTipX, sy + kTipPad, cw - kTipIndent, kTextSize, p.text);
                 sy += th + kTipAfter;

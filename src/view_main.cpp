@@ -189,14 +189,14 @@ void App::stepper(cairo_t* cr, double x, double y, double w, double h, const std
     if (editing) {
         gfx::rounded(cr, ax, y + 5, aw, h - 10, 6);
         gfx::set(cr, gfx::with_alpha(p.accent, 0.14));
-        cairo_fill_preserve(cr);
+        gfx::fill_preserve(cr);
         gfx::set(cr, gfx::with_alpha(p.accent, 0.8));
         cairo_set_line_width(cr, 1.2);
-        cairo_stroke(cr);
+        gfx::stroke(cr);
     } else if (m_hover == hit_id::make(Kind::Field, id)) {
         gfx::rounded(cr, ax, y + 5, aw, h - 10, 6);
         gfx::set(cr, p.hover);
-        cairo_fill(cr);
+        gfx::fill(cr);
     }
 
     // Between the buttons, the value and its unit shrink together until
@@ -223,7 +223,7 @@ void App::stepper(cairo_t* cr, double x, double y, double w, double h, const std
         const double cx = std::round(tx + before + 1);
         cairo_rectangle(cr, cx, cy - 0.6 * vs, 1.6, 1.2 * vs);
         gfx::set(cr, p.accent);
-        cairo_fill(cr);
+        gfx::fill(cr);
     }
     m_hits.push_back(Hit{x + h, y, w - 2 * h, h, hit_id::make(Kind::Field, id), 0, tip, false, false, name});
 }
@@ -268,10 +268,10 @@ double App::paint_config(cairo_t* cr, double x, double y, double w) {
         if (hot) track = lift(track, 0.08);
         gfx::rounded(cr, L, row, 36, 20, 10);
         gfx::set(cr, track);
-        cairo_fill(cr);
+        gfx::fill(cr);
         cairo_arc(cr, L + (s.os_sizes ? 26 : 10), row + 10, 7, 0, 2 * M_PI);
         gfx::set(cr, Rgba{1, 1, 1, 1});
-        cairo_fill(cr);
+        gfx::fill(cr);
         const std::string tl = L10n::tr("cfg.os_toggle");
         gfx::TextStyle lst = style(12.5, false, gfx::Align::Left, CW - 48, false);
         lst.tnum = false;

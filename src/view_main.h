@@ -43,7 +43,7 @@ inline void fill_vertical(cairo_t* cr, double y0, double y1, const Rgba& top, co
     cairo_pattern_add_color_stop_rgba(g, 0, top.r, top.g, top.b, top.a);
     cairo_pattern_add_color_stop_rgba(g, 1, bottom.r, bottom.g, bottom.b, bottom.a);
     cairo_set_source(cr, g);
-    cairo_fill(cr);
+    gfx::fill(cr);
     cairo_pattern_destroy(g);
 }
 

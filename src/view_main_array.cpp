@@ -67,12 +67,12 @@ struct Lg {
 // blocks of a spare.
 void fill_dashed(cairo_t* cr, const Rgba& fill, const Rgba& line, double dash_len) {
     gfx::set(cr, fill);
-    cairo_fill_preserve(cr);
+    gfx::fill_preserve(cr);
     const double dash[] = {dash_len, dash_len};
     cairo_set_dash(cr, dash, 2, 0);
     gfx::set(cr, line);
     cairo_set_line_width(cr, 1);
-    cairo_stroke(cr);
+    gfx::stroke(cr);
     cairo_set_dash(cr, nullptr, 0, 0);
 }
 
@@ -276,7 +276,7 @@ double App::paint_array(cairo_t* cr, double x, double y, double w) {
                           style(kTakeoverSize, true, gfx::Align::Center, cw - 6, true, true));
             gfx::rounded(cr, dx + (1 - kHandleShare) / 2 * cw, dy + dh - kHandleUp, kHandleShare * cw, kHandleH, kHandleH / 2);
             gfx::set(cr, gfx::with_alpha(p.faint, 0.6));
-            cairo_fill(cr);
+            gfx::fill(cr);
             const std::string spoken = spare ? L10n::tr(failed ? "a11y.spare_failed" : "a11y.spare", idx + 1)
                                              : L10n::tr(failed ? "a11y.disk_failed" : "a11y.disk", idx + 1);
             m_hits.push_back(Hit{dx, dy, cw, dh, id, idx, (cut ? label + ": " : "") + (spare ? tip_spare : tip_disk), failed,
@@ -299,7 +299,7 @@ double App::paint_array(cairo_t* cr, double x, double y, double w) {
             }
             gfx::rounded(cr, lx, line + 1, kSwatch, kSwatch, 3);
             gfx::set(cr, gfx::with_alpha(e.c, e.a));
-            cairo_fill(cr);
+            gfx::fill(cr);
             lx += kSwatchText + gfx::text(cr, e.t, lx + kSwatchText, line + 7, p.text,
                                           style(12, false, gfx::Align::Left, CW - kSwatchText, true, true)) +
                   kLegendGap;

@@ -100,12 +100,12 @@ double App::paint_compare(cairo_t* cr, double x, double y, double w) {
             if (hot || current || i % 2 == 1) {
                 gfx::rounded(cr, L, ry + kRowInset, CW, rh - 2 * kRowInset, kRowRadius);
                 gfx::set(cr, current ? p.select : hot ? p.hover : gfx::with_alpha(p.hover, 0.5));
-                cairo_fill(cr);
+                gfx::fill(cr);
             }
             if (current) {
                 gfx::rounded(cr, L, ry + kMarkInset, kMarkW, rh - 2 * kMarkInset, kMarkW / 2);
                 gfx::set(cr, p.accent);
-                cairo_fill(cr);
+                gfx::fill(cr);
             }
             gfx::text(cr, name, L + kTextX, ry + kRowPad, fits ? p.text_strong : p.faint, name_st);
             if (wide) gfx::text(cr, shrt, L + kTextX, ry + kRowPad + nh + 2, fits ? p.dim : p.faint, short_st);
@@ -132,7 +132,7 @@ double App::paint_compare(cairo_t* cr, double x, double y, double w) {
                           style(kValueSize, true, gfx::Align::Left, cwid - 14, true, true));
                 gfx::rounded(cr, ck + 6, ry + kTrackY, cwid - 18, kTrackH, kTrackRadius);
                 gfx::set(cr, p.slot);
-                cairo_fill(cr);
+                gfx::fill(cr);
                 const Rgba base = k == 2 ? p.up : p.down;
                 gpu::bar(cr, gpu::Bar{id + ":" + std::to_string(k), ck + 6, ry + kTrackY, cwid - 18, kTrackH, 0,
                                       values[k] / max_v[k], page::lighten(base, current ? 0.1 : 0.25),

@@ -104,7 +104,7 @@ double App::paint_levels(cairo_t* cr, double x, double y, double w) {
         cairo_line_to(cr, L + CW, sep);
         gfx::set(cr, p.panel_edge);
         cairo_set_line_width(cr, 1);
-        cairo_stroke(cr);
+        gfx::stroke(cr);
         const double dy = sep + kDescGap;
         const double dh = gfx::wrapped(cr, L10n::tr(std::string("lvl.") + raid::key(m_cfg.level) + ".desc"), L, dy, CW,
                                        kDescSize, p.text, gfx::Align::Left, false, true);

@@ -69,7 +69,7 @@ struct KV {
 void swatch(cairo_t* cr, double x, double y, const Rgba& c) {
     gfx::rounded(cr, x, y, kSwatch, kSwatch, kSwatchRadius);
     gfx::set(cr, c);
-    cairo_fill(cr);
+    gfx::fill(cr);
 }
 
 }  // namespace
@@ -250,13 +250,13 @@ double App::paint_result(cairo_t* cr, double x, double y, double w) {
             cairo_line_to(cr, mx, sy + kMarkBottom);
             gfx::set(cr, gfx::with_alpha(p.text, 0.6));
             cairo_set_line_width(cr, 1);
-            cairo_stroke(cr);
+            gfx::stroke(cr);
             cairo_move_to(cr, mx - kArrowHalf, sy + kArrowTop);
             cairo_line_to(cr, mx + kArrowHalf, sy + kArrowTop);
             cairo_line_to(cr, mx, sy + kArrowTip);
             cairo_close_path(cr);
             gfx::set(cr, gfx::with_alpha(p.text, 0.6));
-            cairo_fill(cr);
+            gfx::fill(cr);
 
             const double rr = sy + kSpeedBarTop;
             gfx::text(cr, k == 0 ? rd : wr, L, rr + kSpeedBarH / 2, p.text,
@@ -305,7 +305,7 @@ double App::paint_result(cairo_t* cr, double x, double y, double w) {
                 cairo_line_to(cr, lx2, fy + rh - kFactRuleEnd);
                 gfx::set(cr, p.panel_edge);
                 cairo_set_line_width(cr, 1);
-                cairo_stroke(cr);
+                gfx::stroke(cr);
             }
             gfx::text(cr, facts[i].k, fx, fy + kFactKeyTop, p.dim, key_st);
             fit_label(cr, facts[i].v, fx, fy + kFactKeyTop + kh + kFactGap, p.text_strong, val_st);

@@ -51,7 +51,7 @@ double App::paint_safety(cairo_t* cr, double L, double top, double CW) {
                                 style(kSmall, true, gfx::Align::Right, kLinkRoom * CW, true, true));
     cairo_rectangle(cr, L + CW - lw, row + kCaptionY + 7, lw, 1);
     gfx::set(cr, gfx::with_alpha(p.accent, 0.6));
-    cairo_fill(cr);
+    gfx::fill(cr);
     m_hits.push_back(Hit{L + CW - lw, row - 2, lw, 2 * kCaptionY + 6, link_id, 0, L10n::tr("tip.how")});
 
     const std::string tip_risk = L10n::tr("tip.rel_risk");
@@ -100,7 +100,7 @@ double App::paint_safety(cairo_t* cr, double L, double top, double CW) {
                 cairo_line_to(cr, rx, y + rh - kRuleEnd);
                 gfx::set(cr, p.panel_edge);
                 cairo_set_line_width(cr, 1);
-                cairo_stroke(cr);
+                gfx::stroke(cr);
             }
             gfx::text(cr, c.key, cx, y + kKeyTop, p.dim, key_st);
             const double vy = y + kKeyTop + kh + kGap;

@@ -239,6 +239,22 @@ TEST_P(HiDpi, ThePageShowsAFreshPaintingWhereverItGoes) {
         EXPECT_NE(p.frame().settings().cap_value, size);
         p.move(bx, by);
         EXPECT_TRUE(shows_fresh_painting(p)) << "a disk size chosen";
+        // Only what a changed figure draws differently is painted again:
+        // other kinds of change, each against a fresh painting.
+        const std::string type = p.frame().settings().disk_type;
+        for (int step = 0; step < 10 && !p.frame().find("type:ssd"); ++step) p.wheel(bx, by, 1);
+        p.click("type:ssd");
+        EXPECT_NE(p.frame().settings().disk_type, type);
+        p.move(bx, by);
+        EXPECT_TRUE(shows_fresh_painting(p)) << "a disk type chosen";
+        p.click("ossize:toggle");
+        EXPECT_TRUE(p.frame().settings().os_sizes);
+        p.move(bx, by);
+        EXPECT_TRUE(shows_fresh_painting(p)) << "sizes as the system counts them";
+        const int disks = p.frame().settings().disks;
+        p.key("plus");
+        EXPECT_EQ(p.frame().settings().disks, disks + 1);
+        EXPECT_TRUE(shows_fresh_painting(p)) << "a disk added";
 
         // The pointer leaves the drive before its tooltip can open.
         p.key("End");

@@ -513,3 +513,68 @@ TEST(RainbowText, RunsFromGreenToRedInTheDarkTheme) {
     EXPECT_GT(right.r, right.g + 40);
     EXPECT_EQ(gfx::rainbow_text(c.cr, "", 10, 20, 24, true), 0);
 }
+
+// ---- Noting what a pass draws ----
+
+namespace {
+
+// What a scene draws, noted: a stroked rule, a filled box of `fill` at
+// x = `at`, a text, and a kept panel.
+std::vector<gfx::Drawn> noted(double at, const Rgba& fill, const std::string& words) {
+    Canvas c(300, 200);
+    Palette p;
+    std::vector<gfx::Drawn> out;
+    gfx::record(&out);
+    cairo_move_to(c.cr, 10, 10);
+    cairo_line_to(c.cr, 200, 10);
+    cairo_set_line_width(c.cr, 4);
+    gfx::stroke(c.cr);
+    cairo_rectangle(c.cr, at, 40, 30, 20);
+    gfx::set(c.cr, fill);
+    gfx::fill(c.cr);
+    gfx::text(c.cr, words, 20, 100, p.text, gfx::TextStyle{});
+    gfx::rack(c.cr, 150, 80, 120, 90, p, p.accent, false, 1, false);
+    gfx::record(nullptr);
+    return out;
+}
+
+bool covers(const gfx::Drawn& d, double x0, double y0, double x1, double y1) {
+    return d.x0 <= x0 && d.y0 <= y0 && d.x1 >= x1 && d.y1 >= y1;
+}
+
+}  // namespace
+
+// The same scene twice changes nothing; a box that moved is reported where
+// it was and where it is; a recoloured box and a new text only where they
+// are; a panel's own drawings hide behind its one note, and a pen's width
+// reaches past its path.
+TEST(Noting, ChangedBoxesAreWhereTheSceneDiffers) {
+    const Rgba red{1, 0, 0, 1}, blue{0, 0, 1, 1};
+    const auto base = noted(40, red, "12 TB");
+    EXPECT_EQ(base.size(), 4u) << "the rack's screws and hairlines are not noted one by one";
+    EXPECT_TRUE(gfx::changed(base, noted(40, red, "12 TB")).empty());
+    EXPECT_TRUE(covers(base[0], 10, 8, 200, 12)) << "the pen's reach";
+
+    const auto moved = gfx::changed(base, noted(90, red, "12 TB"));
+    ASSERT_EQ(moved.size(), 2u);
+    EXPECT_TRUE(std::any_of(moved.begin(), moved.end(), [](const auto& d) { return covers(d, 40, 40, 70, 60); }));
+    EXPECT_TRUE(std::any_of(moved.begin(), moved.end(), [](const auto& d) { return covers(d, 90, 40, 120, 60); }));
+
+    const auto recoloured = gfx::changed(base, noted(40, blue, "12 TB"));
+    ASSERT_EQ(recoloured.size(), 2u);
+    for (const auto& d : recoloured) EXPECT_TRUE(covers(d, 40, 40, 70, 60));
+
+    const auto retexted = gfx::changed(base, noted(40, red, "18 TB"));
+    ASSERT_EQ(retexted.size(), 2u);
+    for (const auto& d : retexted) EXPECT_LT(d.y0, 110) << "the text's box, not the panel's";
+    for (const auto& d : retexted) EXPECT_GE(d.y0, 95);
+
+    gfx::Unnoted quiet;
+    std::vector<gfx::Drawn> none;
+    gfx::record(&none);
+    Canvas c(10, 10);
+    cairo_rectangle(c.cr, 0, 0, 5, 5);
+    gfx::fill(c.cr);
+    gfx::record(nullptr);
+    EXPECT_TRUE(none.empty());
+}
