@@ -383,8 +383,6 @@ public:
     void invalidate_hit(const std::string& id);
     // The field being typed into: its text and caret change, nothing else.
     void invalidate_edit() { invalidate_hit(hit_id::make(hit_id::Kind::Field, m_edit)); }
-    // One panel of the page changed and nothing else.
-    void invalidate_panel(int seed);
     // The page moved under the view: a frame, but nothing to paint.
     void view_moved() { m_view_moved = true; }
     // Page hits into window coordinates for the current scroll.

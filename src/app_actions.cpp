@@ -75,8 +75,8 @@ void App::set_mirror(int copies) {
 void App::toggle_failed(bool spare, int index) {
     std::set<int>& s = spare ? m_failed_spares : m_failed;
     if (!s.erase(index)) s.insert(index);
-    // The failure simulation shows in the array panel alone.
-    invalidate_panel(PanelMemory::kArray);
+    // A failed drive changes its bay and the array's state, no panel's height.
+    refigure_page();
     queue_save();
 }
 

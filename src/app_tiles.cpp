@@ -20,13 +20,13 @@
 // scale.
 //
 // A change that touches one thing is painted as a rectangle: a hover change
-// repaints the two controls that changed look, a failed drive the array
-// panel. A changed figure (a chip, a stepper, a typed value) changes a few
-// texts, chips and bars among hundreds of drawings: every pass notes each
-// drawing's box and a hash of what it drew (gfx::record), so the page is
-// laid out once without drawing, and only the boxes whose drawings differ
-// from the last pass's are painted, gathered into a few rectangles of
-// tiles; of the frame, only the header row, when its summary changed. The
+// repaints the two controls that changed look. A changed figure (a chip, a
+// stepper, a typed value, a failed drive) changes a few texts, chips and
+// bars among hundreds of drawings: every pass notes each drawing's box and
+// a hash of what it drew (gfx::record), so the page is laid out once
+// without drawing, and only the boxes whose drawings differ from the last
+// pass's are painted, gathered into a few rectangles of tiles; of the
+// frame, only the header row, when its summary changed. The
 // page painter runs whole (it lays out and registers every hit and bar) but
 // cairo draws only inside the clip, straight into the locked texture rows,
 // and only those rows are uploaded. A panel that changes height widens the
@@ -67,8 +67,8 @@ namespace {
 
 constexpr int kBandPx = 256;
 constexpr double kRingViews = 1.5;
-// How far a control's hover look or a panel's shadow reaches past its rectangle.
-constexpr double kHoverReach = 3, kPanelReach = 10;
+// How far a control's hover look reaches past its rectangle.
+constexpr double kHoverReach = 3;
 constexpr double kThumbColumn = 12;  // the scroll bar's strip at the right edge
 constexpr int kDamageTile = 32;      // device pixels: what a changed figure repaints is made of these
 
@@ -485,15 +485,6 @@ void App::invalidate_hit(const std::string& id) {
         if (h.id == id)
             m_chrome_damage.push_back(
                 Damage{h.x - kHoverReach, h.y - kHoverReach, h.w + 2 * kHoverReach, h.h + 2 * kHoverReach});
-}
-
-void App::invalidate_panel(int seed) {
-    const PanelMemory::Frame& f = m_panels.frames[std::clamp(seed, 0, PanelMemory::kPanels - 1)];
-    if (f.y < 0 || f.h <= 0 || std::clamp(m_settings.tab, 0, 1) != 0) {
-        invalidate();
-        return;
-    }
-    m_page_damage.push_back(Damage{f.x - kPanelReach, f.y - kPanelReach, f.w + 2 * kPanelReach, f.h + 2 * kPanelReach});
 }
 
 bool App::base_due() const {
