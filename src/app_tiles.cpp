@@ -292,7 +292,8 @@ bool App::damage_refigured() {
                                        o[3] * kDamageTile / k});
     };
     int last_row = -2;
-    for (const auto& [r, row] : rows) {
+    for (const auto& [index, row] : rows) {
+        const int r = index;  // the lambda below uses it, and older clang cannot capture a binding
         std::vector<std::array<int, 4>> next;
         for (int c = 0; c < cols;) {
             if (!row[static_cast<size_t>(c)]) {
