@@ -256,6 +256,9 @@ bool App::measure_page() {
     m_drawn_ok = std::clamp(m_settings.tab, 0, 1) == 0;
     cairo_destroy(cr);
     cairo_surface_destroy(s);
+    // The layout leaves the hits in page coordinates; a change that then
+    // paints nothing (a chip chosen again) would leave clicks to land there.
+    place_hits();
     return !std::exchange(m_panels.relayout, false);
 }
 

@@ -378,6 +378,11 @@ TEST_P(CalcPage, LongValuesKeepBetweenTheirButtons) {
     for (const char* size : {"1092x900", "1600x900"}) {
         wkit::Program p(x, u, GetParam(), {"--size", size});
         ASSERT_TRUE(p.wait_window()) << p.stderr_text();
+        // A chip already chosen changes no figure: the controls stay where they are drawn.
+        const Hit field = *p.hit("cap:field");
+        p.click("type:hdd7200");
+        ASSERT_TRUE(p.hit("cap:field"));
+        EXPECT_EQ(p.hit("cap:field")->y, field.y) << "the hits after a change that draws nothing new";
         p.click("type:nvme5");
         for (const char* id : {"rd", "wr"}) EXPECT_EQ(value_ink_on_buttons(p, id), 0) << id << " at " << size;
         p.click("cap:field");
