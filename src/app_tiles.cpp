@@ -26,11 +26,11 @@
 // a hash of what it drew (gfx::record), so the page is laid out once
 // without drawing, and only the boxes whose drawings differ from the last
 // pass's are painted, gathered into a few rectangles of tiles; of the
-// frame, only the header row, when its summary changed. The
-// page painter runs whole (it lays out and registers every hit and bar) but
-// cairo draws only inside the clip, straight into the locked texture rows,
-// and only those rows are uploaded. A panel that changes height widens the
-// repaint to the whole view.
+// frame, only the header row, when its summary changed. The page painter
+// runs whole (it lays out and registers every hit and bar) but cairo draws
+// only inside the clip, straight into the locked texture rows, and only
+// those rows are uploaded. A panel that changes height widens the repaint
+// to the whole view.
 //
 // Why this and not a texture of the whole page: the first frame would paint
 // the whole page, two to three views, instead of one; a ring costs one and a
