@@ -24,6 +24,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "gfx.h"
@@ -60,17 +61,27 @@ struct CacheEntry {
 
 struct CacheState {
     std::vector<CacheEntry> entries;
-    std::deque<size_t> seen;  // hashes asked for once
+    std::deque<std::pair<size_t, uint64_t>> seen;  // hashes asked for once, by the frame that asked
     bool keep = true;
     // Uses of kept bitmaps are stamped with a running count; a frame starts at a stamp.
     uint64_t clock = 0;
     uint64_t frame_start = 0;
+    uint64_t frames = 0;  // begun so far
 };
 
 CacheState& cache_state();
 
-// True the first time `hash` is asked for (and it is then remembered).
-bool first_sight(size_t hash);
+// Which request of a key makes its bitmap.
+enum class KeepFrom {
+    First,
+    Repeat,      // the second: a drawing asked for once (a gliding bar's length) is not worth one
+    LaterFrame,  // the first in a later frame than the first: a resize asks for its size's
+                 // background several times within its one frame, and never again
+};
+
+// True the first time `hash` is asked for (and it is then remembered); with
+// `per_frame`, also on repeats within the frame that first asked.
+bool first_sight(size_t hash, bool per_frame);
 
 inline bool whole(double v) { return std::fabs(v - std::round(v)) < 1e-9; }
 
@@ -106,11 +117,12 @@ inline ToDevice to_device(cairo_t* cr) {
 // vector surfaces are drawn directly. `draw` learns whether it draws into an
 // opaque bitmap whose box is exactly its pixel grid.
 // `keep` limits the bitmaps of one primitive: a window background of an old
-// size is of no more use once the window has a new one. With `second_use`
-// the first request of a key is drawn directly and only a repeat keeps it.
+// size is of no more use once the window has a new one. `from` says which
+// request of a key makes its bitmap (KeepFrom); the ones before are drawn
+// directly.
 template <class Draw>
 inline void paint_cached(cairo_t* cr, const char* family, size_t keep, const std::string& key, double x,
-                  double y, double w, double h, bool opaque, bool second_use, Draw&& draw) {
+                  double y, double w, double h, bool opaque, KeepFrom from, Draw&& draw) {
     // Noted as one drawing, wherever the clip is, by what shapes it.
     if (noting()) note(cr, x, y, w, h, std::hash<std::string>{}(key) * 31 + std::hash<std::string_view>{}(family));
     const Unnoted by_key;
@@ -156,7 +168,7 @@ inline void paint_cached(cairo_t* cr, const char* family, size_t keep, const std
     CacheEntry* hit = nullptr;
     for (auto& e : cache)
         if (e.hash == hash && e.key == full) hit = &e;
-    if (!hit && second_use && first_sight(hash)) {
+    if (!hit && from != KeepFrom::First && first_sight(hash, from == KeepFrom::LaterFrame)) {
         draw(cr, false);
         return;
     }
