@@ -217,6 +217,18 @@ void BM_FullFrameResizing(benchmark::State& state) {
 }
 BENCHMARK(BM_FullFrameResizing)->Unit(benchmark::kMillisecond);
 
+// The same on a 4K screen at a scale of 2: what a resize's repaint draws.
+void BM_FullFrameResizingDeviceScale(benchmark::State& state) {
+    Frame f(2, true);
+    int w = kW - 200;
+    for (auto _ : state) {
+        gfx::begin_frame();
+        full_frame(f, w = (w + 1 > kW ? kW - 200 : w + 1));
+    }
+    f.sync();
+}
+BENCHMARK(BM_FullFrameResizingDeviceScale)->Unit(benchmark::kMillisecond);
+
 }  // namespace
 
 BENCHMARK_MAIN();

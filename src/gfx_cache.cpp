@@ -12,17 +12,15 @@ CacheState& cache_state() {
     return state;
 }
 
-bool first_sight(size_t hash, bool per_frame) {
-    auto& seen = cache_state().seen;
-    const uint64_t frame = cache_state().frames;
-    const auto it = std::find_if(seen.begin(), seen.end(), [hash](const auto& s) { return s.first == hash; });
+bool first_sight(size_t hash) {
+    std::deque<size_t>& seen = cache_state().seen;
+    const auto it = std::find(seen.begin(), seen.end(), hash);
     if (it != seen.end()) {
-        if (per_frame && it->second == frame) return true;
         seen.erase(it);
         return false;
     }
     if (seen.size() >= kSeenOnce) seen.pop_front();
-    seen.emplace_back(hash, frame);
+    seen.push_back(hash);
     return true;
 }
 
@@ -33,11 +31,7 @@ void keep_bitmaps(bool on) {
     if (!on) detail::cache_state().entries.clear();
 }
 
-void begin_frame() {
-    detail::CacheState& c = detail::cache_state();
-    c.frame_start = c.clock + 1;
-    ++c.frames;
-}
+void begin_frame() { detail::cache_state().frame_start = detail::cache_state().clock + 1; }
 
 size_t kept_bitmap_bytes() {
     size_t t = 0;

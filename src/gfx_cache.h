@@ -1,16 +1,17 @@
-// Kept bitmaps: drawings that look the same frame after frame (the window
-// background, panels, display wells, drive bays, bars, chips, the brick
-// wall and the lettering) are drawn once into a bitmap that matches the
-// device pixels exactly and then copied, which costs a fraction of drawing
-// them again. The policy: a bitmap is keyed by everything that shapes it,
-// including the full scale to device pixels and the sub-pixel offset, so a
-// copy equals a fresh drawing. Each kind of drawing keeps a few bitmaps
-// (a window background of an old size is of no more use), the whole store
-// at most kCacheEntries bitmaps and kCacheBytes bytes. Room comes only from
-// bitmaps the current frame has not used, oldest first; what does not fit
-// is drawn directly. Drawings that change often (a resize's backgrounds, the
-// lengths of gliding bars, the first frame's many boxes) are kept from their
-// second request on. Only the window's thread draws, so there is no lock.
+// Kept bitmaps: drawings that look the same frame after frame (panels,
+// display wells, drive bays, bars, chips, the brick wall and the
+// lettering) are drawn once into a bitmap that matches the device pixels
+// exactly and then copied, which costs a fraction of drawing them again.
+// The policy: a bitmap is keyed by everything that shapes it, including the
+// full scale to device pixels and the sub-pixel offset, so a copy equals a
+// fresh drawing. Each kind of drawing keeps a few bitmaps (a wall of an old
+// width is of no more use), the whole store at most kCacheEntries bitmaps
+// and kCacheBytes bytes. Room comes only from bitmaps the current frame has
+// not used, oldest first; what does not fit is drawn directly. Drawings
+// that change often (a resize's panels, the lengths of gliding bars, the
+// first frame's many boxes) are kept from their second request on. The
+// window's background is worked out each time, not kept (gfx.cpp). Only
+// the window's thread draws, so there is no lock.
 #pragma once
 
 #include <cairo.h>
@@ -24,7 +25,6 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 #include "gfx.h"
@@ -35,7 +35,6 @@ namespace gfx::detail {
 constexpr size_t kCacheEntries = 160;
 constexpr size_t kSeenOnce = 256;  // drawings asked for once, remembered by key
 constexpr size_t kCacheBytes = size_t(96) << 20;
-constexpr size_t kKeepBackgrounds = 1;
 constexpr size_t kKeepWalls = 2;
 constexpr size_t kKeepLettering = 4;
 constexpr size_t kKeepPanels = 12;  // per kind: racks, display wells
@@ -61,27 +60,17 @@ struct CacheEntry {
 
 struct CacheState {
     std::vector<CacheEntry> entries;
-    std::deque<std::pair<size_t, uint64_t>> seen;  // hashes asked for once, by the frame that asked
+    std::deque<size_t> seen;  // hashes asked for once
     bool keep = true;
     // Uses of kept bitmaps are stamped with a running count; a frame starts at a stamp.
     uint64_t clock = 0;
     uint64_t frame_start = 0;
-    uint64_t frames = 0;  // begun so far
 };
 
 CacheState& cache_state();
 
-// Which request of a key makes its bitmap.
-enum class KeepFrom {
-    First,
-    Repeat,      // the second: a drawing asked for once (a gliding bar's length) is not worth one
-    LaterFrame,  // the first in a later frame than the first: a resize asks for its size's
-                 // background several times within its one frame, and never again
-};
-
-// True the first time `hash` is asked for (and it is then remembered); with
-// `per_frame`, also on repeats within the frame that first asked.
-bool first_sight(size_t hash, bool per_frame);
+// True the first time `hash` is asked for (and it is then remembered).
+bool first_sight(size_t hash);
 
 inline bool whole(double v) { return std::fabs(v - std::round(v)) < 1e-9; }
 
@@ -116,13 +105,12 @@ inline ToDevice to_device(cairo_t* cr) {
 // whole pixels. Rotated or skewed contexts, fractional device offsets and
 // vector surfaces are drawn directly. `draw` learns whether it draws into an
 // opaque bitmap whose box is exactly its pixel grid.
-// `keep` limits the bitmaps of one primitive: a window background of an old
-// size is of no more use once the window has a new one. `from` says which
-// request of a key makes its bitmap (KeepFrom); the ones before are drawn
-// directly.
+// `keep` limits the bitmaps of one primitive: a wall of an old width is of
+// no more use once the window has a new one. With `second_use`
+// the first request of a key is drawn directly and only a repeat keeps it.
 template <class Draw>
 inline void paint_cached(cairo_t* cr, const char* family, size_t keep, const std::string& key, double x,
-                  double y, double w, double h, bool opaque, KeepFrom from, Draw&& draw) {
+                  double y, double w, double h, bool opaque, bool second_use, Draw&& draw) {
     // Noted as one drawing, wherever the clip is, by what shapes it.
     if (noting()) note(cr, x, y, w, h, std::hash<std::string>{}(key) * 31 + std::hash<std::string_view>{}(family));
     const Unnoted by_key;
@@ -168,7 +156,7 @@ inline void paint_cached(cairo_t* cr, const char* family, size_t keep, const std
     CacheEntry* hit = nullptr;
     for (auto& e : cache)
         if (e.hash == hash && e.key == full) hit = &e;
-    if (!hit && from != KeepFrom::First && first_sight(hash, from == KeepFrom::LaterFrame)) {
+    if (!hit && second_use && first_sight(hash)) {
         draw(cr, false);
         return;
     }

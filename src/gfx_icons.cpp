@@ -209,7 +209,7 @@ void drive(cairo_t* cr, double x, double y, double w, double h, const Palette& p
                              spare ? 1.0 : 0.0, hot ? 1.0 : 0.0}),
                  x - kStrokeReach, y - kStrokeReach, w + 2 * kStrokeReach,
                  h + kDriveShadowDrop + 2 * kStrokeReach, false,
-                 KeepFrom::First, [&](cairo_t* c, bool) { draw_drive(c, x, y, w, h, p, failed, spare, hot); });
+                 false, [&](cairo_t* c, bool) { draw_drive(c, x, y, w, h, p, failed, spare, hot); });
 }
 
 

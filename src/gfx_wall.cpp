@@ -75,7 +75,7 @@ void wall(cairo_t* cr, double x, double y, double w, double h, bool dark) {
     // The joints snap to whole user units, so the fractions of x and y belong to the key.
     paint_cached(cr, "wall", kKeepWalls,
                  key_of("", {w, h, x - std::floor(x), y - std::floor(y), dark ? 1.0 : 0.0}), x, y, w,
-                 h, true, KeepFrom::First, [&](cairo_t* c, bool) { draw_wall(c, x, y, w, h, dark); });
+                 h, true, false, [&](cairo_t* c, bool) { draw_wall(c, x, y, w, h, dark); });
 }
 
 namespace {
@@ -230,7 +230,7 @@ double graffiti(cairo_t* cr, const std::string& s, double x, double cy, double s
     key += '|';
     key += s;
     paint_cached(cr, "graffiti", kKeepLettering, key, bx0, by0, bx1 - bx0, by1 - by0, false,
-                 KeepFrom::First, [&](cairo_t* c, bool) { draw_graffiti(c, L, x, cy, dark); });
+                 false, [&](cairo_t* c, bool) { draw_graffiti(c, L, x, cy, dark); });
     g_object_unref(L.lay);
     return L.k * L.total;
 }
