@@ -280,7 +280,10 @@ public:
     // The layer at the renderer's output size, made again when it is not;
     // `made` is set when it was. False when it cannot be had.
     bool fit_layer(Layer& layer, SDL_BlendMode mode, bool* made);
-    void paint_layer(Layer& layer, bool opaque, void (App::*paint)(cairo_t*));
+    // Paints what floats over the page (paint_over) into its layer.
+    void paint_over_layer();
+    // Marks the user-space box as holding paint in the overlay layer.
+    void over_uses(double x, double y, double w, double h);
     void paint_base(cairo_t* cr);
     void paint_base_once(cairo_t* cr);
     void paint_over(cairo_t* cr);
@@ -595,6 +598,10 @@ public:
     SDL_BlendMode m_premul = SDL_BLENDMODE_BLEND;
     bool m_software = false;
     Layer m_base, m_over;
+    // The device pixels of the overlay layer that may hold paint; the rest
+    // is transparent. A tooltip alone is a small box: at 4K a whole layer
+    // costs milliseconds to clear, upload and blend at every frame.
+    SDL_Rect m_over_used{};
     double m_k = 1.0;
     double m_W = 0, m_H = 0;
     // Scale: the desktop's part SDL leaves to the program, window units per

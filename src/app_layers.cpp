@@ -2,10 +2,16 @@
 // (page, header, status bar) and the transparent overlay (dialogs, menus,
 // tooltips) are painted into cairo images only when dirty and uploaded as
 // textures; every frame copies them with the accelerated bars and lights
-// between them. snapshot() paints the same layers into images or PNG files
-// without a window.
+// between them. The overlay is cleared, uploaded and blended only where it
+// holds paint: a tooltip over a drive at 3840 x 2160 cost 17 ms of
+// processor time over the floor as a whole window's layer and costs 5 as
+// its box (BM_ScaleDriveClickToFrame). snapshot() paints the same layers
+// into images or PNG files without a window.
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <utility>
 
 #include "app.h"
@@ -17,6 +23,28 @@
 namespace {
 
 constexpr int kPaintPasses = 2;
+
+// Straight alpha from cairo's premultiplied pixels in `r`, for a renderer
+// that blends only straight alpha: blended as they are, the partly
+// covered pixels of every edge came out darker by their own alpha. A
+// dialog's dimming is one colour over the whole window, so the last pixel's
+// answer is kept.
+void straighten(unsigned char* px, int stride, const SDL_Rect& r) {
+    uint32_t last_in = 0, last_out = 0;
+    for (int y = r.y; y < r.y + r.h; ++y) {
+        auto* row = reinterpret_cast<uint32_t*>(px + static_cast<ptrdiff_t>(y) * stride) + r.x;
+        for (int x = 0; x < r.w; ++x) {
+            const uint32_t p = row[x], a = p >> 24;
+            if (a == 0 || a == 255) continue;
+            if (p != last_in) {
+                auto un = [a](uint32_t c) { return std::min<uint32_t>(255, (c * 255 + a / 2) / a); };
+                last_in = p;
+                last_out = a << 24 | un(p >> 16 & 0xFF) << 16 | un(p >> 8 & 0xFF) << 8 | un(p & 0xFF);
+            }
+            row[x] = last_out;
+        }
+    }
+}
 
 }  // namespace
 
@@ -66,28 +94,49 @@ SDL_Point App::texture_max() const {
                      info.max_texture_height > 0 ? info.max_texture_height : kUnknown};
 }
 
-void App::paint_layer(Layer& layer, bool opaque, void (App::*paint)(cairo_t*)) {
-    if (!fit_layer(layer, opaque ? SDL_BLENDMODE_NONE : m_premul, nullptr)) return;
+void App::paint_over_layer() {
+    Layer& layer = m_over;
+    bool made = false;
+    if (!fit_layer(layer, m_premul, &made)) return;
     settle_scrolls();
+    // Pixels outside what the last paint used are transparent already.
+    const SDL_Rect before = made ? SDL_Rect{0, 0, layer.pw, layer.ph} : m_over_used;
+    unsigned char* px = cairo_image_surface_get_data(layer.surf);
+    const int stride = cairo_image_surface_get_stride(layer.surf);
+    cairo_surface_flush(layer.surf);
+    for (int y = before.y; y < before.y + before.h; ++y)
+        std::memset(px + static_cast<ptrdiff_t>(y) * stride + before.x * 4, 0, static_cast<size_t>(before.w) * 4);
+    cairo_surface_mark_dirty(layer.surf);
+    m_over_used = SDL_Rect{};
     cairo_surface_set_device_scale(layer.surf, m_k, m_k);
     cairo_t* cr = cairo_create(layer.surf);
     cairo_rectangle(cr, 0, 0, layer.pw / m_k, layer.ph / m_k);
     cairo_clip(cr);
-    // The base starts with the window's background, which covers every pixel.
-    if (!opaque) {
-        cairo_save(cr);
-        cairo_set_operator(cr, CAIRO_OPERATOR_CLEAR);
-        cairo_paint(cr);
-        cairo_restore(cr);
-    }
-    (this->*paint)(cr);
+    paint_over(cr);
     probe_delay();
     cairo_destroy(cr);
     cairo_surface_flush(layer.surf);
-    const SDL_Rect used{0, 0, layer.pw, layer.ph};
-    SDL_UpdateTexture(layer.tex, &used, cairo_image_surface_get_data(layer.surf),
-                      cairo_image_surface_get_stride(layer.surf));
-    ++(opaque ? m_base_paints : m_over_paints);
+    // Each paint clears and paints all it shows, so the image may be changed in place.
+    if (m_premul == SDL_BLENDMODE_BLEND) straighten(px, stride, m_over_used);
+    SDL_Rect changed{};
+    SDL_UnionRect(&before, &m_over_used, &changed);
+    if (!SDL_RectEmpty(&changed))
+        SDL_UpdateTexture(layer.tex, &changed, px + static_cast<ptrdiff_t>(changed.y) * stride + changed.x * 4, stride);
+    ++m_over_paints;
+}
+
+void App::over_uses(double x, double y, double w, double h) {
+    const int pw = m_over.pw > 0 ? m_over.pw : static_cast<int>(std::lround(m_W * m_k));
+    const int ph = m_over.ph > 0 ? m_over.ph : static_cast<int>(std::lround(m_H * m_k));
+    const int x0 = std::clamp(static_cast<int>(std::floor(x * m_k)), 0, pw);
+    const int y0 = std::clamp(static_cast<int>(std::floor(y * m_k)), 0, ph);
+    const int x1 = std::clamp(static_cast<int>(std::ceil((x + w) * m_k)), 0, pw);
+    const int y1 = std::clamp(static_cast<int>(std::ceil((y + h) * m_k)), 0, ph);
+    const SDL_Rect box{x0, y0, x1 - x0, y1 - y0};
+    if (SDL_RectEmpty(&box)) return;
+    SDL_Rect both{};
+    SDL_UnionRect(&m_over_used, &box, &both);
+    m_over_used = both;
 }
 
 void App::paint_base(cairo_t* cr) {
@@ -183,6 +232,8 @@ void App::paint_over(cairo_t* cr) {
     m_over_hits.clear();
     m_has_over = false;
     capture_texts(kTextOver);
+    // Dialogs dim the whole window, and a menu reaches wherever it opens.
+    if (modal_or_menu()) over_uses(0, 0, m_W, m_H);
     if (m_modal == Modal::Settings || m_modal == Modal::Languages) {
         paint_settings(cr, m_W, m_H);
         m_has_over = true;
@@ -229,10 +280,8 @@ void App::compose() {
     const SDL_Rect clip{0, page0, pw, page1 - page0};
     const int tab = std::clamp(m_settings.tab, 0, 1);
     gpu::render(m_k, clip, m_settings.animate, (page0 - std::lround(m_scroll[tab] * m_k)) / m_k);
-    if (m_has_over && m_over.tex) {
-        const SDL_Rect used{0, 0, m_over.pw, m_over.ph};
-        SDL_RenderCopy(m_ren, m_over.tex, &used, nullptr);
-    }
+    if (m_has_over && m_over.tex && !SDL_RectEmpty(&m_over_used))
+        SDL_RenderCopy(m_ren, m_over.tex, &m_over_used, &m_over_used);
     SDL_RenderPresent(m_ren);
     place_hits();
     if (m_frames++ == 0) logger::info("first frame presented");

@@ -171,7 +171,7 @@ void App::loop() {
             // Most of the time nothing floats over the page: no layer to
             // clear, paint and upload, and none to blend at every frame.
             if (has_overlay()) {
-                paint_layer(m_over, false, &App::paint_over);
+                paint_over_layer();
             } else {
                 m_over_hits.clear();
                 m_has_over = false;

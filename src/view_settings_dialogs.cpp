@@ -286,6 +286,8 @@ void App::paint_tooltip(cairo_t* cr) {
     if (x + bw > m_W) x = m_W - std::min(tw, kTipWrap) - 24;
     double y = m_my + 20;
     if (y + th + 14 > m_H) y = m_my - th - 20;
+    // A pixel beyond the box, for the outline's antialiasing.
+    over_uses(x - 1, y - 1, bw + 2, th + 16);
     gfx::rounded(cr, x, y, bw, th + 14, 7);
     gfx::set(cr, gfx::with_alpha(p.surface2, 0.98));
     cairo_fill_preserve(cr);

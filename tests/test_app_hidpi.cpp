@@ -177,7 +177,8 @@ TEST_P(HiDpi, TheDesktopsScaleFollowedLiveWithTheZoomOnTop) {
 // number of pixels): scrolled a wheel step at a time to its end, so the ring
 // turns more than once; jumped to its top and back to its end, over bands
 // that no longer hold their rows; scrolled into bands painted ahead while
-// the window was quiet; and repainted for a hover, a chip and a failed drive.
+// the window was quiet; and repainted for a hover, a chip, a failed drive
+// and tooltips.
 // Each time the screen is what a fresh painting of the whole window shows.
 TEST_P(HiDpi, ThePageShowsAFreshPaintingWhereverItGoes) {
     for (const int dpi : {192, 144}) {
@@ -266,6 +267,19 @@ TEST_P(HiDpi, ThePageShowsAFreshPaintingWhereverItGoes) {
         EXPECT_EQ(p.frame().settings().failed, "");
         p.move(bx, by);
         EXPECT_TRUE(shows_fresh_painting(p)) << "the drive replaced";
+
+        // A tooltip is painted and cleared as a box of its own: one drive's,
+        // then another's, leave nothing of the first behind.
+        for (const char* drive : {"disk:0", "disk:1"}) {
+            p.move_to(drive);
+            EXPECT_TRUE(wkit::wait_until([&] { return p.sync() && p.frame().get("tip") == "1"; }, kScaleWaitMs))
+                << drive;
+            EXPECT_EQ(p.frame().get("hover"), drive);
+            EXPECT_TRUE(shows_fresh_painting(p)) << drive << "'s tooltip";
+        }
+        p.move(bx, by);
+        EXPECT_EQ(p.frame().get("tip"), "0");
+        EXPECT_TRUE(shows_fresh_painting(p)) << "the tooltip gone";
     }
 }
 
