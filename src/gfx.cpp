@@ -93,7 +93,8 @@ struct BgShade {
     void run(uint32_t* out, const float* dx2, float dy2, int n) const {
         int i = 0;
 #if defined(__SSE2__)
-        const __m128 vdy2 = _mm_set1_ps(dy2), vinv = _mm_set1_ps(inv_r), one = _mm_set1_ps(1), half = _mm_set1_ps(0.5f);
+        const __m128 vdy2 = _mm_set1_ps(dy2), vinv = _mm_set1_ps(inv_r);
+        const __m128 one = _mm_set1_ps(1), half = _mm_set1_ps(0.5f);
         const __m128 va0 = _mm_set1_ps(a0), va1 = _mm_set1_ps(a1);
         auto level = [&](__m128 a, __m128 t, int c) {
             const __m128 v = _mm_mul_ps(a, _mm_add_ps(_mm_set1_ps(c0[c]), _mm_mul_ps(_mm_set1_ps(c1[c]), t)));
