@@ -375,6 +375,8 @@ public:
     // coordinates; keeps its hits in m_page_raw.
     // `bodies` are left without background: the panels' bodies cover them.
     void paint_page_content(cairo_t* cr, const std::vector<Damage>& bodies = {});
+    // paint_page_content, noting what it draws for damage_refigured.
+    void paint_noted(cairo_t* cr, const std::vector<Damage>& bodies = {});
     // The page's background: the window's as it looks unscrolled, continued
     // below the window's bottom by its last row; not inside `bodies`.
     void page_background(cairo_t* cr, const std::vector<Damage>& bodies);

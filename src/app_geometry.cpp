@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "app.h"
 #include "app_scale.h"
@@ -93,6 +94,35 @@ int room(int need, int most) {
 bool room_serves(int need_w, int need_h, int have_w, int have_h) {
     return need_w <= have_w && need_h <= have_h &&
            2 * static_cast<long long>(need_w) * need_h >= static_cast<long long>(have_w) * have_h;
+}
+
+std::vector<Rect> join_cells(const std::map<int, std::vector<char>>& rows, int cols) {
+    std::vector<Rect> done, open;
+    for (const auto& [r, row] : rows) {
+        const int width = std::min(cols, static_cast<int>(row.size()));
+        std::vector<Rect> next;
+        for (int c = 0; c < width;) {
+            if (!row[static_cast<size_t>(c)]) {
+                ++c;
+                continue;
+            }
+            const int from = c;
+            while (c < width && row[static_cast<size_t>(c)]) ++c;
+            Rect run{from, r, c - from, 1};
+            for (Rect& o : open)
+                if (o.h > 0 && o.x == run.x && o.w == run.w && o.y + o.h == r) {
+                    run = Rect{o.x, o.y, o.w, o.h + 1};
+                    o.h = 0;
+                    break;
+                }
+            next.push_back(run);
+        }
+        for (const Rect& o : open)
+            if (o.h > 0) done.push_back(o);
+        open = std::move(next);
+    }
+    for (const Rect& o : open) done.push_back(o);
+    return done;
 }
 
 }  // namespace geometry

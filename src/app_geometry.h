@@ -3,6 +3,9 @@
 // be checked without a display. The App applies them (app_geometry.cpp).
 #pragma once
 
+#include <map>
+#include <vector>
+
 namespace geometry {
 
 struct Rect {
@@ -42,5 +45,12 @@ int room(int need, int most);
 // Whether layers of have_w x have_h keep serving a window of need_w x
 // need_h: they must hold it and not waste more than half of themselves.
 bool room_serves(int need_w, int need_h, int have_w, int have_h);
+
+// The marked cells of a grid `cols` wide, rows by index, joined into a few
+// rectangles that cover each marked cell once and nothing else, in cells:
+// the runs of each row, a run below one of the same columns making it
+// taller. A clip of a hundred small rectangles costs more in every drawing
+// call than the pixels it spares.
+std::vector<Rect> join_cells(const std::map<int, std::vector<char>>& rows, int cols);
 
 }  // namespace geometry

@@ -222,22 +222,24 @@ bool App::page_pass(int a, int b, const std::vector<Damage>& clips) {
     const PanelMemory before = m_panels;
     ++m_panels.pass;
     const std::vector<Damage> bodies = panel_bodies(before);
-    m_drawn.clear();
-    gfx::record(&m_drawn);
-    paint_page_content(cr, bodies);
-    if (!bodies.empty() && !panels_stayed(before)) {
-        // A panel moved: what it left behind needs its background.
-        m_drawn.clear();
-        paint_page_content(cr);
-    }
-    gfx::record(nullptr);
-    m_drawn_ok = std::clamp(m_settings.tab, 0, 1) == 0;
+    paint_noted(cr, bodies);
+    // A panel moved: what it left behind needs its background.
+    if (!bodies.empty() && !panels_stayed(before)) paint_noted(cr);
     probe_delay();
     cairo_destroy(cr);
     cairo_surface_finish(s);
     cairo_surface_destroy(s);
     SDL_UnlockTexture(m_page.tex);
     return true;
+}
+
+void App::paint_noted(cairo_t* cr, const std::vector<Damage>& bodies) {
+    m_drawn.clear();
+    gfx::record(&m_drawn);
+    paint_page_content(cr, bodies);
+    gfx::record(nullptr);
+    // The guide draws through paths the notes do not follow.
+    m_drawn_ok = std::clamp(m_settings.tab, 0, 1) == 0;
 }
 
 bool App::measure_page() {
@@ -249,11 +251,7 @@ bool App::measure_page() {
     cairo_t* cr = cairo_create(s);
     cairo_rectangle(cr, 0, 0, 0, 0);
     cairo_clip(cr);
-    m_drawn.clear();
-    gfx::record(&m_drawn);
-    paint_page_content(cr);
-    gfx::record(nullptr);
-    m_drawn_ok = std::clamp(m_settings.tab, 0, 1) == 0;
+    paint_noted(cr);
     cairo_destroy(cr);
     cairo_surface_destroy(s);
     // The layout leaves the hits in page coordinates; a change that then
@@ -273,9 +271,7 @@ bool App::damage_refigured() {
     if (!measure_page() || !comparable || !m_drawn_ok) return false;
     const double k = m_page.k;
     // The boxes, a device pixel wider for antialiasing past them, go onto
-    // a grid of tiles, and the tiles join into a few rectangles: a clip of
-    // a hundred small rectangles cost more in every drawing call than the
-    // pixels it spared.
+    // a grid of tiles, joined into a few rectangles.
     std::map<int, std::vector<char>> rows;
     const int cols = (m_page.pw + kDamageTile - 1) / kDamageTile;
     for (const gfx::Drawn& d : gfx::changed(std::move(was), m_drawn)) {
@@ -288,39 +284,9 @@ bool App::damage_refigured() {
             std::fill(row.begin() + c0, row.begin() + c1, 1);
         }
     }
-    // Runs of tiles in a row; a run that continues one of the row above makes it taller.
-    std::vector<std::array<int, 4>> open;  // c0, c1, first row, rows
-    auto close = [&](const std::array<int, 4>& o) {
-        m_page_damage.push_back(Damage{o[0] * kDamageTile / k, o[2] * kDamageTile / k, (o[1] - o[0]) * kDamageTile / k,
-                                       o[3] * kDamageTile / k});
-    };
-    int last_row = -2;
-    for (const auto& [index, row] : rows) {
-        const int r = index;  // the lambda below uses it, and older clang cannot capture a binding
-        std::vector<std::array<int, 4>> next;
-        for (int c = 0; c < cols;) {
-            if (!row[static_cast<size_t>(c)]) {
-                ++c;
-                continue;
-            }
-            const int from = c;
-            while (c < cols && row[static_cast<size_t>(c)]) ++c;
-            auto same = std::find_if(open.begin(), open.end(), [&](const std::array<int, 4>& o) {
-                return r == last_row + 1 && o[0] == from && o[1] == c;
-            });
-            if (same != open.end()) {
-                next.push_back({from, c, (*same)[2], (*same)[3] + 1});
-                *same = {0, 0, 0, 0};
-            } else {
-                next.push_back({from, c, r, 1});
-            }
-        }
-        for (const auto& o : open)
-            if (o[3] > 0) close(o);
-        open = std::move(next);
-        last_row = r;
-    }
-    for (const auto& o : open) close(o);
+    for (const geometry::Rect& t : geometry::join_cells(rows, cols))
+        m_page_damage.push_back(
+            Damage{t.x * kDamageTile / k, t.y * kDamageTile / k, t.w * kDamageTile / k, t.h * kDamageTile / k});
     return true;
 }
 

@@ -2,6 +2,11 @@
 // size with given decorations makes of forced, saved and default sizes.
 #include <gtest/gtest.h>
 
+#include <initializer_list>
+#include <map>
+#include <random>
+#include <vector>
+
 #include "app_geometry.h"
 
 namespace {
@@ -79,4 +84,48 @@ TEST(Geometry, LayersKeepTheirRoomThroughSmallResizes) {
     EXPECT_FALSE(geometry::room_serves(1880, 1300, 2048, 1280)) << "taller than the room";
     EXPECT_FALSE(geometry::room_serves(1000, 700, 2048, 1280)) << "more than half would lie unused";
     EXPECT_TRUE(geometry::room_serves(1024, 1280, 2048, 1280)) << "exactly half is still kept";
+}
+
+TEST(Geometry, MarkedCellsJoinIntoFewRectanglesCoveringThemOnce) {
+    auto grid = [](std::initializer_list<const char*> lines, int first_row = 0) {
+        std::map<int, std::vector<char>> rows;
+        int r = first_row;
+        for (const char* line : lines) {
+            std::vector<char>& row = rows[r++];
+            for (const char* c = line; *c; ++c) row.push_back(*c == '#');
+        }
+        return rows;
+    };
+    // A block is one rectangle; a row that is not the next starts anew.
+    const auto block = geometry::join_cells(grid({".##.", ".##.", ".##."}, 5), 4);
+    ASSERT_EQ(block.size(), 1u);
+    EXPECT_EQ(block[0].x, 1);
+    EXPECT_EQ(block[0].y, 5);
+    EXPECT_EQ(block[0].w, 2);
+    EXPECT_EQ(block[0].h, 3);
+    auto gapped = grid({"##"});
+    gapped[2] = {1, 1};
+    EXPECT_EQ(geometry::join_cells(gapped, 2).size(), 2u);
+    EXPECT_EQ(geometry::join_cells(grid({"##..", "###.", "#.##"}), 4).size(), 4u);
+
+    // Any pattern: every marked cell covered exactly once, nothing else.
+    std::mt19937 rng(7);
+    for (int trial = 0; trial < 200; ++trial) {
+        const int cols = 1 + static_cast<int>(rng() % 12);
+        std::map<int, std::vector<char>> rows;
+        for (int r = 0; r < 10; ++r) {
+            if (rng() % 4 == 0) continue;
+            for (int c = 0; c < cols; ++c) rows[r].push_back(rng() % 3 != 0);
+        }
+        std::vector<int> cover(10 * static_cast<size_t>(cols), 0);
+        for (const geometry::Rect& t : geometry::join_cells(rows, cols))
+            for (int r = t.y; r < t.y + t.h; ++r)
+                for (int c = t.x; c < t.x + t.w; ++c) ++cover[static_cast<size_t>(r * cols + c)];
+        for (int r = 0; r < 10; ++r)
+            for (int c = 0; c < cols; ++c) {
+                const bool marked = rows.count(r) && rows.at(r)[static_cast<size_t>(c)];
+                ASSERT_EQ(cover[static_cast<size_t>(r * cols + c)], marked ? 1 : 0)
+                    << "trial " << trial << ", cell " << r << "," << c;
+            }
+    }
 }
