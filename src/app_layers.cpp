@@ -24,6 +24,15 @@ namespace {
 
 constexpr int kPaintPasses = 2;
 
+// The device pixels of a pw x ph layer that a user-space box at scale `k` touches.
+SDL_Rect device_box(double x, double y, double w, double h, double k, int pw, int ph) {
+    const int x0 = std::clamp(static_cast<int>(std::floor(x * k)), 0, pw);
+    const int y0 = std::clamp(static_cast<int>(std::floor(y * k)), 0, ph);
+    const int x1 = std::clamp(static_cast<int>(std::ceil((x + w) * k)), 0, pw);
+    const int y1 = std::clamp(static_cast<int>(std::ceil((y + h) * k)), 0, ph);
+    return SDL_Rect{x0, y0, x1 - x0, y1 - y0};
+}
+
 // Straight alpha from cairo's premultiplied pixels in `r`, for a renderer
 // that blends only straight alpha: blended as they are, the partly
 // covered pixels of every edge came out darker by their own alpha. A
@@ -128,11 +137,7 @@ void App::paint_over_layer() {
 void App::over_uses(double x, double y, double w, double h) {
     const int pw = m_over.pw > 0 ? m_over.pw : static_cast<int>(std::lround(m_W * m_k));
     const int ph = m_over.ph > 0 ? m_over.ph : static_cast<int>(std::lround(m_H * m_k));
-    const int x0 = std::clamp(static_cast<int>(std::floor(x * m_k)), 0, pw);
-    const int y0 = std::clamp(static_cast<int>(std::floor(y * m_k)), 0, ph);
-    const int x1 = std::clamp(static_cast<int>(std::ceil((x + w) * m_k)), 0, pw);
-    const int y1 = std::clamp(static_cast<int>(std::ceil((y + h) * m_k)), 0, ph);
-    const SDL_Rect box{x0, y0, x1 - x0, y1 - y0};
+    const SDL_Rect box = device_box(x, y, w, h, m_k, pw, ph);
     if (SDL_RectEmpty(&box)) return;
     SDL_Rect both{};
     SDL_UnionRect(&m_over_used, &box, &both);
@@ -212,13 +217,9 @@ void App::paint_chrome_layer() {
     const unsigned char* px = cairo_image_surface_get_data(layer.surf);
     const int stride = cairo_image_surface_get_stride(layer.surf);
     for (const Damage& d : rects) {
-        const int x0 = std::clamp(static_cast<int>(std::floor(d.x * m_k)), 0, pw);
-        const int y0 = std::clamp(static_cast<int>(std::floor(d.y * m_k)), 0, ph);
-        const int x1 = std::clamp(static_cast<int>(std::ceil((d.x + d.w) * m_k)), 0, pw);
-        const int y1 = std::clamp(static_cast<int>(std::ceil((d.y + d.h) * m_k)), 0, ph);
-        if (x1 <= x0 || y1 <= y0) continue;
-        const SDL_Rect r{x0, y0, x1 - x0, y1 - y0};
-        SDL_UpdateTexture(layer.tex, &r, px + y0 * stride + x0 * 4, stride);
+        const SDL_Rect r = device_box(d.x, d.y, d.w, d.h, m_k, pw, ph);
+        if (SDL_RectEmpty(&r)) continue;
+        SDL_UpdateTexture(layer.tex, &r, px + r.y * stride + r.x * 4, stride);
     }
     // The frame's change may move the page (a notice) or restyle it.
     if (whole) invalidate_page();
